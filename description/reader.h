@@ -1,0 +1,49 @@
+// The mod's description file, descript.ion: an INI-style text whose
+// sections are named by language codes and hold at least a "title" and a
+// "description" key each.
+//
+// Line rules, applied to every line after TrimWhitespace:
+//  - shorter than 2 bytes: skipped;
+//  - holds '=' anywhere: a key line, split at the first '=' into a trimmed
+//    key and a trimmed value, stored in the current section (created on
+//    first use; a repeated key keeps the last value);
+//  - else starts with '[' and ends with ']': a header; the trimmed text in
+//    between becomes the current section name (it starts as "");
+//  - anything else is ignored. There are no comments, quotes or escapes.
+// Lines end at LF. The file is read as Windows reads a text file: CR LF
+// arrives as LF and a Ctrl-Z byte (0x1A) ends the input, on every platform.
+// Names, keys and values are bytes, never decoded; NUL bytes stay.
+#ifndef MODPUBLISH_DESCRIPTION_READER_H_
+#define MODPUBLISH_DESCRIPTION_READER_H_
+
+#include <map>
+#include <string>
+#include <string_view>
+
+// One section: key → value, ordered byte-wise (unsigned bytes; a proper
+// prefix sorts first).
+using DescriptionSection = std::map<std::string, std::string>;
+
+// The parsed description file. Every section in `sections` holds at least
+// one key; a header with no key lines under it leaves no trace.
+struct ModDescription {
+  // Section name → section, ordered byte-wise, so "" < "de" < "en" < "pt" <
+  // "pt_BR" whatever their order in the file.
+  std::map<std::string, DescriptionSection> sections;
+  // Whether the reader echoed what it parsed; nothing reads it afterwards.
+  bool verbose = false;
+};
+
+// Returns `text` without the leading and trailing bytes from the set tab,
+// space, CR, LF. Vertical tab, form feed, NUL and non-ASCII spaces are kept.
+std::string TrimWhitespace(std::string_view text);
+
+// Reads the description file at `path` into a new ModDescription. When
+// `verbose`, echoes through Print "Parsing [%s]\n" for every header line and
+// "[%s] %s = %s\n" (section, key, value) for every key line.
+// If the file can't be opened (missing, unreadable, a folder), prints
+// "File not found: %s\n" with `path` in every mode and throws the int -1.
+// A read error midway ends the input like the end of the file.
+ModDescription LoadModDescription(const std::string& path, bool verbose);
+
+#endif  // MODPUBLISH_DESCRIPTION_READER_H_

@@ -1,0 +1,83 @@
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+const char kPathSeparator = '/';
+const char* const kSteamLibraryName = "libsteam_api.so";
+
+namespace {
+
+// The folder of the running program, with a trailing '/', or "" when the
+// kernel won't say.
+std::string ProgramFolder() {
+  std::string path(4096, '\0');
+  ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<size_t>(length) >= path.size()) {
+    return std::string();
+  }
+  path.resize(static_cast<size_t>(length));
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void* LoadTrustedLibrary(const char* fileName) {
+  std::string folder = ProgramFolder();
+  if (!folder.empty()) {
+    if (void* library = dlopen((folder + fileName).c_str(), RTLD_NOW | RTLD_LOCAL)) {
+      return library;
+    }
+  }
+  // A bare name makes the dynamic loader search only its configured folders,
+  // never the current one.
+  return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* FindSymbol(void* library, const char* name) {
+  return library == nullptr ? nullptr : dlsym(library, name);
+}
+
+void SleepMilliseconds(unsigned milliseconds) {
+  timespec rest{static_cast<time_t>(milliseconds / 1000),
+                static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+  }
+}
+
+std::FILE* OpenFileForReading(const std::string& path) {
+  // A path with a NUL byte inside can't name a file; open() would silently
+  // cut it short.
+  if (path.find('\0') != std::string::npos) {
+    return nullptr;
+  }
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return nullptr;
+  }
+  // fopen() happily opens a folder on POSIX; reading it then fails. Treat it
+  // as what it is for the caller: no file.
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) {
+    close(fd);
+  }
+  return file;
+}
+
+bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+}  // namespace platform
