@@ -1,0 +1,76 @@
+#include "app/command_line.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/console.h"
+#include "app/run_driver.h"
+#include "description/reader.h"
+#include "platform/platform.h"
+
+#ifndef MODPUBLISH_VERSION
+#define MODPUBLISH_VERSION "0.0.0"
+#endif
+
+bool ParseCommandLine(int argc, const char* const* argv, RunSettings& settings) {
+  if (argc < 2) {
+    return false;
+  }
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (std::strcmp(argument, "-s") == 0) {
+      settings.verbose = false;  // and it is a path candidate as well, below
+    }
+    if (argument[0] != '-') {
+      settings.contentDir = argument;
+    } else if (std::strcmp(argument, "-h") == 0) {
+      return false;
+    } else if (std::strcmp(argument, "-u") == 0) {
+      if (i + 1 == argc) {
+        return false;
+      }
+      // strtoll reads exactly what atoll reads, but clamps out-of-range
+      // values instead of leaving them undefined.
+      settings.existingId = std::strtoll(argv[++i], nullptr, 10);
+    } else {
+      settings.contentDir = argument;
+    }
+  }
+  return settings.contentDir != nullptr;
+}
+
+void PrintUsage(const char* programName) {
+  Print("modpublish %s - publishes a game mod to the Steam Workshop\n", MODPUBLISH_VERSION);
+  Print("Made by the modpublish developers\n");
+  Print("\n");
+  Print("Usage: %s [-s] [-u <steamfileid>] <path>\n", programName);
+  Print("    -s - silent mode, only error is printed\n");
+  Print("    -u - update existing mod, instead of uploading a new one\n");
+  Print("    <path> is a directory that contains:\n");
+  Print("        * descript.ion - ini-style description of mod, used both by game and this tool\n");
+  Print("        * steam_logo.png - square PNG image of size <1Mb\n");
+  Print("        * ... and your mod data, of course :3\n");
+}
+
+int RunModpublish(int argc, const char* const* argv) {
+  RunSettings settings;
+  if (!ParseCommandLine(argc, argv, settings)) {
+    PrintUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish");
+    return 0;
+  }
+  // The path stays as typed: no separator is added or removed.
+  const std::string descriptionPath =
+      std::string(settings.contentDir) + platform::kPathSeparator + "descript.ion";
+  const std::string previewPath =
+      std::string(settings.contentDir) + platform::kPathSeparator + "steam_logo.png";
+  try {
+    const ModDescription modDescription = LoadModDescription(descriptionPath, settings.verbose);
+    RunUpload(settings.verbose, settings.existingId, settings.contentDir, previewPath.c_str(),
+              modDescription);
+  } catch (int) {
+    // The reader has reported the missing file; nothing reached Steam.
+    return 1;
+  }
+  return 0;
+}

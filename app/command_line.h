@@ -1,0 +1,33 @@
+// The command line: [-s] [-u <steamfileid>] <path>, plus the unlisted -h.
+#ifndef MODPUBLISH_APP_COMMAND_LINE_H_
+#define MODPUBLISH_APP_COMMAND_LINE_H_
+
+#include <cstdint>
+
+// What one invocation asks for.
+struct RunSettings {
+  bool verbose = true;       // cleared by "-s"
+  int64_t existingId = 0;    // the value after "-u"; 0 creates a new item
+  const char* contentDir = nullptr;  // the last path candidate, not copied
+};
+
+// Reads the arguments (argv[1] to argv[argc - 1]) into `settings`. Returns
+// true when they describe a run, false when the usage text is due instead
+// (no arguments, "-h", a trailing "-u", no path candidate).
+//
+// Options are whole, case-sensitive arguments. "-s" silences the run and is
+// also a path candidate; any other argument that is not "-h" or "-u" is a
+// path candidate, unknown options included, and the last one wins. "-u"
+// takes the next argument whatever it is, read as a decimal number the way
+// atoll does, except that values beyond the 64-bit range are clamped to it.
+bool ParseCommandLine(int argc, const char* const* argv, RunSettings& settings);
+
+// Prints the ten-line usage text through Print, naming `programName`.
+void PrintUsage(const char* programName);
+
+// The whole program: parses the arguments, reads the description file and
+// runs the upload. Returns the process exit status: 0 after the usage text
+// and after every run, 1 when the description file can't be read.
+int RunModpublish(int argc, const char* const* argv);
+
+#endif  // MODPUBLISH_APP_COMMAND_LINE_H_

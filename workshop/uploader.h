@@ -1,0 +1,89 @@
+// One upload run: bring up the Steam client library, create the Workshop
+// item (or take the given one), upload the mod folder as its content and
+// make it private, upload a title and a description for every language
+// section of the description, upload the preview, and print the item's page
+// address. Each step shows on its own progress line in verbose mode; the
+// first failing step ends the run.
+#ifndef MODPUBLISH_WORKSHOP_UPLOADER_H_
+#define MODPUBLISH_WORKSHOP_UPLOADER_H_
+
+#include <cstdint>
+
+#include "app/console.h"
+#include "description/reader.h"
+#include "platform/platform.h"
+#include "workshop/call_result.h"
+#include "workshop/progress.h"
+#include "workshop/steam_api.h"
+
+class SteamUploader {
+ public:
+  // A fresh run: no interfaces, no item, both bindings idle.
+  explicit SteamUploader(bool isVerbose) : verbose(isVerbose) {}
+  SteamUploader(const SteamUploader&) = delete;
+  SteamUploader& operator=(const SteamUploader&) = delete;
+
+  // Runs the whole upload. `existingId` 0 creates a new item, any other
+  // value updates that item. `contentDir` and `previewPath` go to Steam as
+  // they are; `modDescription` is only read. All must outlive the call.
+  // Returns true after the final "Mod is uploaded to ..." line; false after
+  // a "Fail during %s step." line. Nothing is undone after a failure.
+  bool Upload(int64_t existingId, const char* contentDir, const char* previewPath,
+              const ModDescription& modDescription);
+
+  // Like Print, but only in verbose mode; returns 0 in silent mode.
+  int Log(const char* format, ...) const MODPUBLISH_PRINTF_FORMAT(2, 3);
+
+  // The result handlers, called by the bindings from inside the callback
+  // pump. They report the result on the step's line and set the verdict
+  // flag; the creation handler also takes the new item's id, whatever the
+  // result code, unless the delivery failed or the legal agreement is
+  // pending. `result` belongs to the library and is not kept.
+  void OnItemCreated(CreateItemResult_t* result, bool ioFailure);
+  void OnItemUpdateSubmitted(SubmitItemUpdateResult_t* result, bool ioFailure);
+
+  // Pumps the library's callbacks, sleeping 100 ms after every pump, until
+  // `binding` has no pending call; before every pump but the first it logs
+  // one ".". Has no time limit: a call that is never answered keeps it
+  // waiting.
+  template <class T>
+  void WaitForCallResult(const CCallResult<SteamUploader, T>& binding) {
+    for (;;) {
+      steam::RunCallbacks();
+      platform::SleepMilliseconds(100);
+      if (binding.PendingCall() == 0) {
+        return;
+      }
+      Log(".");
+    }
+  }
+
+  const bool verbose;
+  ISteamUtils* utils = nullptr;
+  ISteamUGC* ugc = nullptr;
+  CCallResult<SteamUploader, CreateItemResult_t> createItemCall;
+  CCallResult<SteamUploader, SubmitItemUpdateResult_t> submitUpdateCall;
+  bool itemCreated = false;
+  bool updateSubmitted = false;
+  AppId_t appId = 0;
+  PublishedFileId_t publishedFileId = 0;
+  UGCUpdateHandle_t updateHandle = 0;
+
+ private:
+  // Opens the step's line, runs `operation` (which writes the diagnostic and
+  // returns the verdict) and closes the line with "OK\n", or with
+  // "FAIL\n\n" followed by "Fail during %s step.\n". Returns the verdict.
+  template <class Operation>
+  bool Step(StepProgress& progress, const char* name, Operation operation);
+
+  bool StartSteamSteps(StepProgress& progress);
+  bool CreateItem(StepProgress& progress);
+  bool StartItemUpdate(StepProgress& progress);
+  bool SubmitItemUpdate(StepProgress& progress, const char* changeNote);
+  bool UploadContent(StepProgress& progress, const char* contentDir, const char* changeNote);
+  bool UploadSection(StepProgress& progress, const char* language,
+                     const DescriptionSection& section, const char* changeNote);
+  bool UploadPreview(StepProgress& progress, const char* previewPath, const char* changeNote);
+};
+
+#endif  // MODPUBLISH_WORKSHOP_UPLOADER_H_
