@@ -1,0 +1,142 @@
+"""Runs the built modpublish as a process and captures what it does.
+
+Each test gets a fresh folder that serves as the working folder of the run,
+with its own simulated Workshop, scenario and journal. The simulated client
+library is the one beside the tool in the build tree, found there by the
+tool itself.
+
+Settings come from run.py: the tool's path, the platform it was built for
+("linux" or "windows") and, for Windows, the command that runs it under
+Wine.
+"""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+TOOL = None  # path of the built modpublish executable
+PLATFORM = "linux"  # or "windows"
+RUNNER = []  # command placed in front of the tool (Wine for Windows)
+SIMULATOR = None  # path of the simulated client library beside the tool
+FIXTURE = None  # path of a client library that lacks most exports
+RUN_TIMEOUT = 120  # seconds: a run that hangs fails its test instead of CI
+
+
+def windows():
+    return PLATFORM == "windows"
+
+
+def sep():
+    """The separator the tool puts between the mod folder and a file name."""
+    return "\\" if windows() else "/"
+
+
+def native_path(path):
+    """A host path as the tool sees it (Wine maps the host's / to Z:)."""
+    if windows():
+        return "Z:" + os.path.abspath(path).replace("/", "\\")
+    return os.path.abspath(path)
+
+
+def library_name():
+    """The file name the tool loads the client library by."""
+    return "steam_api64.dll" if windows() else "libsteam_api.so"
+
+
+def text(expected):
+    """Expected standard output in the tool's line ends: a Windows program
+    writes its standard output in text mode, so "\n" arrives as "\r\n"."""
+    data = expected.encode("utf-8") if isinstance(expected, str) else expected
+    return data.replace(b"\n", b"\r\n") if windows() else data
+
+
+class Run:
+    """The outcome of one run of the tool."""
+
+    def __init__(self, completed, journal_path):
+        self.stdout = completed.stdout
+        self.stderr = completed.stderr
+        self.status = completed.returncode
+        self.journal = []
+        if os.path.exists(journal_path):
+            with open(journal_path, "rb") as journal:
+                self.journal = journal.read().decode("latin-1").splitlines()
+
+    def calls(self, prefix=""):
+        """Journal lines of the tool's calls, without the callback pumps."""
+        return [line for line in self.journal
+                if line.startswith(prefix) and line != "RunCallbacks"]
+
+
+class ToolTestCase(unittest.TestCase):
+    """A test with its own working folder, Workshop, scenario and journal."""
+
+    maxDiff = None
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="modpublish-e2e-")
+        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
+        self.workshop = os.path.join(self.dir, "workshop")
+        self.journal_path = os.path.join(self.dir, "journal.txt")
+        self.scenario_path = os.path.join(self.dir, "scenario.txt")
+        self.tool = TOOL
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def write(self, relative, data):
+        """Writes bytes (or UTF-8 text) to a file below the test folder."""
+        full = self.path(relative)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as out:
+            out.write(data.encode("utf-8") if isinstance(data, str) else data)
+        return full
+
+    def make_mod(self, description, folder="mod", preview=b"\x89PNG\r\n\x1a\n"):
+        """A mod folder with the given descript.ion text, a preview and a
+        data file."""
+        self.write(os.path.join(folder, "descript.ion"), description)
+        if preview is not None:
+            self.write(os.path.join(folder, "steam_logo.png"), preview)
+        self.write(os.path.join(folder, "data", "mod.txt"), "mod data\n")
+
+    def fresh(self):
+        """Forgets the Workshop of earlier runs."""
+        shutil.rmtree(self.workshop, ignore_errors=True)
+
+    def seed_item(self, item, app=250):
+        """Puts an item of `app` into the simulated Workshop, as an earlier
+        run would have left it."""
+        self.write(os.path.join("workshop", "items", str(item), "r1", "item.txt"),
+                   "id %d\napp %d\ntype 0\nvisibility 2\n" % (item, app))
+
+    def scenario(self, lines):
+        self.write("scenario.txt", "\n".join(lines) + "\n")
+
+    def run_tool(self, *args, env=None, tool=None, check_stderr=True, timeout=RUN_TIMEOUT):
+        """Runs the tool in the test folder with `args` and returns a Run.
+        Nothing may ever reach standard error."""
+        environment = dict(os.environ)
+        for name in ("STEAMSIM_SCENARIO", "STEAMSIM_JOURNAL", "STEAMSIM_WORKSHOP", "SteamAppId"):
+            environment.pop(name, None)
+        environment["STEAMSIM_WORKSHOP"] = native_path(self.workshop)
+        environment["STEAMSIM_JOURNAL"] = native_path(self.journal_path)
+        if os.path.exists(self.scenario_path):
+            environment["STEAMSIM_SCENARIO"] = native_path(self.scenario_path)
+        environment.update(env or {})
+        if os.path.exists(self.journal_path):
+            os.remove(self.journal_path)  # each Run shows its own calls only
+        command = RUNNER + [tool or self.tool] + list(args)
+        completed = subprocess.run(command, cwd=self.dir, env=environment,
+                                   stdin=subprocess.DEVNULL, capture_output=True,
+                                   timeout=timeout, check=False)
+        if check_stderr:
+            self.assertEqual(completed.stderr, b"", "the tool wrote to standard error")
+        return Run(completed, self.journal_path)
+
+    def assertOutput(self, run, expected, status=0):
+        """Standard output byte for byte, and the exit status."""
+        self.assertEqual(run.stdout.decode("latin-1"), text(expected).decode("latin-1"))
+        self.assertEqual(run.status, status)

@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""Process-level tests of modpublish: runs the built tool against the
+simulated Steam client library and compares its standard output byte for
+byte.
+
+    run.py --tool build/default/bin/modpublish [--platform linux] [PATTERN...]
+    run.py --tool build/windows/bin/modpublish.exe --platform windows \
+           --runner cmake/wine-run.sh --runner build/windows/wineprefix
+
+PATTERNs select test modules (test_<PATTERN>.py); all of them by default.
+"""
+
+import argparse
+import os
+import sys
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import harness  # noqa: E402
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--tool", required=True)
+    parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
+    parser.add_argument("--runner", action="append", default=[])
+    parser.add_argument("--simulator", help="the simulated client library beside the tool")
+    parser.add_argument("--fixture", help="a client library that lacks most exports")
+    parser.add_argument("modules", nargs="*")
+    options = parser.parse_args()
+
+    harness.TOOL = os.path.abspath(options.tool)
+    harness.PLATFORM = options.platform
+    harness.RUNNER = options.runner
+    harness.SIMULATOR = options.simulator and os.path.abspath(options.simulator)
+    harness.FIXTURE = options.fixture and os.path.abspath(options.fixture)
+
+    loader = unittest.TestLoader()
+    patterns = options.modules or ["*"]
+    suite = unittest.TestSuite()
+    for pattern in patterns:
+        suite.addTests(loader.discover(HERE, pattern="test_%s.py" % pattern))
+    if suite.countTestCases() == 0:
+        print("no tests matched %s" % patterns)
+        return 1
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    # A test with failing subtests is listed once per subtest: count tests.
+    failed = len({id(test.test_case) if hasattr(test, "test_case") else id(test)
+                  for test, _ in result.failures + result.errors})
+    skipped = len(result.skipped)
+    print("%d passed, %d failed, %d skipped" % (
+        result.testsRun - failed - skipped, failed, skipped))
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,93 @@
+"""The command line as a user types it: usage text, options, path
+candidates and the missing description file."""
+
+import os
+
+import harness
+from harness import ToolTestCase, sep
+
+USAGE_TAIL = (
+    "    -s - silent mode, only error is printed\n"
+    "    -u - update existing mod, instead of uploading a new one\n"
+    "    <path> is a directory that contains:\n"
+    "        * descript.ion - ini-style description of mod, used both by game and this tool\n"
+    "        * steam_logo.png - square PNG image of size <1Mb\n"
+    "        * ... and your mod data, of course :3\n")
+
+
+def usage(program):
+    return ("modpublish 1.0.0 - publishes a game mod to the Steam Workshop\n"
+            "Made by the modpublish developers\n"
+            "\n"
+            "Usage: %s [-s] [-u <steamfileid>] <path>\n" % program) + USAGE_TAIL
+
+
+def not_found(folder):
+    return "File not found: %s%sdescript.ion\n" % (folder, sep())
+
+
+class UsageTest(ToolTestCase):
+
+    def program(self):
+        # The name the tool was started by, as the runtime hands it over.
+        if harness.windows():
+            return harness.native_path(self.tool)
+        return self.tool
+
+    def test_arguments_that_describe_no_run_print_the_usage(self):
+        cases = [
+            [],
+            ["-h"],
+            ["mod", "-h"],
+            ["-h", "mod"],
+            ["-s", "-h"],
+            ["-h", "-u"],
+            ["mod", "-u"],  # a trailing -u has nothing to read
+            ["-u", "mod"],  # -u took the only path
+            ["-u", "1", "-u"],
+        ]
+        for args in cases:
+            with self.subTest(args=args):
+                self.assertOutput(self.run_tool(*args), usage(self.program()))
+
+    def test_help_stops_before_later_arguments(self):
+        self.make_mod("[en]\ntitle=x\n")
+        run = self.run_tool("-h", "mod")
+        self.assertOutput(run, usage(self.program()))
+        self.assertEqual(run.journal, [], "nothing reached Steam")
+
+
+class PathCandidateTest(ToolTestCase):
+    """Which argument becomes the mod folder, seen through the path the
+    reader fails to open (no such folder exists in the test folder)."""
+
+    def test_the_last_path_candidate_is_read(self):
+        cases = [
+            (["nomod"], "nomod"),
+            (["a", "b"], "b"),
+            (["-s", "nomod"], "nomod"),  # silent: the message shows all the same
+            (["nomod", "-s"], "-s"),  # -s after the path is the path
+            (["-s"], "-s"),
+            (["-S"], "-S"),
+            (["-U"], "-U"),
+            (["-x"], "-x"),
+            (["-hx"], "-hx"),
+            (["-"], "-"),
+            (["--"], "--"),
+            (["-u", "-h", "nomod"], "nomod"),  # -u swallows -h
+            (["-u", "abc", "nomod"], "nomod"),
+            (["-u", "99999999999999999999", "nomod"], "nomod"),
+            (["nomod" + sep()], "nomod" + sep()),  # the separator is not folded
+            ([""], ""),
+        ]
+        for args, folder in cases:
+            with self.subTest(args=args):
+                run = self.run_tool(*args)
+                self.assertOutput(run, not_found(folder), status=1)
+                self.assertEqual(run.calls(), [], "nothing reached Steam")
+
+    def test_a_folder_named_descript_ion_is_not_a_file(self):
+        os.makedirs(self.path("mod", "descript.ion"))
+        for args in (["mod"], ["-s", "mod"]):
+            with self.subTest(args=args):
+                self.assertOutput(self.run_tool(*args), not_found("mod"), status=1)

@@ -1,0 +1,141 @@
+"""Faults around the run: a missing or incomplete client library, a library
+planted in the current folder, a call that is never answered, and
+descriptions of absurd size."""
+
+import os
+import shutil
+import subprocess
+
+import harness
+from harness import ToolTestCase, text
+
+INIT_FAILED = ("Starting initing tool\n"
+               "[#          ] Initializing SteamAPI...FAIL\n"
+               "\n"
+               "Fail during Initializing SteamAPI step.\n")
+
+
+def live_item(workshop, item):
+    """The item.txt lines of the live revision of `item`, or None."""
+    folder = os.path.join(workshop, "items", str(item))
+    if not os.path.isdir(folder):
+        return None
+    revisions = sorted(os.listdir(folder), key=lambda name: int(name[1:]))
+    with open(os.path.join(folder, revisions[-1], "item.txt"), "rb") as item_file:
+        return item_file.read().decode("latin-1").splitlines()
+
+
+class LibraryTest(ToolTestCase):
+    """The tool copied alone into a folder of its own, with or without a
+    library beside it."""
+
+    def setUp(self):
+        super().setUp()
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(["app_id 250"])
+        self.seed_item(917)
+        self.bin = self.path("bin")
+        os.makedirs(self.bin)
+        self.lonely_tool = os.path.join(self.bin, os.path.basename(self.tool))
+        shutil.copy2(self.tool, self.lonely_tool)
+
+    def test_missing_library_fails_the_first_step(self):
+        run = self.run_tool("-u", "917", "mod", tool=self.lonely_tool)
+        self.assertOutput(run, "Parsing [en]\n[en] title = x\n" + INIT_FAILED)
+        run = self.run_tool("-s", "-u", "917", "mod", tool=self.lonely_tool)
+        self.assertOutput(run, "Fail during Initializing SteamAPI step.\n"
+                               "Error occured! Run command again without -s key for verbose "
+                               "output.\n")
+
+    def test_library_without_the_needed_exports_fails_the_first_step(self):
+        shutil.copy2(harness.FIXTURE, os.path.join(self.bin, harness.library_name()))
+        run = self.run_tool("-u", "917", "mod", tool=self.lonely_tool)
+        self.assertOutput(run, "Parsing [en]\n[en] title = x\n" + INIT_FAILED)
+
+    def test_library_in_the_current_folder_is_never_loaded(self):
+        # A downloaded mod folder could carry one: it must not be picked up.
+        shutil.copy2(harness.SIMULATOR, self.path(harness.library_name()))
+        shutil.copy2(harness.SIMULATOR, self.path("mod", harness.library_name()))
+        run = self.run_tool("-u", "917", "mod", tool=self.lonely_tool)
+        self.assertOutput(run, "Parsing [en]\n[en] title = x\n" + INIT_FAILED)
+        self.assertEqual(run.journal, [])
+
+    def test_library_beside_the_program_wins_over_the_current_folder(self):
+        shutil.copy2(harness.FIXTURE, self.path(harness.library_name()))
+        shutil.copy2(harness.SIMULATOR, os.path.join(self.bin, harness.library_name()))
+        run = self.run_tool("-s", "-u", "917", "mod", tool=self.lonely_tool)
+        self.assertTrue(run.stdout.endswith(text("Uploading done successfully\n")),
+                        run.stdout.decode("latin-1"))
+
+
+class NeverAnsweredTest(ToolTestCase):
+
+    def test_run_waits_and_nothing_reaches_the_workshop_after_the_last_answer(self):
+        self.make_mod("[en]\ntitle=x\n")
+        # The creation is answered; the content submission never is.
+        self.scenario(["app_id 250", "item_ids 917", "pumps 1 never"])
+        with self.assertRaises(subprocess.TimeoutExpired):
+            self.run_tool("mod", timeout=3)
+        with open(self.journal_path, "rb") as journal:
+            lines = journal.read().decode("latin-1").splitlines()
+        delivered = [line for line in lines if line.startswith("Deliver")]
+        self.assertEqual(len(delivered), 1, delivered)
+        self.assertGreater(lines.count("RunCallbacks"), 5, "the run kept pumping")
+        last_call = max(i for i, line in enumerate(lines) if line.startswith("SubmitItemUpdate"))
+        self.assertEqual(set(lines[last_call + 1:]) - {"RunCallbacks"},
+                         {"RegisterCallResult call=%s id=3404 size=16"
+                          % lines[last_call].rsplit(" ", 1)[1]})
+        item = live_item(self.workshop, 917)
+        self.assertIsNotNone(item, "the created item stays")
+        self.assertFalse([line for line in item if line.startswith(("change", "title"))],
+                         "nothing of the unanswered update was applied: %s" % item)
+
+
+class NewItemLeftBehindTest(ToolTestCase):
+
+    def test_failed_content_step_leaves_the_created_item_with_its_id_printed(self):
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(["app_id 250", "item_ids 917", "fail SetItemContent"])
+        run = self.run_tool("-s", "mod")
+        self.assertOutput(run, "Starting uploading fileid 917\n"
+                               "Fail during Setting item content with SteamUGC step.\n"
+                               "Error occured! Run command again without -s key for verbose "
+                               "output.\n")
+        item = live_item(self.workshop, 917)
+        self.assertIsNotNone(item)
+        self.assertFalse([line for line in item if line.startswith("change")])
+
+
+class HugeDescriptionTest(ToolTestCase):
+
+    def test_a_256_mb_single_line(self):
+        line = b"notes=" + b"x" * (256 * 1024 * 1024)
+        self.write(os.path.join("mod", "descript.ion"), b"[en]\ntitle=x\n" + line)
+        self.write(os.path.join("mod", "steam_logo.png"), b"\x89PNG\r\n\x1a\n")
+        self.seed_item(917)
+        self.scenario(["app_id 250"])
+        run = self.run_tool("-s", "-u", "917", "mod")
+        self.assertOutput(run, "Starting uploading fileid 917\n"
+                               "Done uploading mod folder\n"
+                               "Done uploading description in lang: en\n"
+                               "Done uploading preview image\n"
+                               "Mod is uploaded to "
+                               "https://steamcommunity.com/sharedfiles/filedetails/?id=917\n"
+                               "Uploading done successfully\n")
+
+    def test_a_hundred_thousand_sections(self):
+        sections = ["[s%06d]\nk=v\n" % i for i in range(100000)]
+        self.make_mod("[en]\ntitle=x\n" + "".join(sections))
+        self.scenario(["app_id 250"])
+        run = self.run_tool("mod")
+        self.assertEqual(run.status, 0)
+        lines = run.stdout.decode("latin-1").replace("\r\n", "\n").splitlines()
+        width = 6 + 5 * 100001 + 1
+        steps = [line for line in lines if line.startswith("[#")]
+        for line in steps:
+            bar = line[1:line.index("]")]
+            self.assertEqual(len(bar), max(width, bar.count("#")))
+        numbers = [line[1:line.index("]")].count("#") for line in steps]
+        self.assertEqual(numbers, list(range(1, 15)) + [500015, 500016, 500017])
+        self.assertEqual(lines.count("Skipping uploading description in lang: s099999"), 1)
+        self.assertEqual(lines[-1], "Uploading done successfully")

@@ -1,0 +1,127 @@
+"""What an upload run sends to Steam, read from the simulator's journal, and
+the run's shape for unusual descriptions."""
+
+from harness import ToolTestCase, sep, text
+
+PAGE = "https://steamcommunity.com/sharedfiles/filedetails/?id="
+SCENARIO = ["app_id 250", "item_ids 917"]
+
+
+def quoted(path):
+    """A path as the journal quotes it."""
+    return path.replace("\\", "\\\\")
+
+
+class SentToSteamTest(ToolTestCase):
+
+    def test_languages_go_in_byte_order_under_steam_names(self):
+        self.make_mod("[zh_TW]\ntitle=t1\n[pt_BR]\ntitle=t2\n[zh]\ntitle=t3\n"
+                      "[ko]\ntitle=t4\n[pt]\ntitle=t5\n[de]\ntitle=t6\n")
+        self.scenario(SCENARIO)
+        run = self.run_tool("-s", "mod")
+        languages = [line.split('language="')[1].split('"')[0]
+                     for line in run.calls("SetItemUpdateLanguage")]
+        self.assertEqual(languages, ["german", "koreana", "portuguese", "brazilian",
+                                     "schinese", "tchinese"])
+        done = [line for line in run.stdout.decode().splitlines() if line.startswith("Done up")]
+        self.assertEqual(done[1:-1], ["Done uploading description in lang: " + name
+                                      for name in ("de", "ko", "pt", "pt_BR", "zh", "zh_TW")])
+
+    def test_missing_and_empty_texts(self):
+        self.make_mod("[de]\ntitle=\ndescription=\n[en]\n[en]\nother=1\n[fr]\nTitle=x\n")
+        self.scenario(SCENARIO)
+        run = self.run_tool("-s", "mod")
+        texts = [line.split(" -> ")[0] for line in run.calls("SetItemTitle")
+                 + run.calls("SetItemDescription")]
+        self.assertEqual(texts, [
+            'SetItemTitle update=2 title=""',
+            'SetItemTitle update=3 title="No title"',
+            # Keys are case-sensitive: "Title" is not the title.
+            'SetItemTitle update=4 title="No title"',
+            'SetItemDescription update=2 description=""',
+            'SetItemDescription update=3 description="No description"',
+            'SetItemDescription update=4 description="No description"',
+        ])
+
+    def test_every_run_makes_the_item_private_with_its_change_note(self):
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(SCENARIO)
+        first = self.run_tool("-s", "mod")
+        self.assertEqual(first.calls("SetItemVisibility"),
+                         ["SetItemVisibility update=1 visibility=2 -> true"])
+        self.assertEqual({line.split(" -> ")[0].split(" ", 2)[2]
+                          for line in first.calls("SubmitItemUpdate")},
+                         {'note="initial commit"'})
+        self.scenario(["app_id 250"])
+        second = self.run_tool("-s", "-u", "917", "mod")
+        self.assertEqual(second.calls("CreateItem"), [])
+        self.assertIn("SetItemVisibility update=1 visibility=2 -> true", second.journal)
+        self.assertEqual({line.split(" -> ")[0].split(" ", 2)[2]
+                          for line in second.calls("SubmitItemUpdate")}, {'note="update"'})
+        self.assertTrue(second.stdout.endswith(text("Uploading done successfully\n")))
+
+    def test_paths_go_to_steam_as_composed(self):
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(SCENARIO)
+        folder = "mod" + sep()  # typed with a trailing separator
+        run = self.run_tool("-s", folder)
+        self.assertEqual([line.split(" -> ")[0] for line in run.calls("SetItemContent")
+                          + run.calls("SetItemPreview")], [
+            'SetItemContent update=1 folder="%s"' % quoted(folder),
+            'SetItemPreview update=3 file="%s"' % quoted(folder + sep() + "steam_logo.png"),
+        ])
+        self.assertEqual(run.status, 0)
+
+
+class DescriptionShapeTest(ToolTestCase):
+
+    def test_no_sections_goes_straight_to_the_preview(self):
+        self.seed_item(917)
+        self.make_mod("just a line\n")
+        self.scenario(["app_id 250", "update_handles 3 4", "call_handles 0x20 0x21"])
+        run = self.run_tool("-u", "917", "mod")
+        self.assertOutput(run, """\
+Starting initing tool
+[#     ] Initializing SteamAPI...OK
+[##    ] Constructing SteamUtils...OK
+[###   ] Getting AppID with SteamUtils...<250>OK
+[####  ] Constructing SteamUGC...OK
+Starting uploading fileid 917
+Starting uploading mod folder
+[##### ] Starting item update with SteamUGC...<3>OK
+[######] Setting item visibility with SteamUGC...OK
+[#######] Setting item content with SteamUGC...OK
+[########] Submiting item update with SteamUGC...<20><result success>OK
+Done uploading mod folder
+Starting uploading preview image
+[#########] Starting item update with SteamUGC...<4>OK
+[##########] Setting item preview with SteamUGC...OK
+[###########] Submiting item update with SteamUGC...<21><result success>OK
+Done uploading preview image
+Mod is uploaded to %s917
+Uploading done successfully
+""" % PAGE)
+
+    def test_unknown_and_unnamed_sections_in_silent_mode(self):
+        self.make_mod("lost=1\n[  ]\nalso=2\n[vi]\ntitle=x\n[EN]\ntitle=y\n[en]\ntitle=z\n")
+        self.scenario(SCENARIO)
+        run = self.run_tool("-s", "mod")
+        self.assertOutput(run, "Starting uploading fileid 917\n"
+                               "Done uploading mod folder\n"
+                               "Skipping uploading description in lang: EN\n"
+                               "Done uploading description in lang: en\n"
+                               "Skipping uploading description in lang: vi\n"
+                               "Done uploading preview image\n"
+                               "Mod is uploaded to %s917\n"
+                               "Uploading done successfully\n" % PAGE)
+        self.assertEqual(len(run.calls("SetItemUpdateLanguage")), 1)
+
+    def test_negative_and_huge_ids_are_passed_on_unchanged(self):
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(["app_id 250"])
+        run = self.run_tool("-s", "-u", "-5", "mod")
+        self.assertTrue(run.stdout.startswith(b"Starting uploading fileid -5"))
+        self.assertIn("StartItemUpdate app=250 item=18446744073709551611",
+                      run.calls("StartItemUpdate")[0])
+        run = self.run_tool("-s", "-u", "99999999999999999999", "mod")
+        self.assertTrue(run.stdout.startswith(b"Starting uploading fileid 9223372036854775807"))
