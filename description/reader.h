@@ -46,4 +46,49 @@ std::string TrimWhitespace(std::string_view text);
 // A read error midway ends the input like the end of the file.
 ModDescription LoadModDescription(const std::string& path, bool verbose);
 
+// The line rules above as a streaming parser: it takes the file's bytes in
+// pieces of any size, so a line may span any number of pieces, and builds
+// the record as LoadModDescription would from the same bytes, echo included.
+// It holds at most one partial line besides the record.
+class DescriptionParser {
+ public:
+  // `verbose` turns on the echo and is stored in the record.
+  explicit DescriptionParser(bool verbose);
+
+  // Takes the next bytes of the input. Returns false once a Ctrl-Z byte has
+  // ended the input; bytes fed after that are ignored.
+  bool Feed(std::string_view bytes);
+
+  // The bytes held of the line under way, whose LF hasn't arrived yet.
+  size_t PendingLineBytes() const { return partial_.size(); }
+
+  // A hint that the line under way holds `bytes` bytes in all, up to its LF:
+  // its buffer is sized once instead of growing by copies. A wrong hint
+  // costs memory or time, never correctness.
+  void ReserveLine(size_t bytes) {
+    if (bytes > partial_.capacity()) {
+      partial_.reserve(bytes);
+    }
+  }
+
+  // Ends the input: the last line, which needs no LF, is parsed now. Returns
+  // the record; call it once, the parser is spent afterwards.
+  ModDescription Finish();
+
+ private:
+  // `lineBuffer` is the string that holds the bytes of `line` when the
+  // parser may take it over for a long value, else null.
+  void ParseLine(std::string_view line, std::string* lineBuffer);
+  void StoreKey(std::string_view key, std::string_view value, std::string* lineBuffer);
+
+  ModDescription record_;
+  // The bytes of a line whose LF hasn't arrived yet.
+  std::string partial_;
+  std::string currentName_;
+  // The section named currentName_ once a key line has created or found it;
+  // null right after a header, since the header alone creates nothing.
+  DescriptionSection* currentSection_ = nullptr;
+  bool ended_ = false;
+};
+
 #endif  // MODPUBLISH_DESCRIPTION_READER_H_

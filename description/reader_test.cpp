@@ -1,0 +1,273 @@
+#include "description/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::string_literals;
+
+ModDescription Parse(std::string_view text, bool verbose = false) {
+  DescriptionParser parser(verbose);
+  parser.Feed(text);
+  return parser.Finish();
+}
+
+// The record as text, one "[name]" line per section and one "key=value"
+// line per key, control and non-ASCII bytes as \xNN, so a failure shows
+// exactly which bytes differ.
+std::string Dump(const ModDescription& record) {
+  std::string out;
+  auto put = [&out](const std::string& text) {
+    for (unsigned char c : text) {
+      if (c < 0x20 || c >= 0x7F) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += hex;
+      } else {
+        out += static_cast<char>(c);
+      }
+    }
+  };
+  for (const auto& [name, section] : record.sections) {
+    out += '[';
+    put(name);
+    out += "]\n";
+    for (const auto& [key, value] : section) {
+      put(key);
+      out += '=';
+      put(value);
+      out += '\n';
+    }
+  }
+  return out;
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+TEST(TrimWhitespaceTest, RemovesExactlyTabSpaceCrLfAtBothEnds) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"", ""},
+      {" \t\r\n", ""},
+      {"\t a  b \r\n", "a  b"},
+      {"\va\f", "\va\f"},
+      {"\xC2\xA0x\xC2\xA0", "\xC2\xA0x\xC2\xA0"},
+      {" \0a\0 "s, "\0a\0"s},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TrimWhitespace(c.in), c.out) << "input: " << testing::PrintToString(c.in);
+  }
+}
+
+TEST(DescriptionParserTest, LineRules) {
+  // Each line follows "[en]" and is followed by "k = v", which shows the
+  // section that is current after it.
+  const struct {
+    std::string line, record;
+  } cases[] = {
+      {"[ru]", "[ru]\nk=v\n"},
+      {"[ de ]", "[de]\nk=v\n"},
+      {"[]", "[]\nk=v\n"},
+      {"[  ]", "[]\nk=v\n"},
+      {"[[en]]", "[[en]]\nk=v\n"},
+      {"title = My mod", "[en]\nk=v\ntitle=My mod\n"},
+      {"\t description=A = B ", "[en]\ndescription=A = B\nk=v\n"},
+      {"[a=b]", "[en]\n[a=b]\nk=v\n"},
+      {"title =", "[en]\nk=v\ntitle=\n"},
+      {"= x", "[en]\n=x\nk=v\n"},
+      {"=", "[en]\nk=v\n"},
+      {"==", "[en]\n==\nk=v\n"},
+      {"# title = x", "[en]\n# title=x\nk=v\n"},
+      {"Title = \"q\" \\n", "[en]\nTitle=\"q\" \\n\nk=v\n"},
+      {"[en] ; English", "[en]\nk=v\n"},
+      {"[en", "[en]\nk=v\n"},
+      {"; note", "[en]\nk=v\n"},
+      {"some text", "[en]\nk=v\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Dump(Parse("[en]\n" + c.line + "\nk = v\n")), c.record) << "line: " << c.line;
+  }
+}
+
+TEST(DescriptionParserTest, SectionsAndKeys) {
+  const struct {
+    const char* what;
+    std::string text, record;
+  } cases[] = {
+      {"empty", "", ""},
+      {"blank and one-byte lines", "\n \n\t\r\n[\n=\nx", ""},
+      {"header without keys", "[en]\n[de]\ntitle = T\n[ru]\n", "[de]\ntitle=T\n"},
+      {"repeated header merges, later value wins", "[en]\na=1\nb=2\n[de]\nc=3\n[en]\na=4\n",
+       "[de]\nc=3\n[en]\na=4\nb=2\n"},
+      {"keys before the first header", "a=1\n[en]\nb=2\n", "[]\na=1\n[en]\nb=2\n"},
+      {"sections and keys ordered by unsigned bytes",
+       "[pt_BR]\nt=1\n[\xC3\xA9]\nt=1\n[pt]\nt=1\n"
+       "[en]\nb=1\n\xC3\xA9=1\nB=1\n[Z]\nt=1\n[de]\nt=1\n",
+       "[Z]\nt=1\n[de]\nt=1\n[en]\nB=1\nb=1\n\\xC3\\xA9=1\n"
+       "[pt]\nt=1\n[pt_BR]\nt=1\n[\\xC3\\xA9]\nt=1\n"},
+      {"BOM hides the first header", "\xEF\xBB\xBF[en]\ntitle = x\n[de]\ntitle = y\n",
+       "[]\ntitle=x\n[de]\ntitle=y\n"},
+      {"BOM joins the first key", "\xEF\xBB\xBFtitle = x", "[]\n\\xEF\\xBB\\xBFtitle=x\n"},
+      {"NUL bytes kept", "[e\0n]\nti\0tle = a\0b\n"s, "[e\\x00n]\nti\\x00tle=a\\x00b\n"},
+      {"lone CR stays", "title = a\rb\r\n\r[en]\r\r\n", "[]\ntitle=a\\x0Db\n"},
+      {"Ctrl-Z ends input", "a=1\n\x1A\nb=2\n", "[]\na=1\n"},
+      {"Ctrl-Z mid-line", "a=12\x1Ax\nb=2\n", "[]\na=12\n"},
+      {"Ctrl-Z first", "\x1Ak=1\n", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Dump(Parse(c.text)), c.record) << c.what;
+  }
+}
+
+const std::string kSample =
+    "\xEF\xBB\xBF; my mod\n[ru]\ntitle = \xD0\x9C\xD0\xBE\xD0\xB9\n[en]\n"
+    "title=My mod\ndescription = Line one = \"two\"\t\n[ en ]\nversion = 1.0\n"
+    "[]\n==\nstray\n[de]\n\t title = a\rb \n[de]\ntitle = Mein Mod\nlast = x";
+
+TEST(DescriptionParserTest, CrLfReadsLikeLf) {
+  std::string lf = Dump(Parse(kSample));
+  EXPECT_EQ(Dump(Parse(Replace(kSample, "\n", "\r\n"))), lf);
+  EXPECT_EQ(Dump(Parse(Replace(kSample, "\n", "\r\r\n"))), lf);
+}
+
+TEST(DescriptionParserTest, AnySplitGivesTheSameRecord) {
+  const std::string texts[] = {Replace(kSample, "\n", "\r\n"), kSample + "\r\nz=1\x1A\ny=2\n"};
+  for (const std::string& text : texts) {
+    std::string whole = Dump(Parse(text));
+    for (size_t at = 0; at <= text.size(); ++at) {
+      DescriptionParser parser(false);
+      parser.Feed(std::string_view(text).substr(0, at));
+      parser.Feed(std::string_view(text).substr(at));
+      ASSERT_EQ(Dump(parser.Finish()), whole) << "split at " << at;
+    }
+    DescriptionParser parser(false);
+    for (char c : text) {
+      parser.Feed(std::string_view(&c, 1));
+    }
+    EXPECT_EQ(Dump(parser.Finish()), whole) << "byte by byte";
+  }
+}
+
+TEST(DescriptionParserTest, LongValuesFedInPiecesMatchInPlace) {
+  // Values this long take over the line buffer instead of being copied; the
+  // record must not tell.
+  const std::string big(3 << 20, 'v');
+  const std::string text = "[en]\r\nlong = " + big + " \t\r\nafter = 1\r\nlong=x" + big +
+                           "\r\n[de]\r\n tail =\t" + big + "y ";
+  ModDescription inPlace = Parse(text);
+  DescriptionParser parser(false);
+  for (size_t at = 0; at < text.size(); at += 65536) {
+    parser.Feed(std::string_view(text).substr(at, 65536));
+  }
+  ModDescription pieces = parser.Finish();
+  // Not EXPECT_EQ: a failure would print megabytes.
+  EXPECT_TRUE(pieces.sections == inPlace.sections);
+  EXPECT_TRUE(inPlace.sections["en"]["long"] == "x" + big);
+  EXPECT_EQ(inPlace.sections["en"]["after"], "1");
+  EXPECT_TRUE(inPlace.sections["de"]["tail"] == big + "y");
+}
+
+TEST(DescriptionParserTest, FeedReportsTheEndAtCtrlZ) {
+  DescriptionParser parser(false);
+  EXPECT_TRUE(parser.Feed("a=1\n"));
+  EXPECT_FALSE(parser.Feed("b=2\x1A"));
+  EXPECT_FALSE(parser.Feed("\nc=3\n"));
+  EXPECT_EQ(Dump(parser.Finish()), "[]\na=1\nb=2\n");
+}
+
+TEST(DescriptionParserTest, VerboseEchoesEveryHeaderAndKeyLineInFileOrder) {
+  testing::internal::CaptureStdout();
+  ModDescription record = Parse(Replace(kSample, "\n", "\r\n"), true);
+  std::string echo = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(record.verbose);
+  EXPECT_EQ(echo,
+            "Parsing [ru]\n[ru] title = \xD0\x9C\xD0\xBE\xD0\xB9\nParsing [en]\n"
+            "[en] title = My mod\n[en] description = Line one = \"two\"\nParsing [en]\n"
+            "[en] version = 1.0\nParsing []\n[]  = =\nParsing [de]\n[de] title = a\rb\n"
+            "Parsing [de]\n[de] title = Mein Mod\n[de] last = x\n");
+
+  testing::internal::CaptureStdout();
+  record = Parse(kSample, false);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_FALSE(record.verbose);
+}
+
+class LoadModDescriptionTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // Unique per test and per run, since CTest runs tests in parallel.
+    folder_ = std::filesystem::path(testing::TempDir()) /
+              ("modpublish_reader_" +
+               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  std::string Write(const std::string& text) {
+    std::filesystem::path path = folder_ / "descript.ion";
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+  }
+
+  // Runs the reader on `path` expecting it to fail; returns what it printed.
+  static std::string ExpectNotFound(const std::string& path, bool verbose) {
+    testing::internal::CaptureStdout();
+    try {
+      LoadModDescription(path, verbose);
+      ADD_FAILURE() << "no exception for " << path;
+    } catch (int code) {
+      EXPECT_EQ(code, -1);
+    }
+    return testing::internal::GetCapturedStdout();
+  }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(LoadModDescriptionTest, ReadsTheFileAsTheParserReadsText) {
+  // Lines longer than the reader's chunks, and a Ctrl-Z that cuts one short.
+  std::string text =
+      Replace(kSample, "\n", "\r\n") + "\r\n[en]\r\nlong = " + std::string(3 << 20, 'x') + "\r\n" +
+      std::string(1 << 20, '\n') + "end = " + std::string(1 << 20, 'z') + "\x1Alost = 1\r\n";
+  std::string path = Write(text);
+  testing::internal::CaptureStdout();
+  ModDescription record = LoadModDescription(path, false);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_FALSE(record.verbose);
+  EXPECT_TRUE(record.sections == Parse(text).sections);
+  EXPECT_EQ(record.sections["en"]["long"].size(), size_t{3} << 20);
+  EXPECT_EQ(record.sections["en"]["end"].size(), size_t{1} << 20);
+  EXPECT_EQ(record.sections["en"].count("lost"), 0u);
+}
+
+TEST_F(LoadModDescriptionTest, EmptyFileGivesNoSections) {
+  testing::internal::CaptureStdout();
+  ModDescription record = LoadModDescription(Write(""), true);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(record.sections.empty());
+  EXPECT_TRUE(record.verbose);
+}
+
+TEST_F(LoadModDescriptionTest, MissingFileOrFolderIsNotFoundInEveryMode) {
+  std::string missing = (folder_ / "no such" / "descript.ion").string();
+  EXPECT_EQ(ExpectNotFound(missing, false), "File not found: " + missing + "\n");
+  EXPECT_EQ(ExpectNotFound(missing, true), "File not found: " + missing + "\n");
+  std::string folder = folder_.string();
+  EXPECT_EQ(ExpectNotFound(folder, true), "File not found: " + folder + "\n");
+}
+
+}  // namespace
