@@ -20,22 +20,23 @@ bool ParseCommandLine(int argc, const char* const* argv, RunSettings& settings) 
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
     if (std::strcmp(argument, "-s") == 0) {
-      settings.verbose = false;  // and it is a path candidate as well, below
+      settings.verbose = false;  // and it is a path candidate all the same
     }
-    if (argument[0] != '-') {
-      settings.contentDir = argument;
-    } else if (std::strcmp(argument, "-h") == 0) {
+    if (std::strcmp(argument, "-h") == 0) {
       return false;
-    } else if (std::strcmp(argument, "-u") == 0) {
+    }
+    if (std::strcmp(argument, "-u") == 0) {
       if (i + 1 == argc) {
         return false;
       }
       // strtoll reads exactly what atoll reads, but clamps out-of-range
       // values instead of leaving them undefined.
       settings.existingId = std::strtoll(argv[++i], nullptr, 10);
-    } else {
-      settings.contentDir = argument;
+      continue;
     }
+    // Everything else is a path candidate: a plain path, "-s", and any
+    // option the tool doesn't know, unreported.
+    settings.contentDir = argument;
   }
   return settings.contentDir != nullptr;
 }

@@ -6,8 +6,8 @@
 
 // What one invocation asks for.
 struct RunSettings {
-  bool verbose = true;       // cleared by "-s"
-  int64_t existingId = 0;    // the value after "-u"; 0 creates a new item
+  bool verbose = true;               // cleared by "-s"
+  int64_t existingId = 0;            // the value after "-u"; 0 creates a new item
   const char* contentDir = nullptr;  // the last path candidate, not copied
 };
 

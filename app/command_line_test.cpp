@@ -44,10 +44,10 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{{"-s"}, true, false, 0, "-s"},
         ParseCase{{"-u", "917", "mod"}, true, true, 917, "mod"},
         ParseCase{{"mod", "-u", "1", "-u", "2"}, true, true, 2, "mod"},  // the last -u wins
-        ParseCase{{"-u", "mod"}, false, true, 0, nullptr},  // -u swallowed the path
-        ParseCase{{"mod", "-u"}, false, true, 0, nullptr},  // trailing -u
-        ParseCase{{"-u", "-h", "mod"}, true, true, 0, "mod"},  // -u swallows even -h
-        ParseCase{{"-u", "-s", "mod"}, true, true, 0, "mod"},  // ... and -s, unseen
+        ParseCase{{"-u", "mod"}, false, true, 0, nullptr},               // -u swallowed the path
+        ParseCase{{"mod", "-u"}, false, true, 0, nullptr},               // trailing -u
+        ParseCase{{"-u", "-h", "mod"}, true, true, 0, "mod"},            // -u swallows even -h
+        ParseCase{{"-u", "-s", "mod"}, true, true, 0, "mod"},            // ... and -s, unseen
         ParseCase{{"mod", "-h"}, false, true, 0, nullptr},
         ParseCase{{"-h", "mod"}, false, true, 0, nullptr},
         ParseCase{{"-u", "abc", "mod"}, true, true, 0, "mod"},

@@ -51,8 +51,7 @@ class CallResultTest : public testing::Test {
   std::string SubmitAndWait() {
     UGCUpdateHandle_t update = uploader_->ugc->StartItemUpdate(250, uploader_->publishedFileId);
     SteamAPICall_t call = uploader_->ugc->SubmitItemUpdate(update, "note");
-    uploader_->submitUpdateCall.Set(call, uploader_.get(),
-                                    &SteamUploader::OnItemUpdateSubmitted);
+    uploader_->submitUpdateCall.Set(call, uploader_.get(), &SteamUploader::OnItemUpdateSubmitted);
     testing::internal::CaptureStdout();
     uploader_->WaitForCallResult(uploader_->submitUpdateCall);
     return testing::internal::GetCapturedStdout();
@@ -67,10 +66,9 @@ TEST_F(CallResultTest, RegistrationShowsTheBindingLayout) {
   CreateAndWait();
   SubmitAndWait();
   // The library read the id at offset 12 and the size through slot 2.
-  EXPECT_EQ(sim_->JournalLines("Register"),
-            (Lines{"RegisterCallResult call=5 id=3403 size=" +
-                       std::to_string(sizeof(CreateItemResult_t)),
-                   "RegisterCallResult call=6 id=3404 size=16"}));
+  EXPECT_EQ(sim_->JournalLines("Register"), (Lines{"RegisterCallResult call=5 id=3403 size=" +
+                                                       std::to_string(sizeof(CreateItemResult_t)),
+                                                   "RegisterCallResult call=6 id=3404 size=16"}));
   // ... and called the three-argument Run with records the handlers read.
   Lines delivered = sim_->JournalLines("Deliver");
   ASSERT_EQ(delivered.size(), 2u);
@@ -128,12 +126,13 @@ TEST_F(CallResultTest, SetWhilePendingUnregistersTheOldCall) {
       bindings.push_back(line.substr(0, line.find(" slot")));
     }
   }
-  EXPECT_EQ(bindings, (Lines{"RegisterCallResult call=31 id=3403 size=" +
-                                 std::to_string(sizeof(CreateItemResult_t)),
-                             "UnregisterCallResult call=31",
-                             "RegisterCallResult call=32 id=3403 size=" +
-                                 std::to_string(sizeof(CreateItemResult_t)),
-                             "Deliver call=32"}));
+  EXPECT_EQ(
+      bindings,
+      (Lines{
+          "RegisterCallResult call=31 id=3403 size=" + std::to_string(sizeof(CreateItemResult_t)),
+          "UnregisterCallResult call=31",
+          "RegisterCallResult call=32 id=3403 size=" + std::to_string(sizeof(CreateItemResult_t)),
+          "Deliver call=32"}));
 }
 
 TEST_F(CallResultTest, DestroyingAPendingBindingUnregistersIt) {

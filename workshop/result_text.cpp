@@ -67,9 +67,12 @@ constexpr const char* kResultTexts[] = {
     /* 56 */ "Password could not be verified as it's unset server side",
     /* 57 */ "External account (PSN, Facebook...) is not linked to a Steam account",
     /* 58 */ "PSN ticket was invalid",
+    // Text 59 is one literal over two lines, not two texts.
+    // NOLINTBEGIN(bugprone-suspicious-missing-comma)
     /* 59 */
     "External account (PSN, Facebook...) is already linked to some other account, "
     "must explicitly request to replace/delete the link first",
+    // NOLINTEND(bugprone-suspicious-missing-comma)
     /* 60 */ "The sync cannot resume due to a conflict between the local and remote files",
     /* 61 */ "The requested new password is not legal",
     /* 62 */ "new value is the same as the old one ( secret question and answer )",

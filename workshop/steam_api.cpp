@@ -150,14 +150,14 @@ bool InitSteamAPI(const char* libraryFileName) {
     return false;
   }
   Exports found;
-  bool complete = Find(library, "SteamInternal_SteamAPI_Init", found.init) &&
-                  Find(library, "SteamInternal_ContextInit", found.contextInit) &&
-                  Find(library, "SteamInternal_FindOrCreateUserInterface",
-                       found.findOrCreateUserInterface) &&
-                  Find(library, "SteamAPI_GetHSteamUser", found.getHSteamUser) &&
-                  Find(library, "SteamAPI_RegisterCallResult", found.registerCallResult) &&
-                  Find(library, "SteamAPI_UnregisterCallResult", found.unregisterCallResult) &&
-                  Find(library, "SteamAPI_RunCallbacks", found.runCallbacks);
+  bool complete =
+      Find(library, "SteamInternal_SteamAPI_Init", found.init) &&
+      Find(library, "SteamInternal_ContextInit", found.contextInit) &&
+      Find(library, "SteamInternal_FindOrCreateUserInterface", found.findOrCreateUserInterface) &&
+      Find(library, "SteamAPI_GetHSteamUser", found.getHSteamUser) &&
+      Find(library, "SteamAPI_RegisterCallResult", found.registerCallResult) &&
+      Find(library, "SteamAPI_UnregisterCallResult", found.unregisterCallResult) &&
+      Find(library, "SteamAPI_RunCallbacks", found.runCallbacks);
   if (!complete || found.init(kInterfaceVersions, nullptr) != 0) {
     return false;
   }

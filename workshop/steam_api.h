@@ -46,7 +46,7 @@ struct CreateItemResult_t {
 
 struct SubmitItemUpdateResult_t {
   static constexpr int k_iCallback = 3404;
-  int32_t m_eResult;  // EResult: 1 is success
+  int32_t m_eResult;                                   // EResult: 1 is success
   uint8_t m_bUserNeedsToAcceptWorkshopLegalAgreement;  // not 0: the legal agreement is pending
   PublishedFileId_t m_nPublishedFileId;
 };

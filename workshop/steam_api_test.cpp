@@ -78,42 +78,41 @@ TEST(SteamApiTest, InterfacesComeThroughTheirContexts) {
 }
 
 TEST(SteamApiTest, EveryOperationReachesItsSlotWithItsArguments) {
-  SimSession sim({"app_id 250", "update_handles 0x123456789", "call_handles 0xabcdef012 77"});
+  SimSession sim({"app_id 250", "update_handles 0x100000002", "call_handles 0xabcdef012 77"});
   ASSERT_TRUE(sim.Start());
   ISteamUGC* ugc = steam::SteamUGC();
   ASSERT_NE(ugc, nullptr);
   EXPECT_EQ(ugc->CreateItem(250, k_EWorkshopFileTypeCommunity), 0xabcdef012u);
   UGCUpdateHandle_t update = ugc->StartItemUpdate(250, 0xFFFFFFFFFFFFFFF0ull);
-  EXPECT_EQ(update, 0x123456789u);
+  EXPECT_EQ(update, 0x100000002u);
   EXPECT_TRUE(ugc->SetItemVisibility(update, k_ERemoteStoragePublishedFileVisibilityPrivate));
   EXPECT_TRUE(ugc->SetItemContent(update, "mod\\sub"));
   EXPECT_TRUE(ugc->SetItemPreview(update, "mod/steam_logo.png"));
   EXPECT_TRUE(ugc->SetItemUpdateLanguage(update, "brazilian"));
-  EXPECT_TRUE(ugc->SetItemTitle(update, "Caf\xc3\xa9 \"quoted\""));
-  EXPECT_TRUE(ugc->SetItemDescription(update, "line\r\x01\xff"));
+  EXPECT_TRUE(ugc->SetItemTitle(update, "Caf\xc3\xa9 \"q\""));
+  EXPECT_TRUE(ugc->SetItemDescription(update, "a\r\x01\xff"));
   EXPECT_EQ(ugc->SubmitItemUpdate(update, "initial commit"), 77u);
   EXPECT_FALSE(ugc->SetItemTitle(update + 1, "unknown handle"));
   Lines calls;
   for (const std::string& line : sim.Journal()) {
-    if (line.rfind("Create", 0) == 0 || line.rfind("Start", 0) == 0 ||
-        line.rfind("Set", 0) == 0 || line.rfind("Submit", 0) == 0) {
+    if (line.rfind("Create", 0) == 0 || line.rfind("Start", 0) == 0 || line.rfind("Set", 0) == 0 ||
+        line.rfind("Submit", 0) == 0) {
       calls.push_back(line);
     }
   }
-  EXPECT_EQ(calls, (Lines{
-                       "CreateItem app=250 type=0 -> 46118400018",
-                       "StartItemUpdate app=250 item=18446744073709551600 -> 4886718345",
-                       "SetItemVisibility update=4886718345 visibility=2 -> true",
-                       "SetItemContent update=4886718345 folder=\"mod\\\\sub\" -> true",
-                       "SetItemPreview update=4886718345 file=\"mod/steam_logo.png\" -> true",
-                       "SetItemUpdateLanguage update=4886718345 language=\"brazilian\" -> true",
-                       "SetItemTitle update=4886718345 title=\"Caf\\xc3\\xa9 \\\"quoted\\\"\" -> "
-                       "true",
-                       "SetItemDescription update=4886718345 description=\"line\\x0d\\x01\\xff\" "
-                       "-> true",
-                       "SubmitItemUpdate update=4886718345 note=\"initial commit\" -> 77",
-                       "SetItemTitle update=4886718346 title=\"unknown handle\" -> false",
-                   }));
+  EXPECT_EQ(calls,
+            (Lines{
+                "CreateItem app=250 type=0 -> 46118400018",
+                "StartItemUpdate app=250 item=18446744073709551600 -> 4294967298",
+                "SetItemVisibility update=4294967298 visibility=2 -> true",
+                "SetItemContent update=4294967298 folder=\"mod\\\\sub\" -> true",
+                "SetItemPreview update=4294967298 file=\"mod/steam_logo.png\" -> true",
+                "SetItemUpdateLanguage update=4294967298 language=\"brazilian\" -> true",
+                "SetItemTitle update=4294967298 title=\"Caf\\xc3\\xa9 \\\"q\\\"\" -> true",
+                "SetItemDescription update=4294967298 description=\"a\\x0d\\x01\\xff\" -> true",
+                "SubmitItemUpdate update=4294967298 note=\"initial commit\" -> 77",
+                "SetItemTitle update=4294967299 title=\"unknown handle\" -> false",
+            }));
 }
 
 }  // namespace

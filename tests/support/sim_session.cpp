@@ -31,8 +31,8 @@ void ClearEnvironment(const char* name) {
 
 SimSession::SimSession(const std::vector<std::string>& scenario) {
   std::random_device random;
-  std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                 ("modpublish-sim-" + std::to_string(random()));
+  std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("modpublish-sim-" + std::to_string(random()));
   std::filesystem::create_directories(folder);
   folder_ = folder.string();
   journal_ = (folder / "journal.txt").string();
