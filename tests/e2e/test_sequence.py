@@ -116,6 +116,17 @@ Uploading done successfully
                                "Uploading done successfully\n" % PAGE)
         self.assertEqual(len(run.calls("SetItemUpdateLanguage")), 1)
 
+    def test_description_is_read_as_a_windows_text_file_everywhere(self):
+        # CR LF line ends, a lone CR kept inside a value, and a Ctrl-Z that
+        # ends the input: whatever follows it is never read.
+        self.make_mod(b"[en]\r\ntitle = A\rB\r\n\x1a[de]\r\ntitle=lost\r\n")
+        self.scenario(SCENARIO)
+        run = self.run_tool("mod")
+        self.assertTrue(run.stdout.startswith(text("Parsing [en]\n[en] title = A\rB\n"
+                                                   "Starting initing tool\n")))
+        self.assertEqual([line.split(" -> ")[0] for line in run.calls("SetItemTitle")],
+                         ['SetItemTitle update=2 title="A\\x0dB"'])
+
     def test_negative_and_huge_ids_are_passed_on_unchanged(self):
         self.make_mod("[en]\ntitle=x\n")
         self.scenario(["app_id 250"])

@@ -1,0 +1,233 @@
+// SteamAPI_Init, ContextInit, GetHSteamUser and the interface lookup,
+// driven through the built library's exports.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "steam_sim/sim_fixture.h"
+#include "steam_sim/test_platform.h"
+
+namespace steam_sim_test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+using InitTest = SimTest;
+
+TEST_F(InitTest, AppIdComesFromScenarioThenFileThenEnvironment) {
+  const struct {
+    const char* name;
+    const char* scenario;
+    const char* file;         // steam_appid.txt in the current folder
+    const char* environment;  // SteamAppId
+    int result;
+    uint32_t appId;
+  } cases[] = {
+      {"nowhere", "", nullptr, nullptr, 1, 0},
+      {"file", "", "480\r\n", nullptr, 0, 480},
+      {"environment", "", nullptr, "570", 0, 570},
+      {"file before environment", "", "480", "570", 0, 480},
+      {"scenario before file", "app_id 250", "480", "570", 0, 250},
+      {"scenario zero", "app_id 0", "480", nullptr, 0, 0},
+      {"no number in file", "", "four", "570", 0, 570},
+      {"zero in file", "", "0", nullptr, 1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::error_code ignored;
+    fs::remove("steam_appid.txt", ignored);
+    if (c.file != nullptr) {
+      WriteFile(fs::current_path() / "steam_appid.txt", c.file);
+    }
+    if (c.environment != nullptr) {
+      SetEnvironment("SteamAppId", c.environment);
+    } else {
+      UnsetEnvironment("SteamAppId");
+    }
+    UseScenario(c.scenario);
+    char message[1024];
+    std::memset(message, 'x', sizeof message);
+    ASSERT_EQ(Init(message), c.result);
+    if (c.result == 0) {
+      utils_ = sim_.findInterface(1, "SteamUtils010");
+      EXPECT_EQ(GetAppID(), c.appId);
+    } else {
+      ASSERT_NE(std::memchr(message, '\0', sizeof message), nullptr);
+      EXPECT_NE(std::string(message).find("no app id"), std::string::npos) << message;
+      EXPECT_EQ(sim_.findInterface(1, "SteamUtils010"), nullptr);
+    }
+  }
+}
+
+TEST_F(InitTest, VersionListMustNameUtilsAndUGC) {
+  const struct {
+    std::string list;
+    int result;
+  } cases[] = {
+      {"SteamUtils010\0STEAMUGC_INTERFACE_VERSION020\0\0"s, 0},
+      {"SteamUser023\0STEAMUGC_INTERFACE_VERSION020\0SteamFriends017\0SteamUtils010\0\0"s, 0},
+      {"SteamUtils010\0\0"s, 1},
+      {"SteamUtils010\0STEAMUGC_INTERFACE_VERSION019\0\0"s, 1},
+      {"SteamUtils010\0\0STEAMUGC_INTERFACE_VERSION020\0\0"s, 1},  // after the end
+      {"\0"s, 1},
+  };
+  UseScenario("app_id 250");
+  for (const auto& c : cases) {
+    char message[1024] = "";
+    EXPECT_EQ(sim_.init(c.list.c_str(), message), c.result) << c.list;
+    if (c.result != 0) {
+      EXPECT_NE(std::string(message).find("version list lacks"), std::string::npos) << message;
+    }
+  }
+  const std::vector<std::string> journal = Journal();
+  ASSERT_EQ(journal.size(), std::size(cases));
+  EXPECT_EQ(
+      journal[0],
+      R"(SteamAPI_Init versions="SteamUtils010\x00STEAMUGC_INTERFACE_VERSION020\x00\x00" -> 0)");
+  EXPECT_EQ(journal[4], R"(SteamAPI_Init versions="SteamUtils010\x00\x00" -> 1)");
+}
+
+TEST_F(InitTest, ScenarioCanMakeInitFail) {
+  const struct {
+    const char* scenario;
+    int result;
+  } cases[] = {
+      {"app_id 250\ninit 3", 3},
+      {"app_id 250\ninit 2", 2},
+      {"app_id 250\ninit 0", 0},
+      {"app_id 250\nfail SteamAPI_Init", 1},
+  };
+  for (const auto& c : cases) {
+    UseScenario(c.scenario);
+    char message[1024] = "";
+    EXPECT_EQ(Init(message), c.result) << c.scenario;
+    EXPECT_EQ(sim_.getHSteamUser(), c.result == 0 ? 1 : 0) << c.scenario;
+    EXPECT_EQ(std::string(message).rfind("steam_sim: ", 0), c.result == 0 ? std::string::npos : 0)
+        << message;
+  }
+}
+
+TEST_F(InitTest, BrokenSetUpFailsInitAndSaysWhy) {
+  const fs::path scenario = root_ / "scenario.txt";
+  const struct {
+    const char* name;
+    const char* scenarioText;  // null: no scenario file at all
+    fs::path journal;
+    std::string message;
+  } cases[] = {
+      {"unknown directive", "app_id 250\nbogus 1", journal_,
+       "steam_sim: " + scenario.string() + ":2: unknown directive \"bogus\"\n"},
+      {"bad number", "app_id 25O", journal_,
+       "steam_sim: " + scenario.string() + ":1: bad number \"25O\"\n"},
+      {"missing scenario", nullptr, journal_,
+       "steam_sim: cannot read the scenario file " + scenario.string() + "\n"},
+      {"journal folder missing", "app_id 250", root_ / "no" / "journal.txt",
+       "steam_sim: cannot open the journal " + (root_ / "no" / "journal.txt").string() +
+           " for writing"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::error_code ignored;
+    fs::remove(scenario, ignored);
+    if (c.scenarioText != nullptr) {
+      WriteFile(scenario, c.scenarioText);
+    }
+    SetEnvironment("STEAMSIM_SCENARIO", scenario.string());
+    SetEnvironment("STEAMSIM_JOURNAL", c.journal.string());
+    testing::internal::CaptureStderr();
+    const int result = Init();
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(printed.substr(0, c.message.size()), c.message);
+  }
+}
+
+// A context's init function, counting its calls and caching the utils
+// object as the caller's accessor would.
+int contextCalls = 0;
+SimExports* contextSim = nullptr;
+void FillContext(void* slot) {
+  ++contextCalls;
+  *static_cast<void**>(slot) = contextSim->findInterface(1, "SteamUtils010");
+}
+
+TEST_F(InitTest, ContextRefreshesOncePerSuccessfulInit) {
+  contextSim = &sim_;
+  contextCalls = 0;
+  Start();
+  void* context[3] = {reinterpret_cast<void*>(&FillContext), nullptr, nullptr};
+  void** cached = static_cast<void**>(sim_.contextInit(context));
+  EXPECT_EQ(cached, &context[2]);
+  EXPECT_EQ(contextCalls, 1);
+  EXPECT_EQ(*cached, utils_);
+  const void* generation = context[1];
+  EXPECT_NE(generation, nullptr);
+
+  sim_.contextInit(context);
+  EXPECT_EQ(contextCalls, 1) << "same session, same generation";
+
+  UseScenario("app_id 250\ninit 2");
+  ASSERT_EQ(Init(), 2);
+  sim_.contextInit(context);
+  EXPECT_EQ(contextCalls, 1) << "a failed init starts no generation";
+
+  Start();
+  sim_.contextInit(context);
+  EXPECT_EQ(contextCalls, 2);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(context[1]), reinterpret_cast<uintptr_t>(generation) + 1);
+}
+
+TEST_F(InitTest, InterfacesGoOnlyToTheRightUserAndVersion) {
+  EXPECT_EQ(sim_.findInterface(1, "SteamUtils010"), nullptr) << "before any init";
+  Start();
+  const struct {
+    const char* version;
+    int32_t user;
+    bool found;
+  } cases[] = {
+      {"SteamUtils010", 0, true},
+      {"SteamUtils010", 7, true},
+      {"STEAMUGC_INTERFACE_VERSION020", 1, true},
+      {"STEAMUGC_INTERFACE_VERSION020", 0, false},
+      {"STEAMUGC_INTERFACE_VERSION020", 2, false},
+      {"SteamUtils009", 1, false},
+      {"STEAMUGC_INTERFACE_VERSION0200", 1, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(sim_.findInterface(c.user, c.version) != nullptr, c.found)
+        << c.user << " " << c.version;
+  }
+  UseScenario("app_id 250\nnull_interface SteamUtils010");
+  ASSERT_EQ(Init(), 0);
+  EXPECT_EQ(sim_.findInterface(1, "SteamUtils010"), nullptr);
+  EXPECT_NE(sim_.findInterface(1, "STEAMUGC_INTERFACE_VERSION020"), nullptr);
+}
+
+TEST_F(InitTest, JournalsLookups) {
+  Start();
+  ClearJournal();
+  sim_.getHSteamUser();
+  sim_.findInterface(0, "SteamUtils010");
+  sim_.findInterface(0, "STEAMUGC_INTERFACE_VERSION020");
+  GetAppID();
+  EXPECT_EQ(
+      Journal(),
+      (std::vector<std::string>{
+          "GetHSteamUser -> 1",
+          R"(FindOrCreateUserInterface user=0 version="SteamUtils010" -> object)",
+          R"(FindOrCreateUserInterface user=0 version="STEAMUGC_INTERFACE_VERSION020" -> null)",
+          "GetAppID -> 250",
+      }));
+}
+
+// The library's first generation and SteamAPI_Init's call count belong to
+// the process, so they are watched from a fresh one.
+TEST_F(InitTest, FreshProcessCountsInitsFromOne) {
+  UseScenario("app_id 250\nfail SteamAPI_Init 2");
+  EXPECT_EQ(RunProbe({"init", "3"}), "before=0 results=0,1,0 generation=2\n");
+}
+
+}  // namespace
+}  // namespace steam_sim_test

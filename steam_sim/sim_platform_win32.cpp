@@ -1,0 +1,78 @@
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "steam_sim/sim_platform.h"
+
+namespace steam_sim {
+
+namespace {
+
+// Any object inside this library: GetModuleHandleEx maps its address to our
+// module.
+const char kAnchor = 0;
+
+std::wstring Widen(const char* text) {
+  std::wstring wide;
+  for (const char* c = text; *c != '\0'; ++c) {
+    wide += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+  }
+  return wide;
+}
+
+}  // namespace
+
+std::filesystem::path OwnLibraryFolder() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(&kAnchor), &module)) {
+    return {};
+  }
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(module, name.data(), static_cast<DWORD>(name.size()));
+    if (length == 0) {
+      return {};
+    }
+    if (length < name.size()) {
+      name.resize(length);
+      return std::filesystem::path(name).parent_path();
+    }
+    name.resize(name.size() * 2);
+  }
+}
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+std::optional<std::filesystem::path> EnvironmentPath(const char* name) {
+  // The variable names used here are ASCII, so widening byte by byte is
+  // exact.
+  const wchar_t* value = _wgetenv(Widen(name).c_str());
+  if (value == nullptr || *value == L'\0') {
+    return std::nullopt;
+  }
+  return std::filesystem::path(value);
+}
+
+std::optional<std::string> EnvironmentString(const char* name) {
+  // Read through the wide table too, which is the one every way of setting
+  // a variable keeps up to date; the bytes come back as UTF-8.
+  const wchar_t* value = _wgetenv(Widen(name).c_str());
+  if (value == nullptr) {
+    return std::nullopt;
+  }
+  const std::wstring wide(value);
+  if (wide.empty()) {
+    return std::string();
+  }
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+}  // namespace steam_sim

@@ -1,0 +1,132 @@
+// The local Workshop: the items the simulated service keeps, in a folder on
+// disk, so that they outlive the session and the process that made them.
+//
+// Layout under the Workshop folder:
+//   items/<id>/r<n>/           revision n of item <id>; the highest n is live
+//     item.txt                 the item's fields (see FormatItemFile)
+//     content/                 copy of the last content folder submitted
+//     preview/<file name>      copy of the last preview submitted
+//   staging/<pid>-<k>/         a revision or item being assembled
+//
+// Writes are all-or-nothing: a new revision (or a new item, with its first
+// revision) is assembled under staging/ and renamed into place in one step;
+// only then are older revisions deleted. A run interrupted at any point
+// leaves either the old live revision or the new one complete; its staging
+// debris and older revisions are never read.
+#ifndef MODPUBLISH_STEAM_SIM_WORKSHOP_H_
+#define MODPUBLISH_STEAM_SIM_WORKSHOP_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "steam_sim/abi.h"
+
+namespace steam_sim {
+
+// The service's limits, in bytes.
+constexpr size_t kMaxTitleBytes = 128;
+constexpr size_t kMaxDescriptionBytes = 8000;
+constexpr size_t kMaxChangeNoteBytes = 8000;
+constexpr uint64_t kPreviewSizeLimit = 1048576;  // a preview must be smaller
+
+// A new item is private until an update says otherwise.
+constexpr int32_t kDefaultVisibility = 2;
+// The language of an update's title and description unless it sets one.
+constexpr char kDefaultLanguage[] = "english";
+
+struct WorkshopItem {
+  PublishedFileId id = 0;
+  AppId app = 0;
+  int32_t fileType = 0;
+  int32_t visibility = kDefaultVisibility;
+  // Language -> text.
+  std::map<std::string, std::string> titles;
+  std::map<std::string, std::string> descriptions;
+  // File name of the preview inside the revision's preview/ folder; empty
+  // until an update sets one.
+  std::string preview;
+  // Every applied update's change note, oldest first.
+  std::vector<std::string> changeNotes;
+};
+
+// item.txt: one field per line, strings quoted as the journal quotes them:
+//   id 917
+//   app 250
+//   type 0
+//   visibility 2
+//   title "english" "My mod"          (one line per language)
+//   description "english" "..."       (one line per language)
+//   preview "steam_logo.png"          (absent until set)
+//   change "initial commit"           (one line per update, oldest first)
+std::string FormatItemFile(const WorkshopItem& item);
+
+// Reads FormatItemFile's text back. Returns false for any other text.
+bool ParseItemFile(std::string_view text, WorkshopItem* item);
+
+// A submitted update, as recorded by the setters. Unset fields leave the
+// item's current value alone.
+struct ItemUpdate {
+  AppId app = 0;
+  PublishedFileId item = 0;
+  std::string language = kDefaultLanguage;
+  std::optional<std::string> title;
+  std::optional<std::string> description;
+  std::optional<int32_t> visibility;
+  // Paths as the caller gave them, relative to the current folder.
+  std::optional<std::string> contentFolder;
+  std::optional<std::string> previewFile;
+  std::string changeNote;
+};
+
+class Workshop {
+ public:
+  // The Workshop kept in folder `root`, which is created on the first write.
+  explicit Workshop(std::filesystem::path root);
+
+  // The id the next new item gets: one above the highest id in the
+  // Workshop, 1 when it is empty.
+  PublishedFileId NextFreeId() const;
+
+  // Creates item `id` of app `app` with no texts, content or preview.
+  // Returns kResultOk, or kResultFail when the id is taken or the disk
+  // fails (then nothing changed).
+  int32_t CreateItem(PublishedFileId id, AppId app, int32_t fileType);
+
+  // Checks `update` as the service does, for a program running as app
+  // `runningApp`, and applies it whole or not at all. Returns kResultOk when
+  // applied; otherwise, checked in this order: kResultFileNotFound for an
+  // unknown item, kResultAccessDenied when the item's app, the update's app
+  // and `runningApp` are not all the same, kResultInvalidParam for a title,
+  // description or change note over its limit, kResultFileNotFound for a
+  // content folder or preview file that isn't there, kResultLimitExceeded
+  // for a preview of kPreviewSizeLimit bytes or more, and kResultFail when
+  // the item's files are damaged or the disk fails.
+  int32_t SubmitUpdate(const ItemUpdate& update, AppId runningApp);
+
+  // Reads the live state of item `id`. Returns false when the item doesn't
+  // exist or its files are damaged.
+  bool ReadItem(PublishedFileId id, WorkshopItem* item) const;
+
+ private:
+  std::filesystem::path ItemFolder(PublishedFileId id) const;
+  // The live revision folder of item `id` and its number, or an empty path
+  // when the item doesn't exist.
+  std::filesystem::path LiveRevision(PublishedFileId id, uint64_t* number) const;
+  // A fresh, not yet existing folder name under staging/.
+  std::filesystem::path NewStagingName();
+  // Deletes staging/ when nothing is left in it.
+  void TidyStaging() const;
+  int32_t ApplyUpdate(const ItemUpdate& update, AppId runningApp);
+
+  std::filesystem::path root_;
+  uint64_t stagingCount_ = 0;
+};
+
+}  // namespace steam_sim
+
+#endif  // MODPUBLISH_STEAM_SIM_WORKSHOP_H_

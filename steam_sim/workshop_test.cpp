@@ -1,0 +1,193 @@
+// The local Workshop: what creation and updates leave on disk, the
+// service's checks, and persistence across sessions and processes.
+#include "steam_sim/workshop.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "steam_sim/sim_fixture.h"
+#include "steam_sim/test_platform.h"
+
+namespace steam_sim_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using WorkshopTest = SimTest;
+
+TEST_F(WorkshopTest, UpdatesReplaceTheItemWholeAndLeaveNoStaging) {
+  WriteFile(fs::current_path() / "mod" / "data.txt", "data");
+  WriteFile(fs::current_path() / "mod" / "sub" / "more.bin", std::string("\0\1", 2));
+  WriteFile(fs::current_path() / "logo.png", "png");
+  Start();
+  const uint64_t item = CreateDelivered();
+  ASSERT_EQ(item, 1U);
+  EXPECT_EQ(ReadFile(ItemFolder(item) / "r1" / "item.txt"),
+            "id 1\napp 250\ntype 0\nvisibility 2\n");
+
+  uint64_t update = StartItemUpdate(250, item);
+  SetTitle(update, "My mod");
+  SetDescription(update, "Two\nlines");
+  SetVisibility(update, 0);
+  SetContent(update, "mod");
+  SetPreview(update, "logo.png");
+  ASSERT_EQ(SubmitDelivered(update, "initial commit"), 1);
+
+  EXPECT_EQ(Names(workshop_), std::vector<std::string>{"items"}) << "no staging left";
+  EXPECT_EQ(Names(ItemFolder(item)), std::vector<std::string>{"r2"});
+  const fs::path live = ItemFolder(item) / "r2";
+  EXPECT_EQ(ReadFile(live / "item.txt"),
+            "id 1\napp 250\ntype 0\nvisibility 0\n"
+            "title \"english\" \"My mod\"\n"
+            "description \"english\" \"Two\\x0alines\"\n"
+            "preview \"logo.png\"\n"
+            "change \"initial commit\"\n");
+  EXPECT_EQ(ReadFile(live / "content" / "data.txt"), "data");
+  EXPECT_EQ(ReadFile(live / "content" / "sub" / "more.bin"), std::string("\0\1", 2));
+  EXPECT_EQ(ReadFile(live / "preview" / "logo.png"), "png");
+
+  // A second update in French keeps what it doesn't mention.
+  update = StartItemUpdate(250, item);
+  SetTitle(update, "Mon mod");
+  SetLanguage(update, "french");
+  ASSERT_EQ(SubmitDelivered(update, "traduction"), 1);
+  EXPECT_EQ(Names(ItemFolder(item)), std::vector<std::string>{"r3"});
+  const fs::path next = ItemFolder(item) / "r3";
+  EXPECT_EQ(ReadFile(next / "item.txt"),
+            "id 1\napp 250\ntype 0\nvisibility 0\n"
+            "title \"english\" \"My mod\"\n"
+            "title \"french\" \"Mon mod\"\n"
+            "description \"english\" \"Two\\x0alines\"\n"
+            "preview \"logo.png\"\n"
+            "change \"initial commit\"\n"
+            "change \"traduction\"\n");
+  EXPECT_EQ(ReadFile(next / "content" / "sub" / "more.bin"), std::string("\0\1", 2));
+  EXPECT_EQ(ReadFile(next / "preview" / "logo.png"), "png");
+}
+
+TEST_F(WorkshopTest, ServiceChecksEverySubmission) {
+  WriteFile(fs::current_path() / "mod" / "a.txt", "a");
+  WriteFile(fs::current_path() / "small.png", std::string(1048575, 'p'));
+  WriteFile(fs::current_path() / "big.png", std::string(1048576, 'p'));
+  Start();
+  const uint64_t item = CreateDelivered();
+  TestBinding binding = MakeBinding(kCreateItemId);
+  Register(&binding, CreateItem(480));  // an item of another app
+  Pump();
+  const uint64_t foreign = Uint64At(RunLog().back().record, kCreateItemOffset);
+  ASSERT_EQ(foreign, 2U);
+
+  const struct {
+    const char* name;
+    const char* content;
+    const char* preview;
+    uint64_t item;
+    size_t title;
+    size_t description;
+    size_t note;
+    uint32_t app;
+    int32_t result;
+  } cases[] = {
+      {"all at their limits", "mod", "small.png", item, 128, 8000, 8000, 250, 1},
+      {"title too long", nullptr, nullptr, item, 129, 0, 0, 250, 8},
+      {"description too long", nullptr, nullptr, item, 0, 8001, 0, 250, 8},
+      {"change note too long", nullptr, nullptr, item, 0, 0, 8001, 250, 8},
+      {"content missing", "nothing", nullptr, item, 0, 0, 0, 250, 9},
+      {"content is a file", "small.png", nullptr, item, 0, 0, 0, 250, 9},
+      {"preview missing", nullptr, "nothing.png", item, 0, 0, 0, 250, 9},
+      {"preview is a folder", nullptr, "mod", item, 0, 0, 0, 250, 9},
+      {"preview of 1 MiB", nullptr, "big.png", item, 0, 0, 0, 250, 25},
+      {"unknown item", nullptr, nullptr, 77, 0, 0, 0, 250, 9},
+      {"item of another app", nullptr, nullptr, foreign, 0, 0, 0, 250, 15},
+      {"update for another app", nullptr, nullptr, item, 0, 0, 0, 480, 15},
+      {"another app for its own item", nullptr, nullptr, foreign, 0, 0, 0, 480, 15},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::string> before = Names(ItemFolder(item));
+    const uint64_t update = StartItemUpdate(c.app, c.item);
+    if (c.title > 0) {
+      SetTitle(update, std::string(c.title, 't').c_str());
+    }
+    if (c.description > 0) {
+      SetDescription(update, std::string(c.description, 'd').c_str());
+    }
+    if (c.content != nullptr) {
+      SetContent(update, c.content);
+    }
+    if (c.preview != nullptr) {
+      SetPreview(update, c.preview);
+    }
+    EXPECT_EQ(SubmitDelivered(update, std::string(c.note, 'n').c_str()), c.result);
+    if (c.result != 1) {
+      EXPECT_EQ(Names(ItemFolder(item)), before) << "a refused update changes nothing";
+    }
+    EXPECT_FALSE(fs::exists(workshop_ / "staging"));
+  }
+}
+
+TEST_F(WorkshopTest, ItemsOutliveTheSessionAndTheProcess) {
+  // Another process creates item 1 in this test's Workshop...
+  SetEnvironment("SteamAppId", "250");
+  ASSERT_EQ(RunProbe({"create"}), "result=1 item=1\n");
+  // ...which this one can update, and whose id stays taken.
+  Start();
+  const uint64_t update = StartItemUpdate(250, 1);
+  SetTitle(update, "Updated");
+  EXPECT_EQ(SubmitDelivered(update), 1);
+  Start("app_id 250\nitem_ids 917");
+  EXPECT_EQ(CreateDelivered(), 917U);
+  Start();
+  EXPECT_EQ(CreateDelivered(), 918U) << "next free id: above the highest";
+}
+
+TEST_F(WorkshopTest, InterruptedRunsLeaveNothingThatIsRead) {
+  Start();
+  const uint64_t item = CreateDelivered();
+  // What a run killed midway leaves: a half-built staging folder, and an
+  // older revision the last run had no time to delete.
+  WriteFile(workshop_ / "staging" / "99-1" / "item.txt", "id 1\napp");
+  fs::copy(ItemFolder(item) / "r1", ItemFolder(item) / "r0", fs::copy_options::recursive);
+  WriteFile(ItemFolder(item) / "r0" / "item.txt", "damaged");
+  const uint64_t update = StartItemUpdate(250, item);
+  SetTitle(update, "after the crash");
+  EXPECT_EQ(SubmitDelivered(update), 1);
+  EXPECT_EQ(Names(ItemFolder(item)), std::vector<std::string>{"r2"});
+  // A damaged live revision is the service's failure, not a missing item.
+  WriteFile(ItemFolder(item) / "r2" / "item.txt", "id 1\napp 250\n");
+  EXPECT_EQ(SubmitDelivered(StartItemUpdate(250, item)), 2);
+}
+
+TEST(ItemFileTest, ReadsBackWhatItWritesAndNothingElse) {
+  steam_sim::WorkshopItem item;
+  item.id = 0xFFFFFFFFFFFFFFFFULL;
+  item.app = 0xFFFFFFFF;
+  item.fileType = -1;
+  item.visibility = 3;
+  item.titles = {{"english", "a \"b\" \\ c"}, {"", std::string("\0\n", 2)}};
+  item.descriptions = {{"german", "x"}};
+  item.preview = "p q.png";
+  item.changeNotes = {"", "two"};
+  steam_sim::WorkshopItem back;
+  ASSERT_TRUE(steam_sim::ParseItemFile(steam_sim::FormatItemFile(item), &back));
+  EXPECT_EQ(steam_sim::FormatItemFile(back), steam_sim::FormatItemFile(item));
+  EXPECT_EQ(back.fileType, -1);
+  EXPECT_EQ(back.titles, item.titles);
+
+  for (const char* damaged : {
+           "",
+           "id 1\napp 2\ntype 0\n",                              // no visibility
+           "id 1\napp 2\ntype 0\nvisibility 2",                  // cut off
+           "id 1\nid 1\napp 2\ntype 0\nvisibility 2\n",          // twice
+           "id 1\napp 2\ntype 0\nvisibility 2\ncolour red\n",    // unknown
+           "id 1\napp 2\ntype 0\nvisibility 2\ntitle \"en\"\n",  // half a title
+           "id 1\napp 4294967296\ntype 0\nvisibility 2\n",       // app beyond 32 bits
+       }) {
+    steam_sim::WorkshopItem ignored;
+    EXPECT_FALSE(steam_sim::ParseItemFile(damaged, &ignored)) << damaged;
+  }
+}
+
+}  // namespace
+}  // namespace steam_sim_test
