@@ -45,14 +45,29 @@ int SteamUploader::Log(const char* format, ...) const {
   return written;
 }
 
-void SteamUploader::OnItemCreated(CreateItemResult_t* result, bool ioFailure) {
-  itemCreated = false;
+namespace {
+
+// Whether a delivered result can be read. Reports on the step's line why
+// not: the delivery failed, or Steam holds the result back until the user
+// accepts the Workshop legal agreement.
+template <class Result>
+bool Readable(const SteamUploader& uploader, const Result* result, bool ioFailure) {
   if (result == nullptr || ioFailure) {
-    Log("<failed to get async call result>");
-    return;
+    uploader.Log("<failed to get async call result>");
+    return false;
   }
   if (result->m_bUserNeedsToAcceptWorkshopLegalAgreement != 0) {
-    Log("<Workshop Legal agreement need to be accepted>");
+    uploader.Log("<Workshop Legal agreement need to be accepted>");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void SteamUploader::OnItemCreated(CreateItemResult_t* result, bool ioFailure) {
+  itemCreated = false;
+  if (!Readable(*this, result, ioFailure)) {
     return;
   }
   Log("<result %s, id is %lld>", ResultText(result->m_eResult),
@@ -63,12 +78,7 @@ void SteamUploader::OnItemCreated(CreateItemResult_t* result, bool ioFailure) {
 
 void SteamUploader::OnItemUpdateSubmitted(SubmitItemUpdateResult_t* result, bool ioFailure) {
   updateSubmitted = false;
-  if (result == nullptr || ioFailure) {
-    Log("<failed to get async call result>");
-    return;
-  }
-  if (result->m_bUserNeedsToAcceptWorkshopLegalAgreement != 0) {
-    Log("<Workshop Legal agreement need to be accepted>");
+  if (!Readable(*this, result, ioFailure)) {
     return;
   }
   Log("<result %s>", ResultText(result->m_eResult));
