@@ -4,7 +4,6 @@
 #include <cstring>
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include "app/console.h"
 #include "platform/platform.h"
@@ -52,18 +51,18 @@ struct FileCloser {
 // file) and goes back to where it was. Sets `ahead` to the bytes until that
 // end, 0 when the stream can't tell its position. Returns false when the
 // stream couldn't go back; its position is then lost.
-bool MeasureRestOfLine(std::FILE* file, std::vector<char>& buffer, size_t& ahead) {
+bool MeasureRestOfLine(std::FILE* file, char* buffer, size_t& ahead) {
   ahead = 0;
   std::fpos_t start;
   if (std::fgetpos(file, &start) != 0) {
     return true;
   }
   for (;;) {
-    size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
-    std::string_view bytes(buffer.data(), got);
+    size_t got = std::fread(buffer, 1, kChunkSize, file);
+    std::string_view bytes(buffer, got);
     size_t end = FindByte(bytes.substr(0, FindByte(bytes, '\n')), kCtrlZ);
     ahead += end;
-    if (end < got || got < buffer.size()) {
+    if (end < got || got < kChunkSize) {
       break;
     }
   }
@@ -183,22 +182,24 @@ ModDescription LoadModDescription(const std::string& path, bool verbose) {
     throw -1;
   }
   DescriptionParser parser(verbose);
-  std::vector<char> buffer(kChunkSize);
+  // Not zero-filled: a typical description of a few KiB then touches only
+  // the pages it is read into, not the whole chunk.
+  std::unique_ptr<char[]> buffer(new char[kChunkSize]);
   size_t pendingBefore = 0;
   for (;;) {
-    size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+    size_t got = std::fread(buffer.get(), 1, kChunkSize, file.get());
     // A short read is the end of the file or a read error; either ends the
     // input, and the lines read so far stand.
-    if (!parser.Feed(std::string_view(buffer.data(), got)) || got < buffer.size()) {
+    if (!parser.Feed(std::string_view(buffer.get(), got)) || got < kChunkSize) {
       break;
     }
     // A line has just outgrown a chunk. Growing its buffer by doubling would
     // copy it again and again into fresh memory, which costs far more than
     // reading the rest of the line twice, so the buffer is sized once.
     size_t pending = parser.PendingLineBytes();
-    if (pending > buffer.size() && pendingBefore <= buffer.size()) {
+    if (pending > kChunkSize && pendingBefore <= kChunkSize) {
       size_t ahead = 0;
-      if (!MeasureRestOfLine(file.get(), buffer, ahead)) {
+      if (!MeasureRestOfLine(file.get(), buffer.get(), ahead)) {
         break;
       }
       parser.ReserveLine(pending + ahead);

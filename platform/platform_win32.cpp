@@ -41,13 +41,12 @@ void* LoadTrustedLibrary(const char* fileName) {
   if (!folder.empty()) {
     // An absolute path with the altered search order: the library's own
     // dependencies are looked up beside it, not in the current folder.
-    if (HMODULE library = LoadLibraryExA((folder + fileName).c_str(), nullptr,
-                                         LOAD_WITH_ALTERED_SEARCH_PATH)) {
+    if (HMODULE library =
+            LoadLibraryExA((folder + fileName).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
       return reinterpret_cast<void*>(library);
     }
   }
-  return reinterpret_cast<void*>(
-      LoadLibraryExA(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  return reinterpret_cast<void*>(LoadLibraryExA(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
 void* FindSymbol(void* library, const char* name) {

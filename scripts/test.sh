@@ -5,6 +5,7 @@
 #     (preset "asan");
 #   - the Windows x64 cross build, its whole suite run under Wine
 #     (preset "windows");
+#   - end-to-end runs under valgrind's memory checker;
 #   - the formatting and static-analysis checks, and a bounded fuzzing run
 #     of the description reader.
 # Installs what it needs first when run as root (Debian packages).
@@ -21,8 +22,15 @@ for preset in default asan; do
   ctest --preset "$preset" -j "$((jobs * 2))"
 done
 
+# End-to-end runs under valgrind, on the default build.
+echo "== valgrind"
+bash scripts/valgrind-check.sh
+
 echo "== windows"
 bash scripts/windows-tests.sh
 
 echo "== checks"
 bash scripts/check-style.sh
+
+echo "== fuzz"
+bash scripts/fuzz.sh 60

@@ -1,0 +1,16 @@
+// The plain way to read a description file, as a yardstick for the
+// project's reader: std::ifstream, std::getline, TrimWhitespace and
+// std::map, one copy per step. It follows the same line rules except that
+// it ignores Ctrl-Z, which the benchmark inputs never hold.
+#ifndef MODPUBLISH_BENCH_BASELINE_READER_H_
+#define MODPUBLISH_BENCH_BASELINE_READER_H_
+
+#include <string>
+
+#include "description/reader.h"
+
+// Reads the file at `path` into a new record, without any echo. Returns an
+// empty record when the file can't be opened.
+ModDescription BaselineLoadDescription(const std::string& path);
+
+#endif  // MODPUBLISH_BENCH_BASELINE_READER_H_

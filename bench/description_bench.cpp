@@ -1,0 +1,445 @@
+// The benchmark program run by scripts/bench.sh: the description reader's
+// speed and memory against a plain std::getline reader on the same files,
+// the tool's own cost in a whole upload run against the simulator, and its
+// start-up time. It prints a table; it checks nothing about the figures.
+//
+//   modpublish_bench [--tool PATH] [--scratch DIR]
+//
+// PATH is the built modpublish, by default the one beside this program;
+// DIR holds the generated inputs (default: a new folder under $TMPDIR or
+// /tmp, removed at the end).
+//
+// Each reader figure comes from fresh child processes (this program run
+// again with --child), one parse per process, the way the tool reads its
+// file once per run. The child times the parse alone and reports the peak
+// memory it added: VmHWM after the parse minus VmRSS before it, both from
+// /proc/self/status.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/baseline_reader.h"
+#include "bench/child_process.h"
+#include "bench/inputs.h"
+#include "description/reader.h"
+#include "platform/platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kMB = 1e6;  // every MB here is 10^6 bytes
+
+double Since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+long MinorFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_minflt;
+}
+
+// ---- The child side: one measured operation per process. ----
+
+// What a child reports on its one line of output.
+struct Sample {
+  double seconds = 0;
+  double peakBytes = 0;
+  double minorFaults = 0;
+};
+
+void Report(double seconds, long rssBeforeKiB, long faultsBefore) {
+  const long peakKiB = ProcStatusKiB("VmHWM") - rssBeforeKiB;
+  std::printf("%.9f %ld %ld\n", seconds, peakKiB * 1024, MinorFaults() - faultsBefore);
+  std::fflush(stdout);
+}
+
+// --child read reader|baseline FILE: one parse, timed. The record is never
+// destroyed: its teardown is no part of reading.
+int ChildRead(const std::string& reader, const std::string& path) {
+  const long rssBefore = ProcStatusKiB("VmRSS");
+  const long faultsBefore = MinorFaults();
+  const auto start = std::chrono::steady_clock::now();
+  const ModDescription record =
+      reader == "reader" ? LoadModDescription(path, false) : BaselineLoadDescription(path);
+  const double seconds = Since(start);
+  Report(seconds, rssBefore, faultsBefore);
+  _exit(record.sections.empty() ? 1 : 0);
+}
+
+// --child verify FILE: both readers must build the same record, or the
+// comparison would be between different work.
+int ChildVerify(const std::string& path) {
+  return LoadModDescription(path, false).sections == BaselineLoadDescription(path).sections ? 0 : 1;
+}
+
+// --child touch BYTES: the floor for any reader that ends up holding that
+// many bytes in fresh memory: allocate and write every page once.
+int ChildTouch(size_t bytes) {
+  const long rssBefore = ProcStatusKiB("VmRSS");
+  const long faultsBefore = MinorFaults();
+  const auto start = std::chrono::steady_clock::now();
+  std::unique_ptr<char[]> block(new char[bytes]);
+  std::memset(block.get(), 'x', bytes);
+  const double seconds = Since(start);
+  Report(seconds, rssBefore, faultsBefore);
+  _exit(block[bytes / 2] == 'x' ? 0 : 1);
+}
+
+// --child slurp FILE: the floor for reading the file into memory: one
+// fread of the whole file into a fresh buffer of its size.
+int ChildSlurp(const std::string& path) {
+  const long rssBefore = ProcStatusKiB("VmRSS");
+  const long faultsBefore = MinorFaults();
+  const auto start = std::chrono::steady_clock::now();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return 1;
+  }
+  const size_t size = fs::file_size(path);
+  std::unique_ptr<char[]> block(new char[size]);
+  const size_t got = std::fread(block.get(), 1, size, file);
+  std::fclose(file);
+  const double seconds = Since(start);
+  Report(seconds, rssBefore, faultsBefore);
+  _exit(got == size ? 0 : 1);
+}
+
+int RunAsChild(int argc, char** argv) {
+  const std::string mode = argv[2];
+  if (mode == "read" && argc == 5) {
+    return ChildRead(argv[3], argv[4]);
+  }
+  if (mode == "verify" && argc == 4) {
+    return ChildVerify(argv[3]);
+  }
+  if (mode == "touch" && argc == 4) {
+    return ChildTouch(std::strtoull(argv[3], nullptr, 10));
+  }
+  if (mode == "slurp" && argc == 4) {
+    return ChildSlurp(argv[3]);
+  }
+  std::fprintf(stderr, "bad child arguments\n");
+  return 2;
+}
+
+// ---- The parent side. ----
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "modpublish_bench: %s\n", what.c_str());
+  std::exit(1);
+}
+
+// glibc's malloc asks for transparent huge pages (where the kernel grants
+// them on request): one fault per 2 MiB instead of one per 4 KiB page. Only
+// the what-if rows use it; the tool runs without.
+const std::pair<std::string, std::string> kHugePages = {"GLIBC_TUNABLES", "glibc.malloc.hugetlb=1"};
+
+Sample Measure(const std::vector<std::string>& childArguments, bool hugePages = false) {
+  std::vector<std::string> argv = {OwnPath(), "--child"};
+  argv.insert(argv.end(), childArguments.begin(), childArguments.end());
+  ChildOptions options;
+  options.captureOutput = true;
+  if (hugePages) {
+    options.environment.push_back(kHugePages);
+  }
+  const ChildRun run = RunChild(argv, options);
+  Sample sample;
+  std::istringstream line(run.output);
+  if (run.status != 0 || !(line >> sample.seconds >> sample.peakBytes >> sample.minorFaults)) {
+    Fail("child " + childArguments[0] + " failed with status " + std::to_string(run.status));
+  }
+  return sample;
+}
+
+// The median time and the largest peak of `runs` samples.
+struct Figures {
+  double seconds = 0;
+  double peakBytes = 0;
+  double minorFaults = 0;
+};
+
+Figures Summarise(const std::vector<Sample>& samples) {
+  Figures figures;
+  std::vector<double> seconds;
+  std::vector<double> faults;
+  for (const Sample& sample : samples) {
+    seconds.push_back(sample.seconds);
+    faults.push_back(sample.minorFaults);
+    figures.peakBytes = std::max(figures.peakBytes, sample.peakBytes);
+  }
+  figures.seconds = Median(seconds);
+  figures.minorFaults = Median(faults);
+  return figures;
+}
+
+struct ReaderCase {
+  const char* name;
+  std::string path;
+  double bytes;
+  int runs;
+};
+
+// A markdown table rule under a header whose columns are `widths` wide.
+void PrintRule(std::initializer_list<int> widths) {
+  std::string line = "|";
+  for (int width : widths) {
+    line += std::string(static_cast<size_t>(width) + 2, '-') + "|";
+  }
+  std::puts(line.c_str());
+}
+
+void PrintReaderRow(const char* caseName, const char* reader, double fileBytes,
+                    const Figures& figures, const std::string& versusBaseline) {
+  std::printf("| %-24s | %-12s | %9.2f ms | %6.0f MB/s | %7.1f MB | %6.3fx | %7.0f | %-17s |\n",
+              caseName, reader, figures.seconds * 1e3, fileBytes / kMB / figures.seconds,
+              figures.peakBytes / kMB, figures.peakBytes / fileBytes, figures.minorFaults,
+              versusBaseline.c_str());
+}
+
+void BenchReaders(const fs::path& scratch) {
+  const std::string languages = (scratch / "languages.ion").string();
+  const std::string typical1 = (scratch / "typical_1mb.ion").string();
+  const std::string typical100 = (scratch / "typical_100mb.ion").string();
+  const std::string repeated100 = (scratch / "repeated_100mb.ion").string();
+  const std::string oneLine100 = (scratch / "one_line_100mb.ion").string();
+  const std::vector<ReaderCase> cases = {
+      {"26 languages, real size", languages,
+       static_cast<double>(WriteAllLanguagesDescription(languages)), 51},
+      {"typical 1 MB", typical1,
+       static_cast<double>(WriteTypicalDescription(typical1, 1000000, true)), 21},
+      {"typical 100 MB", typical100,
+       static_cast<double>(WriteTypicalDescription(typical100, 100000000, true)), 5},
+      {"typical 100 MB, 26 names", repeated100,
+       static_cast<double>(WriteTypicalDescription(repeated100, 100000000, false)), 5},
+      {"one line 100 MB", oneLine100,
+       static_cast<double>(WriteSingleLineDescription(oneLine100, 100000000)), 5},
+  };
+
+  std::printf(
+      "\nReader: median of fresh processes, one parse each. peak = memory the parse added\n"
+      "(VmHWM after - VmRSS before); x file = peak / file size; faults = minor page faults\n"
+      "during the parse; vs baseline = baseline time / reader time, and reader peak /\n"
+      "baseline peak. reader + THP: the same reader with glibc's malloc on transparent\n"
+      "huge pages (%s=%s), a what-if.\n\n",
+      kHugePages.first.c_str(), kHugePages.second.c_str());
+  std::printf("| %-24s | %-12s | %12s | %11s | %10s | %7s | %7s | %-17s |\n", "case", "reader",
+              "time", "throughput", "peak", "x file", "faults", "vs baseline");
+  PrintRule({24, 12, 12, 11, 10, 7, 7, 17});
+  for (const ReaderCase& c : cases) {
+    if (c.bytes == 0) {
+      Fail("could not write " + c.path);
+    }
+    ChildOptions quiet;
+    if (RunChild({OwnPath(), "--child", "verify", c.path}, quiet).status != 0) {
+      Fail(std::string("the two readers disagree on ") + c.name);
+    }
+    std::vector<Sample> reader;
+    std::vector<Sample> baseline;
+    std::vector<Sample> readerHuge;
+    // Interleaved, so a slow spell of the machine hits every reader alike.
+    for (int run = 0; run < c.runs; ++run) {
+      reader.push_back(Measure({"read", "reader", c.path}));
+      baseline.push_back(Measure({"read", "baseline", c.path}));
+      readerHuge.push_back(Measure({"read", "reader", c.path}, true));
+    }
+    const Figures readerFigures = Summarise(reader);
+    const Figures baselineFigures = Summarise(baseline);
+    char versus[64];
+    std::snprintf(versus, sizeof versus, "%.1fx, mem %.2fx",
+                  baselineFigures.seconds / readerFigures.seconds,
+                  readerFigures.peakBytes / baselineFigures.peakBytes);
+    PrintReaderRow(c.name, "reader", c.bytes, readerFigures, versus);
+    PrintReaderRow(c.name, "baseline", c.bytes, baselineFigures, "");
+    PrintReaderRow(c.name, "reader + THP", c.bytes, Summarise(readerHuge), "");
+  }
+
+  // What any reader pays at least on this machine to hold 100 MB.
+  std::vector<Sample> touch;
+  std::vector<Sample> touchHuge;
+  std::vector<Sample> slurp;
+  for (int run = 0; run < 5; ++run) {
+    touch.push_back(Measure({"touch", "100000000"}));
+    touchHuge.push_back(Measure({"touch", "100000000"}, true));
+    slurp.push_back(Measure({"slurp", oneLine100}));
+  }
+  PrintReaderRow("floor: malloc+memset", "-", 1e8, Summarise(touch), "");
+  PrintReaderRow("floor: malloc+memset", "THP", 1e8, Summarise(touchHuge), "");
+  PrintReaderRow("floor: fread one line", "-", cases.back().bytes, Summarise(slurp), "");
+}
+
+// The first line of a text file, "?" when it can't be read.
+std::string FirstLine(const char* path) {
+  std::ifstream in(path);
+  std::string line;
+  return std::getline(in, line) ? line : "?";
+}
+
+// Counts the journal's callback pumps: each one is followed by the
+// uploader's 100 ms sleep.
+int CountPumps(const fs::path& journal) {
+  std::ifstream in(journal);
+  std::string line;
+  int pumps = 0;
+  while (std::getline(in, line)) {
+    if (line == "RunCallbacks" || line == "RunCallbacks\r") {
+      ++pumps;
+    }
+  }
+  return pumps;
+}
+
+// Times whole runs of the tool on the mod in `folder` with the simulated
+// Workshop and journal in `storage`, and prints one table row.
+void WholeRunRow(const std::string& tool, const fs::path& folder, const fs::path& storage,
+                 const char* label, double sleep) {
+  ChildOptions options;
+  options.workDir = folder.string();
+  options.environment = {{"STEAMSIM_WORKSHOP", (storage / "workshop").string()},
+                         {"STEAMSIM_JOURNAL", (storage / "journal.txt").string()},
+                         {"STEAMSIM_SCENARIO", (folder / "scenario.txt").string()}};
+  std::vector<double> walls;
+  std::vector<double> overheads;
+  std::vector<double> overheadsMeasuredSleep;
+  std::vector<double> cpu;
+  int pumps = 0;
+  for (int run = 0; run < 7; ++run) {
+    // A new Workshop each time, so every run creates the same item.
+    fs::remove_all(storage);
+    fs::create_directories(storage);
+    const ChildRun result = RunChild({tool, "mod"}, options);
+    pumps = CountPumps(storage / "journal.txt");
+    if (result.status != 0 || pumps == 0) {
+      Fail("the whole run failed: status " + std::to_string(result.status));
+    }
+    walls.push_back(result.seconds);
+    overheads.push_back(result.seconds - pumps * 0.1);
+    overheadsMeasuredSleep.push_back(result.seconds - pumps * sleep);
+    cpu.push_back(result.cpuSeconds);
+  }
+  fs::remove_all(storage);
+  std::printf("| %-28s | %8.1f ms | %5d | %7.1f ms | %7.1f ms | %6.1f ms |\n", label,
+              Median(walls) * 1e3, pumps, Median(overheads) * 1e3,
+              Median(overheadsMeasuredSleep) * 1e3, Median(cpu) * 1e3);
+}
+
+void BenchWholeRun(const std::string& tool, const fs::path& scratch) {
+  const fs::path folder = scratch / "run";
+  fs::create_directories(folder / "mod" / "data");
+  if (WriteAllLanguagesDescription((folder / "mod" / "descript.ion").string()) == 0) {
+    Fail("could not write the mod");
+  }
+  std::ofstream(folder / "mod" / "steam_logo.png", std::ios::binary) << "\x89PNG\r\n\x1a\n";
+  std::ofstream(folder / "mod" / "data" / "mod.txt") << "mod data\n";
+  // Every result arrives in the first pump after its call.
+  std::ofstream(folder / "scenario.txt") << "app_id 250\n";
+
+  // The sleep the uploader asks for is not what it gets: the timer adds a
+  // little. Measured here so that it can be told apart from the tool's cost.
+  std::vector<double> sleeps;
+  for (int i = 0; i < 10; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    platform::SleepMilliseconds(100);
+    sleeps.push_back(Since(start));
+  }
+  const double sleep = Median(sleeps);
+
+  std::printf(
+      "\nWhole run: new item, 26 language sections, every result in the first pump,\n"
+      "verbose output to /dev/null; median of 7 runs. overhead = wall - pumps x 100 ms;\n"
+      "overhead* = wall - pumps x the measured sleep (%.2f ms); CPU = user + system\n"
+      "time of the process, the simulator's work included.\n\n",
+      sleep * 1e3);
+  std::printf("| %-28s | %11s | %5s | %10s | %10s | %9s |\n", "simulated Workshop", "wall", "pumps",
+              "overhead", "overhead*", "CPU");
+  PrintRule({28, 11, 5, 10, 10, 9});
+  // The simulator keeps its Workshop in files and copies the content folder
+  // on every submission, inside the pump; a file system in memory shows how
+  // much of the overhead is that bookkeeping rather than the tool.
+  WholeRunRow(tool, folder, scratch / "storage", "on disk (scratch folder)", sleep);
+  const fs::path shm = "/dev/shm";
+  if (access(shm.c_str(), W_OK) == 0) {
+    WholeRunRow(tool, folder, shm / ("modpublish-bench-" + std::to_string(getpid())),
+                "in memory (/dev/shm)", sleep);
+  }
+}
+
+void BenchStartUp(const std::string& tool) {
+  constexpr int kRuns = 201;
+  std::vector<double> help;
+  std::vector<double> floor;
+  for (int run = 0; run < kRuns; ++run) {
+    ChildOptions options;
+    const ChildRun result = RunChild({tool, "-h"}, options);
+    if (result.status != 0) {
+      Fail("modpublish -h failed");
+    }
+    help.push_back(result.seconds);
+    floor.push_back(RunChild({"/bin/true"}, options).seconds);
+  }
+  std::printf("\nStart-up: median of %d runs, fork to exit.\n\n", kRuns);
+  std::printf("| %-13s | %-25s |\n", "modpublish -h", "/bin/true (process floor)");
+  PrintRule({13, 25});
+  std::printf("| %10.2f ms | %22.2f ms |\n", Median(help) * 1e3, Median(floor) * 1e3);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && std::strcmp(argv[1], "--child") == 0) {
+    return RunAsChild(argc, argv);
+  }
+  std::string tool = fs::path(OwnPath()).parent_path() / "modpublish";
+  std::string scratchOption;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--tool") == 0) {
+      tool = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--scratch") == 0) {
+      scratchOption = argv[i + 1];
+    } else {
+      Fail(std::string("unknown option ") + argv[i]);
+    }
+  }
+  if (argc % 2 == 0) {
+    Fail("usage: modpublish_bench [--tool PATH] [--scratch DIR]");
+  }
+  fs::path scratch = scratchOption;
+  if (scratch.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/modpublish-bench.XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+      Fail("could not make a scratch folder");
+    }
+    scratch = pattern;
+  }
+  fs::create_directories(scratch);
+
+  std::printf("modpublish benchmarks: %ld cores, tool %s\n", sysconf(_SC_NPROCESSORS_ONLN),
+              tool.c_str());
+  std::printf("transparent huge pages: %s\n",
+              FirstLine("/sys/kernel/mm/transparent_hugepage/enabled").c_str());
+  std::printf("load average at start: %s\n", FirstLine("/proc/loadavg").c_str());
+  BenchReaders(scratch);
+  BenchWholeRun(tool, scratch);
+  BenchStartUp(tool);
+  // Other work on the machine slows every figure down; this shows whether
+  // there was any.
+  std::printf("\nload average at end: %s\n", FirstLine("/proc/loadavg").c_str());
+  if (scratchOption.empty()) {
+    fs::remove_all(scratch);
+  }
+  return 0;
+}

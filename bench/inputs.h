@@ -1,0 +1,29 @@
+// The description files the benchmarks read, generated on the spot with
+// CR LF line ends, the same bytes on every run.
+#ifndef MODPUBLISH_BENCH_INPUTS_H_
+#define MODPUBLISH_BENCH_INPUTS_H_
+
+#include <cstddef>
+#include <string>
+
+// Writes sections like those of a real mod (a header, then a title, a
+// description of a few dozen to a few hundred bytes, a version, an author
+// and tags) until the file holds at least `bytes` bytes. With
+// `uniqueNames` every section has a name of its own ("en_41"), so the
+// record ends up holding the whole file, the case that costs the most
+// memory; without, the 26 language codes repeat, so later sections only
+// replace values and the record stays small. Returns the file's size, 0 on
+// failure.
+size_t WriteTypicalDescription(const std::string& path, size_t bytes, bool uniqueNames);
+
+// Writes one key line whose value makes the file `bytes` bytes long, with
+// no header: a description pasted as one huge line. Returns the file's
+// size, 0 on failure.
+size_t WriteSingleLineDescription(const std::string& path, size_t bytes);
+
+// Writes a section for each of the 26 language codes the tool knows, each
+// with a title, a description and three other keys: a real mod's file, a
+// few KB. Returns the file's size, 0 on failure.
+size_t WriteAllLanguagesDescription(const std::string& path);
+
+#endif  // MODPUBLISH_BENCH_INPUTS_H_
