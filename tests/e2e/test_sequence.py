@@ -1,6 +1,10 @@
 """What an upload run sends to Steam, read from the simulator's journal, and
 the run's shape for unusual descriptions."""
 
+import os
+import subprocess
+
+import harness
 from harness import ToolTestCase, sep, text
 
 PAGE = "https://steamcommunity.com/sharedfiles/filedetails/?id="
@@ -136,3 +140,42 @@ Uploading done successfully
                       run.calls("StartItemUpdate")[0])
         run = self.run_tool("-s", "-u", "99999999999999999999", "mod")
         self.assertTrue(run.stdout.startswith(b"Starting uploading fileid 9223372036854775807"))
+
+
+class TerminalTest(ToolTestCase):
+    """On a terminal the dots of a wait show as they happen, not when the
+    line is finished."""
+
+    def test_dots_reach_a_terminal_before_the_result(self):
+        if harness.windows():
+            self.skipTest("Wine gives the program no POSIX terminal")
+        import pty  # POSIX only
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(SCENARIO + ["pumps 6"])
+        environment = dict(os.environ, STEAMSIM_WORKSHOP=self.workshop,
+                           STEAMSIM_SCENARIO=self.scenario_path)
+        controller, terminal = pty.openpty()
+        process = subprocess.Popen([self.tool, "mod"], cwd=self.dir, env=environment,
+                                   stdin=subprocess.DEVNULL, stdout=terminal,
+                                   stderr=subprocess.DEVNULL)
+        os.close(terminal)
+        marker = b"Creating item with SteamUGC...<"
+
+        def after_handle(output):
+            # What follows the creation's call handle: the dots, then the result.
+            tail = output.split(marker, 1)[1] if marker in output else b""
+            return tail.split(b">", 1)[1] if b">" in tail else b""
+
+        seen = b""
+        try:
+            while b"." not in after_handle(seen):
+                chunk = os.read(controller, 4096)
+                if not chunk:
+                    break
+                seen += chunk
+        finally:
+            process.wait(timeout=harness.RUN_TIMEOUT)
+            os.close(controller)
+        self.assertIn(b".", after_handle(seen))
+        self.assertNotIn(b"<result", after_handle(seen),
+                         "the first dot arrived only with the result")
