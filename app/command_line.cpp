@@ -65,13 +65,14 @@ int RunModpublish(int argc, const char* const* argv) {
       std::string(settings.contentDir) + platform::kPathSeparator + "descript.ion";
   const std::string previewPath =
       std::string(settings.contentDir) + platform::kPathSeparator + "steam_logo.png";
+  ModDescription modDescription;
   try {
-    const ModDescription modDescription = LoadModDescription(descriptionPath, settings.verbose);
-    RunUpload(settings.verbose, settings.existingId, settings.contentDir, previewPath.c_str(),
-              modDescription);
+    modDescription = LoadModDescription(descriptionPath, settings.verbose);
   } catch (int) {
     // The reader has reported the missing file; nothing reached Steam.
     return 1;
   }
+  RunUpload(settings.verbose, settings.existingId, settings.contentDir, previewPath.c_str(),
+            modDescription);
   return 0;
 }
