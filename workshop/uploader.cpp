@@ -32,21 +32,6 @@ const char* ValueOr(const DescriptionSection& section, const char* key, const ch
   return found == section.end() ? fallback : found->second.c_str();
 }
 
-}  // namespace
-
-int SteamUploader::Log(const char* format, ...) const {
-  if (!verbose) {
-    return 0;
-  }
-  va_list args;
-  va_start(args, format);
-  int written = VPrint(format, args);
-  va_end(args);
-  return written;
-}
-
-namespace {
-
 // Whether a delivered result can be read. Reports on the step's line why
 // not: the delivery failed, or Steam holds the result back until the user
 // accepts the Workshop legal agreement.
@@ -64,6 +49,17 @@ bool Readable(const SteamUploader& uploader, const Result* result, bool ioFailur
 }
 
 }  // namespace
+
+int SteamUploader::Log(const char* format, ...) const {
+  if (!verbose) {
+    return 0;
+  }
+  va_list args;
+  va_start(args, format);
+  int written = VPrint(format, args);
+  va_end(args);
+  return written;
+}
 
 void SteamUploader::OnItemCreated(CreateItemResult_t* result, bool ioFailure) {
   itemCreated = false;
