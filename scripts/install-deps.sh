@@ -27,6 +27,12 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
+# npm fetches the real client libraries for the real_client_library test.
+# Any npm on the PATH will do: a Node.js from elsewhere carries its own and
+# conflicts with Debian's package, so that is installed only when none is.
+if ! command -v npm >/dev/null; then
+  missing+=(npm)
+fi
 if [ "${#missing[@]}" -eq 0 ]; then
   exit 0
 fi
