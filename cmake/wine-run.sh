@@ -28,7 +28,9 @@ WINE=${MODPUBLISH_WINE:-/usr/lib/wine/wine64}
 WINESERVER=${MODPUBLISH_WINESERVER:-/usr/lib/wine/wineserver64}
 export WINEPREFIX
 export WINEARCH=win64
-export WINEDEBUG=-all
+# Silent, unless a test asks Wine for a trace (MODPUBLISH_WINEDEBUG, e.g.
+# "+loaddll" to see which libraries a program loads).
+export WINEDEBUG=${MODPUBLISH_WINEDEBUG:--all}
 # No Mono or Gecko install prompts and no window: console programs only.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export DISPLAY=

@@ -91,8 +91,8 @@ def fetch(cache):
         command = [npm, "pack", PACKAGE, "--pack-destination", cache, "--loglevel=error",
                    "--fetch-timeout=30000", "--fetch-retries=1", "--no-audit", "--no-fund"]
         try:
-            completed = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True,
-                                       timeout=NPM_TIMEOUT, check=False)
+            completed = subprocess.run(command, cwd=cache, stdin=subprocess.DEVNULL,
+                                       capture_output=True, timeout=NPM_TIMEOUT, check=False)
         except subprocess.TimeoutExpired:
             raise Skip("npm pack %s got no answer from the registry within %d s"
                        % (PACKAGE, NPM_TIMEOUT)) from None
@@ -379,6 +379,22 @@ def text(expected, platform):
     return data.replace(b"\n", b"\r\n") if platform == "windows" else data
 
 
+def loaded_client_libraries(trace, platform, folder):
+    """The client libraries a loader trace on standard error (LD_DEBUG=files
+    on Linux, Wine's +loaddll) shows as loaded, as host paths; relative ones
+    are taken from `folder`, the run's current folder. A library found by its
+    bare name shows up under that name as well as under its path."""
+    trace = trace.decode("utf-8", "replace")
+    if platform == "linux":
+        paths = re.findall(r"file=(\S*libsteam_api\.so) \[\d+\];\s+generating link map", trace)
+        paths += re.findall(r"calling init: (\S*libsteam_api\.so)$", trace, re.M)
+    else:
+        paths = [path.replace("\\\\", "/")
+                 for path in re.findall(r'Loaded L"Z:([^"]*\\steam_api64\.dll)"', trace, re.I)]
+    return sorted({os.path.realpath(os.path.join(folder, path)) if "/" in path else path
+                   for path in paths})
+
+
 def check_behaviour(options, libraries):
     platform = options.platform
     library = libraries[platform]
@@ -411,10 +427,13 @@ def check_behaviour(options, libraries):
         # be reached, or the run would publish for real.
         environment["HOME"] = home
 
-    def run(folder, *args):
+    traced_environment = dict(environment, LD_DEBUG="files", MODPUBLISH_WINEDEBUG="+loaddll")
+
+    def run(folder, *args, trace=False):
         command = options.runner + [os.path.join(folder, tool_name)] + list(args)
         try:
-            completed = subprocess.run(command, cwd=work, env=environment,
+            completed = subprocess.run(command, cwd=work,
+                                       env=traced_environment if trace else environment,
                                        stdin=subprocess.DEVNULL, capture_output=True,
                                        timeout=RUN_TIMEOUT, check=False)
         except subprocess.TimeoutExpired:
@@ -452,13 +471,21 @@ def check_behaviour(options, libraries):
     expect("real %s beside the tool, silent" % name, silent, text(SILENT_INIT_FAILED, platform))
 
     # The library in the current folder and in the mod folder, none beside
-    # the tool: it must not be loaded. With no Steam client the output can't
-    # tell, but the real library writes to standard error once loaded, and
-    # the tool itself never does.
+    # the tool: it must not be loaded. With no Steam client the output
+    # can't tell, so the loader's own trace is asked which libraries were
+    # loaded; the run beside the library shows that the trace does tell.
+    traced = run(beside, "-s", "example_mod", trace=True)
+    if loaded_client_libraries(traced.stderr, platform, work) != [os.path.realpath(
+            os.path.join(beside, name))]:
+        errors.append("the loader trace of a run beside the real %s doesn't show it loaded; "
+                      "standard error:\n%s" % (name, traced.stderr.decode("utf-8", "replace")))
     shutil.copy2(library, os.path.join(work, name))
     shutil.copy2(library, os.path.join(work, "example_mod", name))
-    planted = run(alone, "example_mod")
-    expect("real %s in the current folder only" % name, planted, expected, stderr=b"")
+    planted = run(alone, "example_mod", trace=True)
+    expect("real %s in the current folder only" % name, planted, expected)
+    loaded = loaded_client_libraries(planted.stderr, platform, work)
+    if loaded:
+        errors.append("real %s in the current folder only: loaded %s" % (name, loaded))
     os.remove(os.path.join(work, "example_mod", name))  # never left in a mod
 
     if errors:
