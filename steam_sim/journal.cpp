@@ -26,10 +26,7 @@ void Journal::Close() {
   file_.clear();
 }
 
-void Journal::Write(const std::string& line) {
-  if (!file_.is_open()) {
-    return;
-  }
+void Journal::WriteLine(const std::string& line) {
   file_ << line << '\n';
   file_.flush();
 }

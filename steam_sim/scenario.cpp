@@ -110,76 +110,101 @@ std::string ReadFail(const std::vector<std::string_view>& values, Scenario* scen
   return error;
 }
 
+// The readers of the directives that fill one field of the scenario.
+
+template <std::vector<uint64_t> Scenario::*list>
+std::string ReadListInto(const std::vector<std::string_view>& values, Scenario* scenario) {
+  return ReadList(values, &(scenario->*list));
+}
+
+template <std::set<uint64_t> Scenario::*ordinals>
+std::string ReadOrdinalInto(const std::vector<std::string_view>& values, Scenario* scenario) {
+  uint64_t ordinal = 0;
+  std::string error = ReadNumber(values[0], 1, kMax64, &ordinal);
+  if (error.empty()) {
+    (scenario->*ordinals).insert(ordinal);
+  }
+  return error;
+}
+
+std::string ReadInit(const std::vector<std::string_view>& values, Scenario* scenario) {
+  uint64_t code = 0;
+  std::string error = ReadNumber(values[0], 0, kMax32, &code);
+  if (error.empty()) {
+    scenario->initResult = static_cast<uint32_t>(code);
+  }
+  return error;
+}
+
+std::string ReadAppId(const std::vector<std::string_view>& values, Scenario* scenario) {
+  uint64_t appId = 0;
+  std::string error = ReadNumber(values[0], 0, kMax32, &appId);
+  if (error.empty()) {
+    scenario->appId = static_cast<uint32_t>(appId);
+  }
+  return error;
+}
+
+std::string ReadNullInterface(const std::vector<std::string_view>& values, Scenario* scenario) {
+  scenario->nullInterfaces.emplace(values[0]);
+  return "";
+}
+
+std::string ReadPumpsInto(const std::vector<std::string_view>& values, Scenario* scenario) {
+  return ReadPumps(values, &scenario->pumps);
+}
+
+std::string ReadResult(const std::vector<std::string_view>& values, Scenario* scenario) {
+  uint64_t ordinal = 0;
+  uint64_t code = 0;
+  std::string error = ReadNumber(values[0], 1, kMax64, &ordinal);
+  if (error.empty()) {
+    error = ReadNumber(values[1], 0, kMax32, &code);
+  }
+  if (error.empty()) {
+    // The record's result field is a 32-bit enum: keep the bit pattern.
+    scenario->results[ordinal] = static_cast<int32_t>(static_cast<uint32_t>(code));
+  }
+  return error;
+}
+
+// A directive: its name, how many values it takes, and the reader that
+// stores them, called once their count is right.
+struct Directive {
+  const char* name;
+  size_t minValues;
+  size_t maxValues;
+  std::string (*read)(const std::vector<std::string_view>& values, Scenario* scenario);
+};
+
+constexpr size_t kAnyCount = std::numeric_limits<size_t>::max();
+
+constexpr Directive kDirectives[] = {
+    {"init", 1, 1, ReadInit},
+    {"app_id", 1, 1, ReadAppId},
+    {"null_interface", 1, 1, ReadNullInterface},
+    {"item_ids", 1, kAnyCount, ReadListInto<&Scenario::itemIds>},
+    {"call_handles", 1, kAnyCount, ReadListInto<&Scenario::callHandles>},
+    {"update_handles", 1, kAnyCount, ReadListInto<&Scenario::updateHandles>},
+    {"pumps", 1, kAnyCount, ReadPumpsInto},
+    {"fail", 1, 2, ReadFail},
+    {"result", 2, 2, ReadResult},
+    {"legal", 1, 1, ReadOrdinalInto<&Scenario::legal>},
+    {"io_failure", 1, 1, ReadOrdinalInto<&Scenario::ioFailures>},
+    {"stray", 1, 1, ReadOrdinalInto<&Scenario::strays>},
+};
+
 // Parses one directive: `name` followed by `values`.
 std::string ParseDirective(std::string_view name, const std::vector<std::string_view>& values,
                            Scenario* scenario) {
-  const size_t count = values.size();
-  std::string error;
-  uint64_t number = 0;
-  uint64_t ordinal = 0;
-  if (name == "init" || name == "app_id") {
-    error = CheckValueCount(name, count, 1, 1);
-    if (error.empty()) {
-      error = ReadNumber(values[0], 0, kMax32, &number);
+  for (const Directive& directive : kDirectives) {
+    if (name == directive.name) {
+      std::string error =
+          CheckValueCount(name, values.size(), directive.minValues, directive.maxValues);
+      return error.empty() ? directive.read(values, scenario) : error;
     }
-    if (error.empty()) {
-      const auto value = static_cast<uint32_t>(number);
-      if (name == "init") {
-        scenario->initResult = value;
-      } else {
-        scenario->appId = value;
-      }
-    }
-  } else if (name == "null_interface") {
-    error = CheckValueCount(name, count, 1, 1);
-    if (error.empty()) {
-      scenario->nullInterfaces.emplace(values[0]);
-    }
-  } else if (name == "item_ids" || name == "call_handles" || name == "update_handles") {
-    error = CheckValueCount(name, count, 1, kMax64);
-    std::vector<uint64_t>* list = name == "item_ids"       ? &scenario->itemIds
-                                  : name == "call_handles" ? &scenario->callHandles
-                                                           : &scenario->updateHandles;
-    if (error.empty()) {
-      error = ReadList(values, list);
-    }
-  } else if (name == "pumps") {
-    error = CheckValueCount(name, count, 1, kMax64);
-    if (error.empty()) {
-      error = ReadPumps(values, &scenario->pumps);
-    }
-  } else if (name == "fail") {
-    error = CheckValueCount(name, count, 1, 2);
-    if (error.empty()) {
-      error = ReadFail(values, scenario);
-    }
-  } else if (name == "result") {
-    error = CheckValueCount(name, count, 2, 2);
-    if (error.empty()) {
-      error = ReadNumber(values[0], 1, kMax64, &ordinal);
-    }
-    if (error.empty()) {
-      error = ReadNumber(values[1], 0, kMax32, &number);
-    }
-    if (error.empty()) {
-      // The record's result field is a 32-bit enum: keep the bit pattern.
-      scenario->results[ordinal] = static_cast<int32_t>(static_cast<uint32_t>(number));
-    }
-  } else if (name == "legal" || name == "io_failure" || name == "stray") {
-    error = CheckValueCount(name, count, 1, 1);
-    if (error.empty()) {
-      error = ReadNumber(values[0], 1, kMax64, &ordinal);
-    }
-    if (error.empty()) {
-      std::set<uint64_t>* set = name == "legal"        ? &scenario->legal
-                                : name == "io_failure" ? &scenario->ioFailures
-                                                       : &scenario->strays;
-      set->insert(ordinal);
-    }
-  } else {
-    error = "unknown directive " + Quote(name);
   }
-  return error;
+  return "unknown directive " + Quote(name);
 }
 
 }  // namespace

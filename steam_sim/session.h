@@ -5,6 +5,12 @@
 //
 // Every entry point writes one journal line (see README.md for the forms).
 // Single-threaded: callers must not enter it from two threads at once.
+//
+// The definitions are spread by concern: session.cpp (sessions, interfaces,
+// app id), session_ugc.cpp (recording items and updates),
+// session_calls.cpp (registering and scheduling asynchronous calls, and the
+// pump) and session_delivery.cpp (completing them and sending the records,
+// strays included).
 #ifndef MODPUBLISH_STEAM_SIM_SESSION_H_
 #define MODPUBLISH_STEAM_SIM_SESSION_H_
 
@@ -12,12 +18,13 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "steam_sim/abi.h"
+#include "steam_sim/handle_source.h"
 #include "steam_sim/journal.h"
+#include "steam_sim/registrations.h"
 #include "steam_sim/scenario.h"
 #include "steam_sim/workshop.h"
 
@@ -25,25 +32,6 @@ namespace steam_sim {
 
 // Which interface object FindInterface hands out.
 enum class InterfaceKind { kNone, kUtils, kUGC };
-
-// Hands out handles: first the ones a scenario lists, in order, then its
-// own count upwards, skipping `invalid` and every handle already handed
-// out this session.
-class HandleSource {
- public:
-  HandleSource(uint64_t first, uint64_t invalid);
-  // Starts over with `listed` to hand out first.
-  void Reset(std::vector<uint64_t> listed);
-  uint64_t Next();
-
- private:
-  uint64_t first_;
-  uint64_t invalid_;
-  uint64_t counter_;
-  std::vector<uint64_t> listed_;
-  size_t nextListed_ = 0;
-  std::set<uint64_t> issued_;
-};
 
 class Session {
  public:
@@ -133,7 +121,7 @@ class Session {
     uint64_t pump = 0;
     bool pumping = false;
     std::vector<PendingCall> pending;  // in call order
-    std::map<SteamAPICall, void*> registrations;
+    Registrations registrations;
   };
 
   // Init's work after the reset: returns its result, with the reason in
@@ -141,21 +129,34 @@ class Session {
   int Start(const std::vector<std::string>& versions, uint64_t initCall, std::string* error);
   // Counts a call of `operation` and returns its number in this session.
   uint64_t CountCall(Operation operation);
-  // Records one setter call; `apply` stores the value in the update.
-  bool RecordSetting(Operation operation, UGCUpdateHandle update, const std::string& argument,
+
+  // session_ugc.cpp. Records one setter call; `apply` stores the value in
+  // the update, `argument` builds the journal's "<field>=<value>".
+  bool RecordSetting(Operation operation, UGCUpdateHandle update,
+                     const std::function<std::string()>& argument,
                      const std::function<void(ItemUpdate*)>& apply);
   bool RecordText(Operation operation, const char* field, UGCUpdateHandle update, const char* value,
                   const std::function<void(ItemUpdate*, std::string)>& store);
+
+  // session_calls.cpp. Gives `call` its handle, ordinal and due pump, and
+  // queues it. Returns the handle.
   SteamAPICall Schedule(PendingCall call);
   PendingCall* FindPending(uint64_t ordinal);
+  // Runs `visit` on each call of `ordinals` that is still pending, in that
+  // order. Returns false, leaving the rest alone, as soon as session
+  // `session` has ended (a binding may start a new one).
+  bool VisitPending(const std::vector<uint64_t>& ordinals, uint64_t session,
+                    const std::function<void(PendingCall*)>& visit);
+
+  // session_delivery.cpp. What the service makes of `call`: the Workshop
+  // applies it unless the scenario decides the outcome.
   Outcome Complete(const PendingCall& call);
+  // Completes `call` and hands the record to its binding, then drops the
+  // registration.
   void Deliver(const PendingCall& call);
   void SendStray(CallKind kind, SteamAPICall handle);
   // Hands `binding` the record of `kind` that says `outcome`, for `handle`.
-  void Send(void* binding, CallKind kind, const Outcome& outcome, SteamAPICall handle);
-  // Drops the registration of `call` if it still belongs to `binding`.
-  void Drop(SteamAPICall call, void* binding);
-  bool IsRegistered(const void* binding) const;
+  static void Send(void* binding, CallKind kind, const Outcome& outcome, SteamAPICall handle);
 
   Journal journal_;
   State state_;

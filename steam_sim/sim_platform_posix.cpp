@@ -1,6 +1,9 @@
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "steam_sim/sim_platform.h"
@@ -24,8 +27,6 @@ std::filesystem::path OwnLibraryFolder() {
   return error ? std::filesystem::path() : file.parent_path();
 }
 
-unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
-
 std::optional<std::filesystem::path> EnvironmentPath(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr || *value == '\0') {
@@ -40,6 +41,28 @@ std::optional<std::string> EnvironmentString(const char* name) {
     return std::nullopt;
   }
   return std::string(value);
+}
+
+unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
+
+FileLock::FileLock(const std::filesystem::path& path)
+    : file_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+  if (file_ < 0) {
+    return;
+  }
+  // flock rather than fcntl locks: those belong to the process and vanish
+  // when any descriptor of the file is closed, these to this descriptor.
+  int status = 0;
+  do {
+    status = flock(static_cast<int>(file_), LOCK_EX);
+  } while (status != 0 && errno == EINTR);
+  locked_ = status == 0;
+}
+
+FileLock::~FileLock() {
+  if (file_ >= 0) {
+    close(static_cast<int>(file_));  // releases the lock
+  }
 }
 
 }  // namespace steam_sim

@@ -44,8 +44,6 @@ std::filesystem::path OwnLibraryFolder() {
   }
 }
 
-unsigned long ProcessId() { return GetCurrentProcessId(); }
-
 std::optional<std::filesystem::path> EnvironmentPath(const char* name) {
   // The variable names used here are ASCII, so widening byte by byte is
   // exact.
@@ -73,6 +71,34 @@ std::optional<std::string> EnvironmentString(const char* name) {
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size,
                       nullptr, nullptr);
   return bytes;
+}
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+FileLock::FileLock(const std::filesystem::path& path)
+    : file_(reinterpret_cast<intptr_t>(
+          CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr))) {
+  const auto handle = reinterpret_cast<HANDLE>(file_);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  // Without LOCKFILE_FAIL_IMMEDIATELY this waits for the holder to let go.
+  OVERLAPPED start{};
+  locked_ = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &start) != 0;
+}
+
+FileLock::~FileLock() {
+  const auto handle = reinterpret_cast<HANDLE>(file_);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  if (locked_) {
+    OVERLAPPED start{};
+    UnlockFileEx(handle, 0, 1, 0, &start);
+  }
+  CloseHandle(handle);
 }
 
 }  // namespace steam_sim

@@ -17,6 +17,10 @@ namespace {
 constexpr char kItemFileName[] = "item.txt";
 constexpr char kContentFolderName[] = "content";
 constexpr char kPreviewFolderName[] = "preview";
+// The revision being assembled, beside the item's revisions; never read.
+constexpr char kNextRevisionName[] = "next";
+// Beside the item's folder: items/<id>.lock.
+constexpr char kLockSuffix[] = ".lock";
 
 bool IsDecimal(std::string_view text) {
   if (text.empty()) {
@@ -58,27 +62,6 @@ bool ReadFile(const fs::path& path, std::string* bytes) {
   *bytes = text.str();
   return !file.bad();
 }
-
-// A folder under staging/ that is deleted with everything in it when the
-// scope ends, unless Keep() says it has been renamed into place.
-class StagingFolder {
- public:
-  explicit StagingFolder(fs::path path) : path_(std::move(path)) {}
-  StagingFolder(const StagingFolder&) = delete;
-  StagingFolder& operator=(const StagingFolder&) = delete;
-  ~StagingFolder() {
-    if (!path_.empty()) {
-      std::error_code ignored;
-      fs::remove_all(path_, ignored);
-    }
-  }
-
-  const fs::path& Path() const { return path_; }
-  void Keep() { path_.clear(); }
-
- private:
-  fs::path path_;
-};
 
 // Reads a 32-bit field written as its unsigned bit pattern.
 bool ParseField32(std::string_view token, uint32_t* value) {
@@ -206,28 +189,20 @@ int32_t Workshop::CreateItem(PublishedFileId id, AppId app, int32_t fileType) {
   try {
     const fs::path folder = ItemFolder(id);
     std::error_code error;
-    if (fs::exists(folder, error) || error) {
+    fs::create_directories(root_ / "items", error);
+    // Making the folder claims the id, also against another process doing
+    // the same; until r1 is renamed into it the item reads as missing.
+    if (error || !fs::create_directory(folder, error)) {
       return kResultFail;
     }
     WorkshopItem item;
     item.id = id;
     item.app = app;
     item.fileType = fileType;
-    StagingFolder staging(NewStagingName());
-    const fs::path revision = staging.Path() / "r1";
-    fs::create_directories(revision, error);
-    if (error || !WriteFile(revision / kItemFileName, FormatItemFile(item))) {
+    if (!StageRevision(folder, item, RevisionSources()) || !CommitRevision(folder, 0)) {
+      fs::remove_all(folder, error);
       return kResultFail;
     }
-    fs::create_directories(root_ / "items", error);
-    if (!error) {
-      fs::rename(staging.Path(), folder, error);
-    }
-    if (error) {
-      return kResultFail;
-    }
-    staging.Keep();
-    TidyStaging();
     return kResultOk;
   } catch (const std::exception&) {
     // Out of memory, or a path the platform can't represent.
@@ -244,18 +219,44 @@ int32_t Workshop::SubmitUpdate(const ItemUpdate& update, AppId runningApp) {
 }
 
 int32_t Workshop::ApplyUpdate(const ItemUpdate& update, AppId runningApp) {
+  const fs::path folder = ItemFolder(update.item);
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) {
+    return kResultFileNotFound;
+  }
+  // Held from reading the live revision to replacing it: an update of the
+  // same item by another process waits here, instead of building on a
+  // revision that this one is about to replace and losing this one's change.
+  FileLock lock(root_ / "items" / (std::to_string(update.item) + kLockSuffix));
+  if (!lock.Locked()) {
+    return kResultFail;
+  }
   uint64_t liveNumber = 0;
-  const fs::path live = LiveRevision(update.item, &liveNumber);
+  WorkshopItem item;
+  RevisionSources sources;
+  const int32_t verdict = CheckUpdate(update, runningApp, &liveNumber, &item, &sources);
+  if (verdict != kResultOk) {
+    return verdict;
+  }
+  MergeUpdate(update, sources, &item);
+  if (!StageRevision(folder, item, sources) || !CommitRevision(folder, liveNumber)) {
+    return kResultFail;
+  }
+  return kResultOk;
+}
+
+int32_t Workshop::CheckUpdate(const ItemUpdate& update, AppId runningApp, uint64_t* liveNumber,
+                              WorkshopItem* item, RevisionSources* sources) const {
+  const fs::path live = LiveRevision(update.item, liveNumber);
   if (live.empty()) {
     return kResultFileNotFound;
   }
-  WorkshopItem item;
   std::string text;
-  if (!ReadFile(live / kItemFileName, &text) || !ParseItemFile(text, &item) ||
-      item.id != update.item) {
+  if (!ReadFile(live / kItemFileName, &text) || !ParseItemFile(text, item) ||
+      item->id != update.item) {
     return kResultFail;
   }
-  if (item.app != update.app || update.app != runningApp) {
+  if (item->app != update.app || update.app != runningApp) {
     return kResultAccessDenied;
   }
   if ((update.title && update.title->size() > kMaxTitleBytes) ||
@@ -268,92 +269,113 @@ int32_t Workshop::ApplyUpdate(const ItemUpdate& update, AppId runningApp) {
   // else the live revision, since an update that doesn't mention them keeps
   // them.
   std::error_code error;
-  fs::path content;
   if (update.contentFolder) {
-    content = fs::u8path(*update.contentFolder);
+    sources->content = fs::u8path(*update.contentFolder);
     // A folder typed with a trailing separator (mod\ or mod/) names the same
     // folder, but the recursive copy of libstdc++ on Windows trips over it.
-    if (!content.has_filename() && content.has_relative_path()) {
-      content = content.parent_path();
+    if (!sources->content.has_filename() && sources->content.has_relative_path()) {
+      sources->content = sources->content.parent_path();
     }
-    if (!fs::is_directory(content, error)) {
+    if (!fs::is_directory(sources->content, error)) {
       return kResultFileNotFound;
     }
   } else if (fs::is_directory(live / kContentFolderName, error)) {
-    content = live / kContentFolderName;
+    sources->content = live / kContentFolderName;
+    sources->contentIsLive = true;
   }
-  fs::path preview;
   if (update.previewFile) {
-    preview = fs::u8path(*update.previewFile);
-    if (!fs::is_regular_file(preview, error)) {
+    sources->preview = fs::u8path(*update.previewFile);
+    if (!fs::is_regular_file(sources->preview, error)) {
       return kResultFileNotFound;
     }
-    const uintmax_t size = fs::file_size(preview, error);
+    const uintmax_t size = fs::file_size(sources->preview, error);
     if (error) {
       return kResultFileNotFound;
     }
     if (size >= kPreviewSizeLimit) {
       return kResultLimitExceeded;
     }
-    item.preview = preview.filename().u8string();
-  } else if (!item.preview.empty()) {
-    preview = live / kPreviewFolderName / fs::u8path(item.preview);
+  } else if (!item->preview.empty()) {
+    sources->preview = live / kPreviewFolderName / fs::u8path(item->preview);
   }
+  return kResultOk;
+}
 
+void Workshop::MergeUpdate(const ItemUpdate& update, const RevisionSources& sources,
+                           WorkshopItem* item) {
   if (update.title) {
-    item.titles[update.language] = *update.title;
+    item->titles[update.language] = *update.title;
   }
   if (update.description) {
-    item.descriptions[update.language] = *update.description;
+    item->descriptions[update.language] = *update.description;
   }
   if (update.visibility) {
-    item.visibility = *update.visibility;
+    item->visibility = *update.visibility;
   }
-  item.changeNotes.push_back(update.changeNote);
+  if (update.previewFile) {
+    item->preview = sources.preview.filename().u8string();
+  }
+  item->changeNotes.push_back(update.changeNote);
+}
 
-  StagingFolder staging(NewStagingName());
-  fs::create_directories(staging.Path(), error);
-  if (!error && !content.empty()) {
-    fs::copy(content, staging.Path() / kContentFolderName, fs::copy_options::recursive, error);
+bool Workshop::StageRevision(const fs::path& folder, const WorkshopItem& item,
+                             const RevisionSources& sources) {
+  const fs::path next = folder / kNextRevisionName;
+  std::error_code error;
+  // Whatever an interrupted run left here is of no use.
+  fs::remove_all(next, error);
+  if (!error) {
+    fs::create_directory(next, error);
   }
-  if (!error && !preview.empty()) {
-    const fs::path folder = staging.Path() / kPreviewFolderName;
-    fs::create_directory(folder, error);
-    if (!error) {
-      fs::copy_file(preview, folder / fs::u8path(item.preview), error);
+  if (!error && !sources.content.empty()) {
+    const fs::path content = next / kContentFolderName;
+    if (sources.contentIsLive) {
+      // Sharing saves copying a big mod again for every text update; where
+      // the file system can't link, it is copied after all.
+      fs::copy(sources.content, content,
+               fs::copy_options::recursive | fs::copy_options::create_hard_links, error);
+      if (error) {
+        fs::remove_all(content, error);
+      }
+    }
+    if (!error && !fs::exists(content, error)) {
+      fs::copy(sources.content, content, fs::copy_options::recursive, error);
     }
   }
-  if (error || !WriteFile(staging.Path() / kItemFileName, FormatItemFile(item))) {
-    return kResultFail;
+  if (!error && !sources.preview.empty()) {
+    fs::create_directory(next / kPreviewFolderName, error);
+    if (!error) {
+      fs::copy_file(sources.preview, next / kPreviewFolderName / fs::u8path(item.preview), error);
+    }
   }
-  fs::rename(staging.Path(), ItemFolder(item.id) / ("r" + std::to_string(liveNumber + 1)), error);
+  if (error || !WriteFile(next / kItemFileName, FormatItemFile(item))) {
+    fs::remove_all(next, error);
+    return false;
+  }
+  return true;
+}
+
+bool Workshop::CommitRevision(const fs::path& folder, uint64_t liveNumber) {
+  const fs::path next = folder / kNextRevisionName;
+  std::error_code error;
+  fs::rename(next, folder / ("r" + std::to_string(liveNumber + 1)), error);
   if (error) {
-    return kResultFail;
+    fs::remove_all(next, error);
+    return false;
   }
-  staging.Keep();
   // The new revision is live from the rename on. Older ones go now,
   // including any that an interrupted run failed to delete.
   std::vector<fs::path> older;
-  for (fs::directory_iterator it(ItemFolder(item.id), error), end; !error && it != end;
-       it.increment(error)) {
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     const std::optional<uint64_t> revision = RevisionNumber(it->path());
     if (revision && *revision <= liveNumber) {
       older.push_back(it->path());
     }
   }
-  for (const fs::path& folder : older) {
-    fs::remove_all(folder, error);
+  for (const fs::path& revision : older) {
+    fs::remove_all(revision, error);
   }
-  TidyStaging();
-  return kResultOk;
-}
-
-bool Workshop::ReadItem(PublishedFileId id, WorkshopItem* item) const {
-  uint64_t number = 0;
-  const fs::path live = LiveRevision(id, &number);
-  std::string text;
-  return !live.empty() && ReadFile(live / kItemFileName, &text) && ParseItemFile(text, item) &&
-         item->id == id;
+  return true;
 }
 
 fs::path Workshop::ItemFolder(PublishedFileId id) const {
@@ -373,21 +395,6 @@ fs::path Workshop::LiveRevision(PublishedFileId id, uint64_t* number) const {
     }
   }
   return live;
-}
-
-fs::path Workshop::NewStagingName() {
-  std::error_code error;
-  fs::path name;
-  do {
-    name =
-        root_ / "staging" / (std::to_string(ProcessId()) + "-" + std::to_string(++stagingCount_));
-  } while (fs::exists(name, error));
-  return name;
-}
-
-void Workshop::TidyStaging() const {
-  std::error_code ignored;
-  fs::remove(root_ / "staging", ignored);
 }
 
 }  // namespace steam_sim

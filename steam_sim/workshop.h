@@ -6,13 +6,15 @@
 //     item.txt                 the item's fields (see FormatItemFile)
 //     content/                 copy of the last content folder submitted
 //     preview/<file name>      copy of the last preview submitted
-//   staging/<pid>-<k>/         a revision or item being assembled
+//   items/<id>/next/           the next revision, being assembled
+//   items/<id>.lock            locked while an update of item <id> runs
 //
-// Writes are all-or-nothing: a new revision (or a new item, with its first
-// revision) is assembled under staging/ and renamed into place in one step;
-// only then are older revisions deleted. A run interrupted at any point
-// leaves either the old live revision or the new one complete; its staging
-// debris and older revisions are never read.
+// A change becomes live in one step: the new revision is assembled in next/
+// and renamed to r<n+1>; only then are older revisions deleted. A run
+// interrupted at any point leaves the old live revision or the new one
+// complete; the debris is never read, and the item's next update clears it.
+// Updates of one item are serialised across processes by its lock, held
+// from reading the live revision to renaming the new one into place.
 #ifndef MODPUBLISH_STEAM_SIM_WORKSHOP_H_
 #define MODPUBLISH_STEAM_SIM_WORKSHOP_H_
 
@@ -105,26 +107,44 @@ class Workshop {
   // description or change note over its limit, kResultFileNotFound for a
   // content folder or preview file that isn't there, kResultLimitExceeded
   // for a preview of kPreviewSizeLimit bytes or more, and kResultFail when
-  // the item's files are damaged or the disk fails.
+  // the item's files are damaged or the disk fails. While another process
+  // updates the same item in the same Workshop, waits for it to finish.
   int32_t SubmitUpdate(const ItemUpdate& update, AppId runningApp);
 
-  // Reads the live state of item `id`. Returns false when the item doesn't
-  // exist or its files are damaged.
-  bool ReadItem(PublishedFileId id, WorkshopItem* item) const;
-
  private:
+  // Where a new revision's content and preview are copied from: the
+  // update's paths, or the live revision's copies; empty for none.
+  struct RevisionSources {
+    std::filesystem::path content;
+    std::filesystem::path preview;
+    // The content is the live revision's: revisions are never changed once
+    // live, so the new one may share its files instead of copying them.
+    bool contentIsLive = false;
+  };
+
   std::filesystem::path ItemFolder(PublishedFileId id) const;
   // The live revision folder of item `id` and its number, or an empty path
   // when the item doesn't exist.
   std::filesystem::path LiveRevision(PublishedFileId id, uint64_t* number) const;
-  // A fresh, not yet existing folder name under staging/.
-  std::filesystem::path NewStagingName();
-  // Deletes staging/ when nothing is left in it.
-  void TidyStaging() const;
+  // SubmitUpdate's work; may throw std::bad_alloc or filesystem_error.
   int32_t ApplyUpdate(const ItemUpdate& update, AppId runningApp);
+  // The service's checks, in SubmitUpdate's order, against the live
+  // revision. On kResultOk, `item` holds the live fields, `liveNumber` the
+  // live revision's number and `sources` what the new one copies.
+  int32_t CheckUpdate(const ItemUpdate& update, AppId runningApp, uint64_t* liveNumber,
+                      WorkshopItem* item, RevisionSources* sources) const;
+  // Applies what `update` sets to `item`, and appends its change note.
+  static void MergeUpdate(const ItemUpdate& update, const RevisionSources& sources,
+                          WorkshopItem* item);
+  // Assembles `item` with copies of `sources` in the next/ folder of the
+  // item folder `folder`. Returns false, leaving no next/, on any failure.
+  static bool StageRevision(const std::filesystem::path& folder, const WorkshopItem& item,
+                            const RevisionSources& sources);
+  // Makes next/ revision liveNumber + 1 and deletes the older ones. Returns
+  // false, with the live revision untouched, when the rename fails.
+  static bool CommitRevision(const std::filesystem::path& folder, uint64_t liveNumber);
 
   std::filesystem::path root_;
-  uint64_t stagingCount_ = 0;
 };
 
 }  // namespace steam_sim

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "steam_sim/sim_fixture.h"
+#include "steam_sim/sim_platform.h"
 #include "steam_sim/test_platform.h"
 
 namespace steam_sim_test {
@@ -157,6 +161,53 @@ TEST_F(WorkshopTest, InterruptedRunsLeaveNothingThatIsRead) {
   // A damaged live revision is the service's failure, not a missing item.
   WriteFile(ItemFolder(item) / "r2" / "item.txt", "id 1\napp 250\n");
   EXPECT_EQ(SubmitDelivered(StartItemUpdate(250, item)), 2);
+}
+
+TEST_F(WorkshopTest, DebrisOfAnInterruptedRevisionIsClearedAndNeverRead) {
+  WriteFile(fs::current_path() / "mod" / "new.txt", "new");
+  Start("app_id 250\nitem_ids 5 1");
+  const uint64_t item = CreateDelivered();
+  ASSERT_EQ(item, 5U);
+  // A run killed while assembling a revision, and one killed while
+  // creating item 7.
+  WriteFile(ItemFolder(item) / "next" / "content" / "old.txt", "half");
+  WriteFile(ItemFolder(item) / "next" / "item.txt", "id 5\napp");
+  WriteFile(ItemFolder(7) / "next" / "item.txt", "id 7\napp 250\ntype 0\nvisibility 2\n");
+
+  uint64_t update = StartItemUpdate(250, item);
+  SetContent(update, "mod");
+  EXPECT_EQ(SubmitDelivered(update), 1);
+  EXPECT_EQ(Names(ItemFolder(item)), std::vector<std::string>{"r2"});
+  EXPECT_EQ(Names(ItemFolder(item) / "r2" / "content"), std::vector<std::string>{"new.txt"});
+
+  update = StartItemUpdate(250, 7);
+  EXPECT_EQ(SubmitDelivered(update), 9) << "a creation that never finished made no item";
+  EXPECT_EQ(CreateDelivered(), 1U);
+  EXPECT_EQ(CreateDelivered(), 8U) << "but it took its id";
+}
+
+TEST_F(WorkshopTest, AnUpdateWaitsWhileAnotherHoldsTheItem) {
+  Start();
+  const uint64_t item = CreateDelivered();
+  const uint64_t update = StartItemUpdate(250, item);
+  SetTitle(update, "waited");
+  // What another process's update of the item holds while it runs.
+  auto other =
+      std::make_unique<steam_sim::FileLock>(workshop_ / "items" / (std::to_string(item) + ".lock"));
+  ASSERT_TRUE(other->Locked());
+  int32_t result = -1;
+  std::thread submitter([&] { result = SubmitDelivered(update); });
+  // Once the pump that delivers the update has begun, it can't finish
+  // until the lock is let go.
+  for (int i = 0; i < 10000 && (Journal().empty() || Journal().back() != "RunCallbacks"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(Names(ItemFolder(item)), std::vector<std::string>{"r1"}) << "applied under the lock";
+  other.reset();
+  submitter.join();
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(Names(ItemFolder(item)), std::vector<std::string>{"r2"});
 }
 
 TEST(ItemFileTest, ReadsBackWhatItWritesAndNothingElse) {
