@@ -37,7 +37,10 @@ void SleepMilliseconds(unsigned milliseconds);
 // Opens the regular file at `path` for reading bytes, unchanged (no line-end
 // translation: callers that want text-mode rules apply them themselves, so
 // the result is the same on every platform). Returns null when the file is
-// missing, can't be read, or is a folder. The caller closes the stream.
+// missing or can't be read, and when it is not a regular file: a folder, a
+// named pipe, a socket, a character or block device (on Windows: anything
+// that is not a disk file), also when reached through a symbolic link. It
+// never waits for a writer or a device. The caller closes the stream.
 std::FILE* OpenFileForReading(const std::string& path);
 
 // True when `stream` is connected to an interactive terminal or console.

@@ -63,8 +63,20 @@ std::FILE* OpenFileForReading(const std::string& path) {
     return nullptr;
   }
   // The narrow API keeps the path a byte string in the active code page. A
-  // folder can't be opened this way on Windows, so no extra check is needed.
-  return std::fopen(path.c_str(), "rb");
+  // folder can't be opened this way on Windows.
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return nullptr;
+  }
+  // Only a disk file has an end: a path such as \\.\pipe\descript.ion
+  // names a pipe, and a read from a pipe or a character device may block or
+  // never end.
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
 }
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
