@@ -46,6 +46,15 @@ std::FILE* OpenFileForReading(const std::string& path);
 // True when `stream` is connected to an interactive terminal or console.
 bool IsTerminal(std::FILE* stream);
 
+// When standard output is a Windows console, makes the console show the
+// tool's bytes as UTF-8 (the program's code page): switches its output code
+// page to UTF-8 and brings the previous one back when the process ends, by
+// exit or by Ctrl+C, Ctrl+Break or the closing of the console. Does nothing
+// when standard output is a pipe or a file, which get the bytes unchanged
+// either way, nor once it has switched, nor on POSIX, where a terminal takes
+// the bytes as they are.
+void UseUtf8ConsoleOutput();
+
 }  // namespace platform
 
 #endif  // MODPUBLISH_PLATFORM_PLATFORM_H_

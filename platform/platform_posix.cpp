@@ -91,4 +91,6 @@ std::FILE* OpenFileForReading(const std::string& path) {
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
+void UseUtf8ConsoleOutput() {}
+
 }  // namespace platform

@@ -1,6 +1,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
@@ -29,6 +31,31 @@ std::string ProgramFolder() {
   }
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The console's output code page before UseUtf8ConsoleOutput, 0 while it
+// has changed nothing. Console control handlers run on a thread of their
+// own, hence the atomic.
+std::atomic<UINT> savedOutputCodePage{0};
+
+void RestoreConsoleOutputCodePage() {
+  UINT codePage = savedOutputCodePage.exchange(0);
+  if (codePage != 0) {
+    SetConsoleOutputCP(codePage);
+  }
+}
+
+void RestoreAtExit() {
+  // What is still buffered is shown in the code page it was written for.
+  std::fflush(stdout);
+  RestoreConsoleOutputCodePage();
+}
+
+// Ctrl+C and the like end the process without running exit's handlers. No
+// flush here: the main thread may hold the stream.
+BOOL WINAPI RestoreOnControlEvent(DWORD /*event*/) {
+  RestoreConsoleOutputCodePage();
+  return FALSE;  // the default handling (ending the process) goes on
 }
 
 }  // namespace
@@ -80,5 +107,20 @@ std::FILE* OpenFileForReading(const std::string& path) {
 }
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+void UseUtf8ConsoleOutput() {
+  DWORD mode = 0;
+  // Only a console handle has a console mode.
+  if (savedOutputCodePage.load() != 0 || !GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
+    return;
+  }
+  UINT previous = GetConsoleOutputCP();
+  if (previous == 0 || previous == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) {
+    return;
+  }
+  savedOutputCodePage.store(previous);
+  std::atexit(RestoreAtExit);
+  SetConsoleCtrlHandler(RestoreOnControlEvent, TRUE);
+}
 
 }  // namespace platform

@@ -21,6 +21,7 @@ PLATFORM = "linux"  # or "windows"
 RUNNER = []  # command placed in front of the tool (Wine for Windows)
 SIMULATOR = None  # path of the simulated client library beside the tool
 FIXTURE = None  # path of a client library that lacks most exports
+CONSOLE_PROBE = None  # Windows: a client library that records the console's code page
 SANITIZED = False  # the tool is built with AddressSanitizer
 THROWING_NEW = None  # library preloaded into the sanitized tool: see its source
 RUN_TIMEOUT = 120  # seconds: a run that hangs fails its test instead of CI
