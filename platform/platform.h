@@ -1,8 +1,8 @@
 // The one seam between the tool and the operating system. Everything that
 // differs between Windows and POSIX (loading a library, sleeping, opening a
-// file, asking whether standard output is a terminal) lives behind these few
-// functions; platform_win32.cpp and platform_posix.cpp implement them and the
-// build picks one.
+// file, asking whether standard output is a terminal, the console's code
+// page) lives behind these few functions; platform_win32.cpp and
+// platform_posix.cpp implement them and the build picks one.
 #ifndef MODPUBLISH_PLATFORM_PLATFORM_H_
 #define MODPUBLISH_PLATFORM_PLATFORM_H_
 
