@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/console.h"
@@ -70,6 +71,12 @@ int RunModpublish(int argc, const char* const* argv) {
     modDescription = LoadModDescription(descriptionPath, settings.verbose);
   } catch (int) {
     // The reader has reported the missing file; nothing reached Steam.
+    return 1;
+  } catch (const std::bad_alloc&) {
+    // A description too big for the memory left (a single line of many
+    // gigabytes, say) ends the run as cleanly as a missing one: before the
+    // client library is even loaded.
+    Print("Not enough memory to read %s\n", descriptionPath.c_str());
     return 1;
   }
   RunUpload(settings.verbose, settings.existingId, settings.contentDir, previewPath.c_str(),

@@ -19,6 +19,11 @@ constexpr size_t kChunkSize = 1 << 18;
 // of a copy cost far more than moving the value to the front of the buffer.
 constexpr size_t kTakeOverBytes = 1 << 20;
 
+// The read-ahead that sizes a long line's buffer stops here: a file that
+// keeps growing as it is read must not hold the reader in that loop. A
+// longer line grows its buffer the ordinary way beyond this size.
+constexpr size_t kMeasureLimit = size_t{1} << 30;
+
 constexpr char kCtrlZ = '\x1A';
 
 bool IsTrimmed(char c) { return c == '\t' || c == ' ' || c == '\r' || c == '\n'; }
@@ -48,9 +53,10 @@ struct FileCloser {
 };
 
 // Reads ahead to the end of the line under way (LF, Ctrl-Z or the end of the
-// file) and goes back to where it was. Sets `ahead` to the bytes until that
-// end, 0 when the stream can't tell its position. Returns false when the
-// stream couldn't go back; its position is then lost.
+// file), at most about kMeasureLimit bytes, and goes back to where it was.
+// Sets `ahead` to the bytes until that end or that limit, 0 when the stream
+// can't tell its position. Returns false when the stream couldn't go back;
+// its position is then lost.
 bool MeasureRestOfLine(std::FILE* file, char* buffer, size_t& ahead) {
   ahead = 0;
   std::fpos_t start;
@@ -62,7 +68,7 @@ bool MeasureRestOfLine(std::FILE* file, char* buffer, size_t& ahead) {
     std::string_view bytes(buffer, got);
     size_t end = FindByte(bytes.substr(0, FindByte(bytes, '\n')), kCtrlZ);
     ahead += end;
-    if (end < got || got < kChunkSize) {
+    if (end < got || got < kChunkSize || ahead >= kMeasureLimit) {
       break;
     }
   }

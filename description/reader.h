@@ -41,9 +41,10 @@ std::string TrimWhitespace(std::string_view text);
 // Reads the description file at `path` into a new ModDescription. When
 // `verbose`, echoes through Print "Parsing [%s]\n" for every header line and
 // "[%s] %s = %s\n" (section, key, value) for every key line.
-// If the file can't be opened (missing, unreadable, a folder), prints
-// "File not found: %s\n" with `path` in every mode and throws the int -1.
-// A read error midway ends the input like the end of the file.
+// If the file can't be opened (missing, unreadable, not a regular file),
+// prints "File not found: %s\n" with `path` in every mode and throws the
+// int -1. A read error midway ends the input like the end of the file. An
+// allocation failure leaves as std::bad_alloc, after the echo so far.
 ModDescription LoadModDescription(const std::string& path, bool verbose);
 
 // The line rules above as a streaming parser: it takes the file's bytes in

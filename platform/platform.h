@@ -1,8 +1,8 @@
 // The one seam between the tool and the operating system. Everything that
 // differs between Windows and POSIX (loading a library, sleeping, opening a
-// file, asking whether standard output is a terminal) lives behind these few
-// functions; platform_win32.cpp and platform_posix.cpp implement them and the
-// build picks one.
+// file, asking whether standard output is a terminal, the console's code
+// page) lives behind these few functions; platform_win32.cpp and
+// platform_posix.cpp implement them and the build picks one.
 #ifndef MODPUBLISH_PLATFORM_PLATFORM_H_
 #define MODPUBLISH_PLATFORM_PLATFORM_H_
 
@@ -37,11 +37,23 @@ void SleepMilliseconds(unsigned milliseconds);
 // Opens the regular file at `path` for reading bytes, unchanged (no line-end
 // translation: callers that want text-mode rules apply them themselves, so
 // the result is the same on every platform). Returns null when the file is
-// missing, can't be read, or is a folder. The caller closes the stream.
+// missing or can't be read, and when it is not a regular file: a folder, a
+// named pipe, a socket, a character or block device (on Windows: anything
+// that is not a disk file), also when reached through a symbolic link. It
+// never waits for a writer or a device. The caller closes the stream.
 std::FILE* OpenFileForReading(const std::string& path);
 
 // True when `stream` is connected to an interactive terminal or console.
 bool IsTerminal(std::FILE* stream);
+
+// When standard output is a Windows console, makes the console show the
+// tool's bytes as UTF-8 (the program's code page): switches its output code
+// page to UTF-8 and brings the previous one back when the process ends, by
+// exit or by Ctrl+C, Ctrl+Break or the closing of the console. Does nothing
+// when standard output is a pipe or a file, which get the bytes unchanged
+// either way, nor once it has switched, nor on POSIX, where a terminal takes
+// the bytes as they are.
+void UseUtf8ConsoleOutput();
 
 }  // namespace platform
 

@@ -60,14 +60,25 @@ std::FILE* OpenFileForReading(const std::string& path) {
   if (path.find('\0') != std::string::npos) {
     return nullptr;
   }
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a named pipe for reading would otherwise wait for a
+  // writer, possibly forever, before anything can be checked. O_NOCTTY: a
+  // terminal named here must not become the process's controlling one.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     return nullptr;
   }
-  // fopen() happily opens a folder on POSIX; reading it then fails. Treat it
-  // as what it is for the caller: no file.
+  // Only a regular file has an end. A folder can't be read, and a pipe, a
+  // socket or a device such as /dev/zero (or a link to one, which a mod
+  // folder unpacked from an archive may hold) could block or never end.
+  // The check is on the open descriptor, so the entry can't be swapped
+  // between the check and the read.
   struct stat info {};
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     close(fd);
     return nullptr;
   }
@@ -79,5 +90,7 @@ std::FILE* OpenFileForReading(const std::string& path) {
 }
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+void UseUtf8ConsoleOutput() {}
 
 }  // namespace platform

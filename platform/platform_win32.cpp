@@ -1,6 +1,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
@@ -29,6 +31,31 @@ std::string ProgramFolder() {
   }
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The console's output code page before UseUtf8ConsoleOutput, 0 while it
+// has changed nothing. Console control handlers run on a thread of their
+// own, hence the atomic.
+std::atomic<UINT> savedOutputCodePage{0};
+
+void RestoreConsoleOutputCodePage() {
+  UINT codePage = savedOutputCodePage.exchange(0);
+  if (codePage != 0) {
+    SetConsoleOutputCP(codePage);
+  }
+}
+
+void RestoreAtExit() {
+  // What is still buffered is shown in the code page it was written for.
+  std::fflush(stdout);
+  RestoreConsoleOutputCodePage();
+}
+
+// Ctrl+C and the like end the process without running exit's handlers. No
+// flush here: the main thread may hold the stream.
+BOOL WINAPI RestoreOnControlEvent(DWORD /*event*/) {
+  RestoreConsoleOutputCodePage();
+  return FALSE;  // the default handling (ending the process) goes on
 }
 
 }  // namespace
@@ -63,10 +90,37 @@ std::FILE* OpenFileForReading(const std::string& path) {
     return nullptr;
   }
   // The narrow API keeps the path a byte string in the active code page. A
-  // folder can't be opened this way on Windows, so no extra check is needed.
-  return std::fopen(path.c_str(), "rb");
+  // folder can't be opened this way on Windows.
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return nullptr;
+  }
+  // Only a disk file has an end: a path such as \\.\pipe\descript.ion
+  // names a pipe, and a read from a pipe or a character device may block or
+  // never end.
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
 }
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+void UseUtf8ConsoleOutput() {
+  DWORD mode = 0;
+  // Only a console handle has a console mode.
+  if (savedOutputCodePage.load() != 0 || !GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
+    return;
+  }
+  UINT previous = GetConsoleOutputCP();
+  if (previous == 0 || previous == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) {
+    return;
+  }
+  savedOutputCodePage.store(previous);
+  std::atexit(RestoreAtExit);
+  SetConsoleCtrlHandler(RestoreOnControlEvent, TRUE);
+}
 
 }  // namespace platform

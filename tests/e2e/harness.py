@@ -21,6 +21,9 @@ PLATFORM = "linux"  # or "windows"
 RUNNER = []  # command placed in front of the tool (Wine for Windows)
 SIMULATOR = None  # path of the simulated client library beside the tool
 FIXTURE = None  # path of a client library that lacks most exports
+CONSOLE_PROBE = None  # Windows: a client library that records the console's code page
+SANITIZED = False  # the tool is built with AddressSanitizer
+THROWING_NEW = None  # library preloaded into the sanitized tool: see its source
 RUN_TIMEOUT = 120  # seconds: a run that hangs fails its test instead of CI
 
 
@@ -115,9 +118,11 @@ class ToolTestCase(unittest.TestCase):
     def scenario(self, lines):
         self.write("scenario.txt", "\n".join(lines) + "\n")
 
-    def run_tool(self, *args, env=None, tool=None, check_stderr=True, timeout=RUN_TIMEOUT):
+    def run_tool(self, *args, env=None, tool=None, check_stderr=True, timeout=RUN_TIMEOUT,
+                 preexec_fn=None):
         """Runs the tool in the test folder with `args` and returns a Run.
-        Nothing may ever reach standard error."""
+        Nothing may ever reach standard error. `preexec_fn` runs in the
+        child before the tool starts (to set a resource limit, say)."""
         environment = dict(os.environ)
         for name in ("STEAMSIM_SCENARIO", "STEAMSIM_JOURNAL", "STEAMSIM_WORKSHOP", "SteamAppId"):
             environment.pop(name, None)
@@ -131,7 +136,7 @@ class ToolTestCase(unittest.TestCase):
         command = RUNNER + [tool or self.tool] + list(args)
         completed = subprocess.run(command, cwd=self.dir, env=environment,
                                    stdin=subprocess.DEVNULL, capture_output=True,
-                                   timeout=timeout, check=False)
+                                   timeout=timeout, check=False, preexec_fn=preexec_fn)
         if check_stderr:
             self.assertEqual(completed.stderr, b"", "the tool wrote to standard error")
         return Run(completed, self.journal_path)

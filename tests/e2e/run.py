@@ -28,6 +28,12 @@ def main():
     parser.add_argument("--runner", action="append", default=[])
     parser.add_argument("--simulator", help="the simulated client library beside the tool")
     parser.add_argument("--fixture", help="a client library that lacks most exports")
+    parser.add_argument("--console-probe",
+                        help="a client library that records the console's code page (Windows)")
+    parser.add_argument("--sanitized", action="store_true",
+                        help="the tool is built with AddressSanitizer")
+    parser.add_argument("--throwing-new",
+                        help="a library with a throwing operator new, for the sanitized tool")
     parser.add_argument("modules", nargs="*")
     options = parser.parse_args()
 
@@ -36,6 +42,9 @@ def main():
     harness.RUNNER = options.runner
     harness.SIMULATOR = options.simulator and os.path.abspath(options.simulator)
     harness.FIXTURE = options.fixture and os.path.abspath(options.fixture)
+    harness.CONSOLE_PROBE = options.console_probe and os.path.abspath(options.console_probe)
+    harness.SANITIZED = options.sanitized
+    harness.THROWING_NEW = options.throwing_new and os.path.abspath(options.throwing_new)
 
     loader = unittest.TestLoader()
     patterns = options.modules or ["*"]

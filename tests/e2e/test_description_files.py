@@ -1,0 +1,127 @@
+"""Description files the tool must refuse without blocking, and one too big
+for the memory it may use. Either way the run ends before Steam is touched."""
+
+import glob
+import os
+import resource
+import socket
+import unittest
+
+import harness
+from harness import ToolTestCase
+
+# A run that blocks fails its test quickly instead of holding up the suite.
+GUARD_TIMEOUT = 60
+
+NOT_FOUND = "File not found: mod%sdescript.ion\n"
+
+
+class SpecialFileTest(ToolTestCase):
+    """descript.ion is something other than a regular file, as a mod folder
+    unpacked from an archive may have it. Under Wine the Windows build sees
+    the same host files: none of them is a disk file."""
+
+    def make_fifo(self, path):
+        os.mkfifo(path)
+
+    def make_socket(self, path):
+        listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.addCleanup(listener.close)
+        listener.bind(path)
+        listener.listen(1)
+
+    def test_anything_but_a_regular_file_is_not_found_and_nothing_waits(self):
+        cases = [
+            ("named pipe without a writer", self.make_fifo),
+            ("link to /dev/zero", lambda path: os.symlink("/dev/zero", path)),
+            ("link to /dev/null", lambda path: os.symlink("/dev/null", path)),
+            ("listening socket", self.make_socket),
+        ]
+        for name, make in cases:
+            for args in (["mod"], ["-s", "-u", "917", "mod"]):
+                with self.subTest(name, args=args):
+                    self.fresh()
+                    special = self.path("mod", "descript.ion")
+                    if os.path.lexists(special):
+                        os.remove(special)  # never write into a pipe
+                    self.make_mod("[en]\ntitle=x\n")
+                    os.remove(special)
+                    make(special)
+                    self.seed_item(917)
+                    self.scenario(["app_id 250"])
+                    run = self.run_tool(*args, timeout=GUARD_TIMEOUT)
+                    self.assertOutput(run, NOT_FOUND % harness.sep(), status=1)
+                    self.assertEqual(run.journal, [], "Steam was touched")
+
+    def test_a_link_to_a_regular_file_is_read(self):
+        self.make_mod("")
+        self.write("real.ion", "[en]\ntitle=x\n")
+        os.remove(self.path("mod", "descript.ion"))
+        os.symlink(self.path("real.ion"), self.path("mod", "descript.ion"))
+        self.scenario(["app_id 250", "item_ids 917"])
+        run = self.run_tool("-s", "mod", timeout=GUARD_TIMEOUT)
+        self.assertEqual(run.stdout.decode("latin-1").splitlines()[-1],
+                         "Uploading done successfully")
+
+
+# The address space a run may use: the whole run with a small description
+# fits in it with room to spare (its peak is about half of it), an 80 MB
+# line does not.
+LIMIT_MB = 64
+LINE_MB = 80
+
+
+@unittest.skipIf(harness.windows(), "address-space limits of a POSIX process")
+class MemoryExhaustionTest(ToolTestCase):
+    """A description that can't be held in memory ends the run cleanly."""
+
+    def limited_run(self, *args):
+        """Runs the tool with at most LIMIT_MB of memory. The sanitizer build
+        reserves far more address space than that for itself, so there the
+        sanitizer's allocator refuses bigger single allocations instead, and
+        its reports go to files that are checked here."""
+        if not harness.SANITIZED:
+            def limit():
+                resource.setrlimit(resource.RLIMIT_AS, (LIMIT_MB << 20, LIMIT_MB << 20))
+            return self.run_tool(*args, preexec_fn=limit)
+        log = self.path("asan")
+        options = os.environ.get("ASAN_OPTIONS", "")
+        options += (":allocator_may_return_null=1:max_allocation_size_mb=%d"
+                    ":verify_asan_link_order=0:log_path=%s" % (LIMIT_MB, log))
+        run = self.run_tool(*args, env={"ASAN_OPTIONS": options.lstrip(":"),
+                                        "LD_PRELOAD": harness.THROWING_NEW})
+        reports = []
+        for report in glob.glob(log + ".*"):
+            with open(report, encoding="latin-1") as report_file:
+                reports += report_file.read().splitlines()
+            os.remove(report)
+        self.assertEqual([line for line in reports
+                          if "WARNING: AddressSanitizer failed to allocate" not in line], [])
+        return run
+
+    def test_small_description_runs_within_the_limit(self):
+        self.make_mod("[en]\ntitle=x\n")
+        self.seed_item(917)
+        self.scenario(["app_id 250"])
+        run = self.limited_run("-s", "-u", "917", "mod")
+        self.assertEqual(run.stdout.decode("latin-1").splitlines()[-1],
+                         "Uploading done successfully")
+
+    def test_a_line_beyond_the_memory_left_is_reported_and_steam_never_touched(self):
+        line = b"notes=" + b"x" * (LINE_MB << 20)
+        self.write(os.path.join("mod", "descript.ion"), b"[en]\ntitle=x\n" + line + b"\n")
+        self.write(os.path.join("mod", "steam_logo.png"), b"\x89PNG\r\n\x1a\n")
+        self.seed_item(917)
+        self.scenario(["app_id 250"])
+        failed = "Not enough memory to read mod%sdescript.ion\n" % harness.sep()
+        for args, expected in [
+            (["-u", "917", "mod"], "Parsing [en]\n[en] title = x\n" + failed),
+            (["-s", "-u", "917", "mod"], failed),
+            (["-s", "mod"], failed),
+        ]:
+            with self.subTest(args=args):
+                run = self.limited_run(*args)
+                self.assertOutput(run, expected, status=1)
+                self.assertEqual(run.journal, [], "Steam was touched")
+                self.assertEqual(sorted(os.listdir(self.workshop)), ["items"])
+                self.assertEqual(os.listdir(self.path("workshop", "items")), ["917"])
