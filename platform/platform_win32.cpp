@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -10,10 +12,6 @@ namespace platform {
 const char kPathSeparator = '\\';
 const char* const kSteamLibraryName = "steam_api64.dll";
 
-namespace {
-
-// The folder of the running program, with a trailing '\\', or "" when
-// Windows won't say.
 std::string ProgramFolder() {
   std::string path(MAX_PATH, '\0');
   for (;;) {
@@ -30,8 +28,6 @@ std::string ProgramFolder() {
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
-
-}  // namespace
 
 void* LoadTrustedLibrary(const char* fileName) {
   // No "cannot find DLL" dialog box: a missing library is an ordinary,
@@ -68,5 +64,67 @@ std::FILE* OpenFileForReading(const std::string& path) {
 }
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+namespace {
+
+PathKind KindOf(DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return PathKind::kFolder;
+  }
+  return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? PathKind::kOther : PathKind::kFile;
+}
+
+uint64_t SizeOf(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; }
+
+}  // namespace
+
+PathKind StatPath(const std::string& path, uint64_t& size) {
+  size = 0;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  // The narrow API: the path stays bytes in the active code page.
+  if (path.find('\0') != std::string::npos ||
+      !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    return PathKind::kMissing;
+  }
+  PathKind kind = KindOf(data.dwFileAttributes);
+  if (kind == PathKind::kFile) {
+    size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
+  }
+  return kind;
+}
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+  if (folder.find('\0') != std::string::npos) {
+    return false;
+  }
+  uint64_t ignored = 0;
+  if (StatPath(folder, ignored) != PathKind::kFolder) {
+    return false;
+  }
+  const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+  const std::string pattern = folder + (separated ? "*" : "\\*");
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    // An empty folder still lists "." and ".."; this one can't be read.
+    return false;
+  }
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    FolderEntry entry;
+    entry.kind = KindOf(found.dwFileAttributes);
+    entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (entry.kind == PathKind::kFile) {
+      entry.size = SizeOf(found.nFileSizeHigh, found.nFileSizeLow);
+    }
+    entry.name = std::move(name);
+    entries.push_back(std::move(entry));
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return true;
+}
 
 }  // namespace platform
