@@ -297,7 +297,7 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   uint64_t errors = 0;
   uint64_t warnings = 0;
   for (const FileReport* report :
-       {&descriptionReport, &previewReport, &folderReport, &libraryReport, &appIdReport}) {
+       {&folderReport, &descriptionReport, &previewReport, &libraryReport, &appIdReport}) {
     PrintReport(*report, errors, warnings);
   }
   if (errors + warnings > 0) {
