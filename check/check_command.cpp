@@ -63,7 +63,7 @@ std::string Bytes(uint64_t count) {
 struct DescriptionResult {
   bool read = false;
   ModDescription record;
-  DescriptionView view;
+  DescriptionCheck check;
 };
 
 DescriptionResult CheckDescription(const std::string& path, FileReport& report) {
@@ -87,19 +87,17 @@ DescriptionResult CheckDescription(const std::string& path, FileReport& report) 
                    "\"description\" keys");
     return result;
   }
-  DescriptionCheck check;
   try {
     // Read once, by the reader itself; the check keeps no values of its own.
-    result.record = LoadModDescription(path, false, &check);
+    result.record = LoadModDescription(path, false, &result.check);
   } catch (int) {
     // Gone between the look and the read; the reader has said so.
     report.Add(0, true, "the description file can't be read; modpublish would stop there");
     return result;
   }
-  check.Conclude(result.record, size);
+  result.check.Conclude(result.record, size);
   result.read = true;
-  result.view = check.view();
-  report.diagnostics = check.diagnostics();
+  report.diagnostics = result.check.diagnostics();
   return result;
 }
 
@@ -199,9 +197,10 @@ void PrintSections(const DescriptionResult& description) {
   std::vector<std::string> skipped;
   for (const auto& [name, section] : description.record.sections) {
     const char* language = SteamLanguageFor(name);
-    auto seen = description.view.find(name);
+    const DescriptionView& view = description.check.view();
+    auto seen = view.find(name);
     const std::string line =
-        seen == description.view.end() ? "" : " (line " + std::to_string(seen->second.firstLine) + ")";
+        seen == view.end() ? "" : " (line " + std::to_string(seen->second.firstLine) + ")";
     if (name.empty()) {
       skipped.push_back("[]" + line + ": no section name");
       continue;

@@ -36,8 +36,8 @@ char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 }  // namespace
@@ -180,9 +180,8 @@ void DescriptionCheck::OnLine(const DescriptionLine& line) {
                          " is not a language code modpublish knows, so it will be skipped "
                          "(\"Skipping uploading description in lang: " +
                          Excerpt(line.section, kNameLimit) + "\"). ";
-        headerFinding_ += suggestion.empty()
-                              ? "Use a code such as [en], [de], [pt_BR] or [zh_TW]"
-                              : "The accepted code is [" + suggestion + "]";
+        headerFinding_ += suggestion.empty() ? "Use a code such as [en], [de], [pt_BR] or [zh_TW]"
+                                             : "The accepted code is [" + suggestion + "]";
       }
       break;
     case DescriptionLineKind::kKey:
@@ -332,15 +331,22 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
     for (std::string_view key : {std::string_view("title"), std::string_view("description")}) {
       auto found = section.find(std::string(key));
       if (found != section.end()) {
-        auto keyView = view == nullptr ? nullptr : &view->keys.find(key)->second;
-        CheckValue(name, key, found->second, keyView == nullptr ? 0 : keyView->lines.back());
+        // The line that set the value that stands; the view always has it,
+        // as both come from the same lines.
+        uint64_t line = 0;
+        if (view != nullptr) {
+          auto keyView = view->keys.find(key);
+          line = keyView == view->keys.end() ? 0 : keyView->second.lines.back();
+        }
+        CheckValue(name, key, found->second, line);
         continue;
       }
       std::string message = "section " + Bracketed(name) + " has no \"" + std::string(key) +
                             "\" key, so modpublish uploads \"No " + std::string(key) +
                             "\" instead. ";
-      auto similar = std::find_if(section.begin(), section.end(),
-                                  [key](const auto& entry) { return EqualIgnoringCase(entry.first, key); });
+      auto similar = std::find_if(section.begin(), section.end(), [key](const auto& entry) {
+        return EqualIgnoringCase(entry.first, key);
+      });
       message += similar == section.end()
                      ? "Add a line \"" + std::string(key) + " = ...\""
                      : "Keys are case-sensitive: write " + Quoted(similar->first) + " as \"" +
@@ -354,8 +360,8 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
          "a section such as [en] with \"title\" and \"description\" keys");
   }
   // File order; the findings about the whole file last.
-  std::stable_sort(diagnostics_.begin(), diagnostics_.end(),
-                   [](const Diagnostic& a, const Diagnostic& b) {
-                     return (a.line == 0 ? UINT64_MAX : a.line) < (b.line == 0 ? UINT64_MAX : b.line);
-                   });
+  std::stable_sort(
+      diagnostics_.begin(), diagnostics_.end(), [](const Diagnostic& a, const Diagnostic& b) {
+        return (a.line == 0 ? UINT64_MAX : a.line) < (b.line == 0 ? UINT64_MAX : b.line);
+      });
 }

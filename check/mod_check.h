@@ -25,8 +25,8 @@ constexpr uint64_t kPreviewLimit = 1048576;
 
 // One finding about one file.
 struct Diagnostic {
-  uint64_t line = 0;  // 1-based; 0 for a finding about the whole file
-  bool error = false;  // an error makes the publish fail or lose text
+  uint64_t line = 0;    // 1-based; 0 for a finding about the whole file
+  bool error = false;   // an error makes the publish fail or lose text
   std::string message;  // one line, without its line end
 };
 

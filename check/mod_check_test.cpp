@@ -15,25 +15,49 @@ using namespace std::string_literals;
 // The inputs of the reader's own tests (description/reader_test.cpp), with
 // CR LF and Ctrl-Z variants: the checker must see every one of them as the
 // reader stores it.
+const std::string kSample =
+    "\xEF\xBB\xBF; my mod\n[ru]\ntitle = \xD0\x9C\xD0\xBE\xD0\xB9\n[en]\n"
+    "title=My mod\ndescription = Line one = \"two\"\t\n[ en ]\nversion = 1.0\n"
+    "[]\n==\nstray\n[de]\n\t title = a\rb \n[de]\ntitle = Mein Mod\nlast = x";
+
 std::vector<std::string> ReaderInputs() {
   std::vector<std::string> inputs;
-  const char* lines[] = {"[ru]", "[ de ]", "[]", "[  ]", "[[en]]", "title = My mod",
-                         "\t description=A = B ", "[a=b]", "title =", "= x", "=", "==",
-                         "# title = x", "Title = \"q\" \\n", "[en] ; English", "[en]",
-                         "; note", "some text"};
+  const char* lines[] = {"[ru]",
+                         "[ de ]",
+                         "[]",
+                         "[  ]",
+                         "[[en]]",
+                         "title = My mod",
+                         "\t description=A = B ",
+                         "[a=b]",
+                         "title =",
+                         "= x",
+                         "=",
+                         "==",
+                         "# title = x",
+                         "Title = \"q\" \\n",
+                         "[en] ; English",
+                         "[en]",
+                         "; note",
+                         "some text"};
   for (const char* line : lines) {
     inputs.push_back("[en]\n"s + line + "\nk = v\n");
   }
   const std::string texts[] = {
-      "", "\n \n\t\r\n[\n=\nx", "[en]\n[de]\ntitle = T\n[ru]\n",
-      "[en]\na=1\nb=2\n[de]\nc=3\n[en]\na=4\n", "a=1\n[en]\nb=2\n",
+      "",
+      "\n \n\t\r\n[\n=\nx",
+      "[en]\n[de]\ntitle = T\n[ru]\n",
+      "[en]\na=1\nb=2\n[de]\nc=3\n[en]\na=4\n",
+      "a=1\n[en]\nb=2\n",
       "[pt_BR]\nt=1\n[\xC3\xA9]\nt=1\n[pt]\nt=1\n[en]\nb=1\n\xC3\xA9=1\nB=1\n[Z]\nt=1\n[de]\nt=1\n",
-      "\xEF\xBB\xBF[en]\ntitle = x\n[de]\ntitle = y\n", "\xEF\xBB\xBFtitle = x",
-      "[e\0n]\nti\0tle = a\0b\n"s, "title = a\rb\r\n\r[en]\r\r\n", "a=1\n\x1A\nb=2\n",
-      "a=12\x1Ax\nb=2\n", "\x1Ak=1\n",
-      "\xEF\xBB\xBF; my mod\n[ru]\ntitle = \xD0\x9C\xD0\xBE\xD0\xB9\n[en]\n"
-      "title=My mod\ndescription = Line one = \"two\"\t\n[ en ]\nversion = 1.0\n"
-      "[]\n==\nstray\n[de]\n\t title = a\rb \n[de]\ntitle = Mein Mod\nlast = x",
+      "\xEF\xBB\xBF[en]\ntitle = x\n[de]\ntitle = y\n",
+      "\xEF\xBB\xBFtitle = x",
+      "[e\0n]\nti\0tle = a\0b\n"s,
+      "title = a\rb\r\n\r[en]\r\r\n",
+      "a=1\n\x1A\nb=2\n",
+      "a=12\x1Ax\nb=2\n",
+      "\x1Ak=1\n",
+      kSample,
       "[en]\r\nlong = " + std::string(3 << 20, 'x') + "\r\n" + std::string(1 << 18, '\n') +
           "end = " + std::string(1 << 20, 'z') + "\x1Alost = 1\r\n",
   };
@@ -151,37 +175,62 @@ TEST(DescriptionCheckTest, FindsEachMistakeOnItsLine) {
     const char* mentions;
   } cases[] = {
       {"clean", "[en]\n" + good + "\n[de]\n" + good, {}, ""},
-      {"title of 128 bytes", "[en]\ntitle = " + std::string(128, 't') + "\ndescription = d\n", {}, ""},
-      {"byte-order mark hides the header", "\xEF\xBB\xBF[en]\n" + good,
-       {"1:e", "0:w"}, "hides the header [en]"},
+      {"title of 128 bytes",
+       "[en]\ntitle = " + std::string(128, 't') + "\ndescription = d\n",
+       {},
+       ""},
+      {"byte-order mark hides the header",
+       "\xEF\xBB\xBF[en]\n" + good,
+       {"1:e", "0:w"},
+       "hides the header [en]"},
       {"byte-order mark alone", "\xEF\xBB\xBF\n[en]\n" + good, {"1:w"}, "byte-order mark"},
       {"unknown code, with the accepted one", "[EN]\n" + good, {"1:w", "0:w"}, "is [en]"},
       {"pt-BR", "[pt-BR]\n" + good + "[en]\n" + good, {"1:w"}, "[pt_BR]"},
-      {"unknown code without a near one", "[xx]\n" + good + "[en]\n" + good, {"1:w"},
+      {"unknown code without a near one",
+       "[xx]\n" + good + "[en]\n" + good,
+       {"1:w"},
        "such as [en]"},
-      {"title key in the wrong case", "[en]\nTitle = T\ndescription = D\n", {"1:w"},
+      {"title key in the wrong case",
+       "[en]\nTitle = T\ndescription = D\n",
+       {"1:w"},
        "\"Title\" as \"title\""},
       {"description missing", "[en]\ntitle = T\n", {"1:w"}, "\"No description\""},
       {"empty title", "[en]\ntitle =\ndescription = D\n", {"2:w"}, "is empty"},
-      {"title too long", "[en]\ntitle = " + longTitle + "\ndescription = D\n", {"2:e"},
+      {"title too long",
+       "[en]\ntitle = " + longTitle + "\ndescription = D\n",
+       {"2:e"},
        "129 bytes"},
-      {"description too long", "[en]\ntitle = T\ndescription = " + std::string(8001, 'd') + "\n",
-       {"3:e"}, "8001 bytes"},
+      {"description too long",
+       "[en]\ntitle = T\ndescription = " + std::string(8001, 'd') + "\n",
+       {"3:e"},
+       "8001 bytes"},
       {"only the value that stands counts",
-       "[en]\ntitle = " + longTitle + "\ntitle = T\ndescription = D\n", {"3:w"}, "after line 2"},
+       "[en]\ntitle = " + longTitle + "\ntitle = T\ndescription = D\n",
+       {"3:w"},
+       "after line 2"},
       {"header without keys", "[en]\n[de]\n" + good, {"1:w"}, "no keys"},
-      {"keys before the first header, once", "a = 1\nb = 2\n[en]\n" + good, {"1:w"},
+      {"keys before the first header, once",
+       "a = 1\nb = 2\n[en]\n" + good,
+       {"1:w"},
        "before the first section header"},
       {"nameless header", "[en]\n" + good + "[]\nx = 1\n", {"4:w"}, "section [] has no name"},
-      {"ignored header-like line", "[en]\n" + good + "[de] ; German\nx = 1\n", {"4:w"},
+      {"ignored header-like line",
+       "[en]\n" + good + "[de] ; German\nx = 1\n",
+       {"4:w"},
        "Write it as \"[de]\""},
       {"unclosed header", "[en]\n" + good + "[de\n", {"4:w"}, "\"[de]\""},
-      {"stray text and a one-byte line", "[en]\n" + good + "stray\nx\n", {"4:w", "5:w"},
+      {"stray text and a one-byte line",
+       "[en]\n" + good + "stray\nx\n",
+       {"4:w", "5:w"},
        "neither a key line"},
       {"comment", "; made by me\n[en]\n" + good, {"1:w"}, "no comment syntax"},
-      {"key set three times", "[en]\n" + good + "[de]\n" + good + "[en]\ntitle = U\ntitle = V\n",
-       {"8:w", "9:w"}, "again here, after line 2"},
-      {"Ctrl-Z with bytes after it", "[en]\n" + good + "\x1A" + "[de]\n" + good, {"4:w"},
+      {"key set three times",
+       "[en]\n" + good + "[de]\n" + good + "[en]\ntitle = U\ntitle = V\n",
+       {"8:w", "9:w"},
+       "again here, after line 2"},
+      {"Ctrl-Z with bytes after it",
+       "[en]\n" + good + "\x1A" + "[de]\n" + good,
+       {"4:w"},
        "the 31 bytes after it"},
       {"Ctrl-Z as the last byte", "[en]\n" + good + "\x1A", {}, ""},
       {"title not UTF-8", "[en]\ntitle = \xC3(\ndescription = D\n", {"2:w"}, "not valid UTF-8"},
@@ -214,9 +263,9 @@ TEST(SuggestLanguageCodeTest, OnlyCaseAndSeparatorSlips) {
   const struct {
     const char* name;
     const char* suggestion;
-  } cases[] = {{"EN", "en"},     {"En", "en"},       {"pt-BR", "pt_BR"}, {"pt_br", "pt_BR"},
-               {"ZH-tw", "zh_TW"}, {"en", ""},       {"pt_BR", ""},      {"zh_CN", ""},
-               {"en-US", ""},    {"vi", ""},         {"", ""},           {"english", ""}};
+  } cases[] = {{"EN", "en"},       {"En", "en"}, {"pt-BR", "pt_BR"}, {"pt_br", "pt_BR"},
+               {"ZH-tw", "zh_TW"}, {"en", ""},   {"pt_BR", ""},      {"zh_CN", ""},
+               {"en-US", ""},      {"vi", ""},   {"", ""},           {"english", ""}};
   for (const auto& c : cases) {
     EXPECT_EQ(SuggestLanguageCode(c.name), c.suggestion) << c.name;
   }
@@ -233,12 +282,12 @@ TEST(IsValidUtf8Test, AcceptsWellFormedOnly) {
       {"\xE2\x82\xAC", true},
       {"\xF0\x9F\x98\x80", true},
       {"\xF4\x8F\xBF\xBF", true},
-      {"\xC3", false},            // cut short
-      {"\xC3(", false},           // bad continuation
-      {"\x80", false},            // stray continuation
-      {"\xC0\xAF", false},        // overlong
-      {"\xE0\x80\xAF", false},    // overlong
-      {"\xED\xA0\x80", false},    // surrogate
+      {"\xC3", false},              // cut short
+      {"\xC3(", false},             // bad continuation
+      {"\x80", false},              // stray continuation
+      {"\xC0\xAF", false},          // overlong
+      {"\xE0\x80\xAF", false},      // overlong
+      {"\xED\xA0\x80", false},      // surrogate
       {"\xF4\x90\x80\x80", false},  // past U+10FFFF
       {"\xFF", false},
       {"\xE2\x82", false},

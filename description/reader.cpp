@@ -127,8 +127,8 @@ bool DescriptionParser::Feed(std::string_view bytes) {
 
 ModDescription DescriptionParser::Finish() {
   // The last line has no LF and so no CR LF pair either: a CR at its end
-  // stays, as in text mode, until trimming removes it. Nothing after the
-  // last LF is no line at all.
+  // stays, as in text mode, until trimming removes it. An input that ends
+  // with its LF has no further line.
   if (!partial_.empty()) {
     ParseLine(partial_, &partial_);
   }

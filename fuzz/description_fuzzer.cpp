@@ -4,8 +4,8 @@
 // build the same record, and that record must hold what every consumer of
 // a ModDescription relies on. The piecewise parse is also watched the way
 // modpublish-check watches it: the lines it is told of must rebuild the
-// record, and the checker's findings must stay one clean line each. A violation stops the run with a trap, which
-// libFuzzer reports as a crash and saves the input.
+// record, and the checker's findings must stay one clean line each. A violation stops the run with
+// a trap, which libFuzzer reports as a crash and saves the input.
 #include <cstddef>
 #include <cstdint>
 #include <map>

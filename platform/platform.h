@@ -65,7 +65,7 @@ PathKind StatPath(const std::string& path, uint64_t& size);
 struct FolderEntry {
   std::string name;
   PathKind kind = PathKind::kMissing;
-  uint64_t size = 0;  // regular files only
+  uint64_t size = 0;    // regular files only
   bool isLink = false;  // a symbolic link or other reparse point
 };
 

@@ -19,9 +19,10 @@ setting a line, changes the rest:
     no-appid            no steam_appid.txt in the current folder
     env NAME=VALUE      sets an environment variable for the run
 
-expected.txt is the output with "\\n" line ends and "/" after "mod": on
+expected.txt is the output with "\\n" line ends and "/" after the folder: on
 Windows they become "\\r\\n" and "\\". {library} stands for the client
-library's path beside the checker, {program} for the checker's path.
+library's path beside the checker, {library_name} for its file name and
+{program} for the checker's path.
 --update rewrites expected.txt from what the checker prints.
 """
 
@@ -140,15 +141,18 @@ class CheckerGoldenTest(unittest.TestCase):
                                    stdin=subprocess.DEVNULL, capture_output=True,
                                    timeout=120, check=False)
         self.assertEqual(completed.stderr, b"", "the checker wrote to standard error")
-        library = native_path(os.path.join(os.path.dirname(tool),
-                                           "steam_api64.dll" if windows() else "libsteam_api.so"))
+        library_name = "steam_api64.dll" if windows() else "libsteam_api.so"
+        library = native_path(os.path.join(os.path.dirname(tool), library_name))
         program = native_path(tool) if windows() else tool
         expected_path = os.path.join(HERE, "cases", case, "expected.txt")
         actual = completed.stdout
         if windows():
-            actual = actual.replace(b"\r\n", b"\n").replace(b"mod\\", b"mod/")
+            actual = actual.replace(b"\r\n", b"\n")
+            for arg in args:  # the separator composed after the folder
+                actual = actual.replace(arg.encode() + b"\\", arg.encode() + b"/")
         actual = actual.replace(library.encode(), b"{library}").replace(program.encode(),
                                                                          b"{program}")
+        actual = actual.replace(library_name.encode(), b"{library_name}")
         if UPDATE:
             with open(expected_path, "wb") as out:
                 out.write(actual)
