@@ -198,7 +198,7 @@ void PrintSections(const DescriptionResult& description) {
   for (const auto& [name, section] : description.record.sections) {
     const char* language = SteamLanguageFor(name);
     const DescriptionView& view = description.check.view();
-    auto seen = view.find(name);
+    auto seen = view.find(std::string_view(name));
     const std::string line =
         seen == view.end() ? "" : " (line " + std::to_string(seen->second.firstLine) + ")";
     if (name.empty()) {
@@ -211,7 +211,7 @@ void PrintSections(const DescriptionResult& description) {
     }
     auto title = section.find("title");
     auto text = section.find("description");
-    std::string entry = name + " (" + language + "): ";
+    std::string entry = std::string(std::string_view(name)) + " (" + language + "): ";
     entry += title == section.end() ? "no title (\"No title\" is uploaded)"
                                     : "title \"" + Excerpt(title->second, kTitleColumns) + "\"";
     entry += text == section.end() ? ", no description (\"No description\" is uploaded)"

@@ -293,7 +293,7 @@ void DescriptionCheck::OnCtrlZ(uint64_t lineNumber, uint64_t offset) {
   ctrlZOffset_ = offset;
 }
 
-void DescriptionCheck::CheckValue(const std::string& name, std::string_view key,
+void DescriptionCheck::CheckValue(std::string_view name, std::string_view key,
                                   std::string_view value, uint64_t line) {
   const bool title = key == "title";
   const uint64_t limit = title ? kTitleLimit : kDescriptionLimit;
@@ -326,10 +326,13 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
       continue;
     }
     ++uploaded;
-    auto seen = view_.find(name);
+    auto seen = view_.find(std::string_view(name));
     const SectionView* view = seen == view_.end() ? nullptr : &seen->second;
-    for (std::string_view key : {std::string_view("title"), std::string_view("description")}) {
-      auto found = section.find(std::string(key));
+    // Looked up by a plain literal, which any string type of the record's
+    // maps can be built from.
+    for (const char* keyName : {"title", "description"}) {
+      const std::string_view key = keyName;
+      auto found = section.find(keyName);
       if (found != section.end()) {
         // The line that set the value that stands; the view always has it,
         // as both come from the same lines.

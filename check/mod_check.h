@@ -70,7 +70,7 @@ class DescriptionCheck : public DescriptionObserver {
   void KeyLine(const DescriptionLine& line);
   // The header under way is over: reports it when nothing came of it.
   void CloseHeader();
-  void CheckValue(const std::string& name, std::string_view key, std::string_view value,
+  void CheckValue(std::string_view name, std::string_view key, std::string_view value,
                   uint64_t line);
 
   std::vector<Diagnostic> diagnostics_;

@@ -65,6 +65,21 @@ std::vector<std::string> ReaderInputs() {
   return inputs;
 }
 
+// The record's sections as plain strings, whatever string and map types
+// the record uses.
+using FlatSections = std::map<std::string, std::map<std::string, std::string>>;
+template <class Sections>
+FlatSections Flatten(const Sections& sections) {
+  FlatSections flat;
+  for (const auto& [name, section] : sections) {
+    auto& keys = flat[std::string(std::string_view(name))];
+    for (const auto& [key, value] : section) {
+      keys[std::string(std::string_view(key))] = std::string(std::string_view(value));
+    }
+  }
+  return flat;
+}
+
 // Records what the observer is told, and forwards it to a DescriptionCheck.
 class Recorder : public DescriptionObserver {
  public:
@@ -82,7 +97,7 @@ class Recorder : public DescriptionObserver {
   }
 
   std::vector<uint64_t> numbers;
-  std::map<std::string, DescriptionSection> rebuilt;
+  FlatSections rebuilt;
   uint64_t ctrlZLine = 0;
   uint64_t ctrlZOffset = UINT64_MAX;
   DescriptionCheck check;
@@ -112,16 +127,16 @@ TEST_F(CheckerViewTest, SeesWhatTheReaderStores) {
     recorder.check.Conclude(watched, text.size());
     // Watching changes nothing, and the lines told rebuild the record.
     EXPECT_TRUE(watched.sections == plain.sections);
-    EXPECT_TRUE(recorder.rebuilt == plain.sections);
+    EXPECT_TRUE(recorder.rebuilt == Flatten(plain.sections));
     // The checker's own view: the same sections and keys, the same sizes.
     const DescriptionView& view = recorder.check.view();
     ASSERT_EQ(view.size(), plain.sections.size());
     for (const auto& [name, section] : plain.sections) {
-      auto seen = view.find(name);
+      auto seen = view.find(std::string_view(name));
       ASSERT_NE(seen, view.end()) << name;
       ASSERT_EQ(seen->second.keys.size(), section.size()) << name;
       for (const auto& [key, value] : section) {
-        auto keyView = seen->second.keys.find(key);
+        auto keyView = seen->second.keys.find(std::string_view(key));
         ASSERT_NE(keyView, seen->second.keys.end()) << key;
         EXPECT_EQ(keyView->second.valueBytes, value.size()) << key;
       }
