@@ -5,13 +5,13 @@
 #         -D OUTPUT_DIR=... -D PACKAGE_NAME=modpublish-1.0.0-win64
 #         -D SOURCE_DIR=... -P check-package.cmake
 #
-# Expected: the program, README.md and every file of examples/example_mod as
+# Expected: the two programs, README.md and every file of examples/example_mod as
 # it is in the source tree, which must include the description file and the
 # preview image. Nothing else: no steam_api64.dll, no test program, no
 # GoogleTest.
 #
-# With -D OBJDUMP=..., also checks that the packaged program runs on its own:
-# it imports no MinGW runtime DLL (lib*.dll, e.g. libstdc++-6.dll), and
+# With -D OBJDUMP=..., also checks that each packaged program runs on its
+# own: it imports no MinGW runtime DLL (lib*.dll, e.g. libstdc++-6.dll), and
 # not steam_api64.dll either, which it loads itself when it runs.
 cmake_minimum_required(VERSION 3.20)
 
@@ -23,6 +23,7 @@ endforeach()
 
 set(expected
     modpublish.exe
+    modpublish-check.exe
     README.md
     examples/example_mod/descript.ion
     examples/example_mod/steam_logo.png)
@@ -95,26 +96,28 @@ if(OBJDUMP)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "can't unpack ${archive}: ${error}")
   endif()
-  set(program ${unpacked}/${PACKAGE_NAME}/modpublish.exe)
-  execute_process(COMMAND ${OBJDUMP} -p ${program}
-                  RESULT_VARIABLE result OUTPUT_VARIABLE headers ERROR_VARIABLE error)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "${OBJDUMP} -p ${program} failed: ${error}")
-  endif()
-  string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${headers}")
-  set(imports)
-  set(wrong)
-  foreach(line IN LISTS lines)
-    string(REPLACE "DLL Name: " "" dll "${line}")
-    list(APPEND imports ${dll})
-    string(TOLOWER "${dll}" lower)
-    if(lower MATCHES "^lib.*\\.dll$" OR lower STREQUAL "steam_api64.dll")
-      list(APPEND wrong ${dll})
+  foreach(name modpublish.exe modpublish-check.exe)
+    set(program ${unpacked}/${PACKAGE_NAME}/${name})
+    execute_process(COMMAND ${OBJDUMP} -p ${program}
+                    RESULT_VARIABLE result OUTPUT_VARIABLE headers ERROR_VARIABLE error)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR "${OBJDUMP} -p ${program} failed: ${error}")
     endif()
+    string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${headers}")
+    set(imports)
+    set(wrong)
+    foreach(line IN LISTS lines)
+      string(REPLACE "DLL Name: " "" dll "${line}")
+      list(APPEND imports ${dll})
+      string(TOLOWER "${dll}" lower)
+      if(lower MATCHES "^lib.*\\.dll$" OR lower STREQUAL "steam_api64.dll")
+        list(APPEND wrong ${dll})
+      endif()
+    endforeach()
+    if(wrong OR NOT imports)
+      message(FATAL_ERROR "${name} must import system DLLs only; it imports: ${imports}\n"
+                          "  not allowed: ${wrong}")
+    endif()
+    message(STATUS "${name} imports ${imports}")
   endforeach()
-  if(wrong OR NOT imports)
-    message(FATAL_ERROR "modpublish.exe must import system DLLs only; it imports: ${imports}\n"
-                        "  not allowed: ${wrong}")
-  endif()
-  message(STATUS "modpublish.exe imports ${imports}")
 endif()

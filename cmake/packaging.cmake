@@ -2,6 +2,7 @@
 # package/modpublish-<version>-win64.zip holding one folder of that name
 # with:
 #   modpublish.exe                 the tool, linked statically
+#   modpublish-check.exe           checks a mod folder before publishing
 #   README.md
 #   examples/example_mod/...       a mod to try the tool on
 # The Steam client library (steam_api64.dll) is not shipped: users put the
@@ -14,9 +15,11 @@ if(NOT WIN32)
   return()
 endif()
 
-if(TARGET modpublish)
-  install(TARGETS modpublish RUNTIME DESTINATION .)
-endif()
+foreach(program modpublish modpublish-check)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION .)
+  endif()
+endforeach()
 # OPTIONAL: a missing file shows up as a failure of the package_contents
 # test, which names it, rather than as a failed install.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . OPTIONAL)

@@ -79,7 +79,10 @@ bool MeasureRestOfLine(std::FILE* file, char* buffer, size_t& ahead) {
 
 std::string TrimWhitespace(std::string_view text) { return std::string(TrimView(text)); }
 
-DescriptionParser::DescriptionParser(bool verbose) { record_.verbose = verbose; }
+DescriptionParser::DescriptionParser(bool verbose, DescriptionObserver* observer)
+    : observer_(observer) {
+  record_.verbose = verbose;
+}
 
 bool DescriptionParser::Feed(std::string_view bytes) {
   if (ended_) {
@@ -91,7 +94,16 @@ bool DescriptionParser::Feed(std::string_view bytes) {
   if (stop < bytes.size()) {
     bytes = bytes.substr(0, stop);
     ended_ = true;
+    if (observer_ != nullptr) {
+      uint64_t line = lines_ + 1;
+      for (size_t at = FindByte(bytes, '\n'); at < bytes.size();
+           at += 1 + FindByte(bytes.substr(at + 1), '\n')) {
+        ++line;
+      }
+      observer_->OnCtrlZ(line, fed_ + stop);
+    }
   }
+  fed_ += bytes.size();
   size_t lineStart = 0;
   for (;;) {
     size_t lineEnd = lineStart + FindByte(bytes.substr(lineStart), '\n');
@@ -121,26 +133,50 @@ bool DescriptionParser::Feed(std::string_view bytes) {
 
 ModDescription DescriptionParser::Finish() {
   // The last line has no LF and so no CR LF pair either: a CR at its end
-  // stays, as in text mode, until trimming removes it.
-  ParseLine(partial_, &partial_);
+  // stays, as in text mode, until trimming removes it. An input that ends
+  // with its LF has no further line.
+  if (!partial_.empty()) {
+    ParseLine(partial_, &partial_);
+  }
   partial_ = std::string();
   return std::move(record_);
 }
 
 void DescriptionParser::ParseLine(std::string_view line, std::string* lineBuffer) {
   line = TrimView(line);
+  DescriptionLine seen;
+  seen.number = ++lines_;
+  seen.text = line;
   if (line.size() < 2) {
+    Notify(seen, DescriptionLineKind::kSkipped);
     return;
   }
   size_t equals = line.find('=');
   if (equals != std::string_view::npos) {
-    StoreKey(TrimView(line.substr(0, equals)), TrimView(line.substr(equals + 1)), lineBuffer);
+    std::string_view key = TrimView(line.substr(0, equals));
+    std::string_view value = TrimView(line.substr(equals + 1));
+    // Before the store, which may take the line's buffer over.
+    seen.key = key;
+    seen.value = value;
+    Notify(seen, DescriptionLineKind::kKey);
+    StoreKey(key, value, lineBuffer);
   } else if (line.front() == '[' && line.back() == ']') {
     currentName_.assign(TrimView(line.substr(1, line.size() - 2)));
     currentSection_ = nullptr;
+    Notify(seen, DescriptionLineKind::kHeader);
     if (record_.verbose) {
       Print("Parsing [%s]\n", currentName_.c_str());
     }
+  } else {
+    Notify(seen, DescriptionLineKind::kIgnored);
+  }
+}
+
+void DescriptionParser::Notify(DescriptionLine& line, DescriptionLineKind kind) {
+  if (observer_ != nullptr) {
+    line.kind = kind;
+    line.section = currentName_;
+    observer_->OnLine(line);
   }
 }
 
@@ -182,12 +218,17 @@ void DescriptionParser::StoreKey(std::string_view key, std::string_view value,
 }
 
 ModDescription LoadModDescription(const std::string& path, bool verbose) {
+  return LoadModDescription(path, verbose, nullptr);
+}
+
+ModDescription LoadModDescription(const std::string& path, bool verbose,
+                                  DescriptionObserver* observer) {
   std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFileForReading(path));
   if (!file) {
     Print("File not found: %s\n", path.c_str());
     throw -1;
   }
-  DescriptionParser parser(verbose);
+  DescriptionParser parser(verbose, observer);
   // Not zero-filled: a typical description of a few KiB then touches only
   // the pages it is read into, not the whole chunk.
   std::unique_ptr<char[]> buffer(new char[kChunkSize]);

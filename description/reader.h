@@ -16,6 +16,8 @@
 #ifndef MODPUBLISH_DESCRIPTION_READER_H_
 #define MODPUBLISH_DESCRIPTION_READER_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -47,14 +49,53 @@ std::string TrimWhitespace(std::string_view text);
 // allocation failure leaves as std::bad_alloc, after the echo so far.
 ModDescription LoadModDescription(const std::string& path, bool verbose);
 
+// How the line rules above took one line of the file.
+enum class DescriptionLineKind {
+  kHeader,   // a section header: `section` is the new current name
+  kKey,      // a key line: `key` and `value` stored in `section`
+  kSkipped,  // shorter than 2 bytes after trimming (blank lines included)
+  kIgnored,  // neither a key line nor a header
+};
+
+// One line as the reader classified it. The views point into the reader's
+// buffers and are valid only during the OnLine call.
+struct DescriptionLine {
+  uint64_t number = 0;  // 1-based: LF bytes before the line, plus one
+  DescriptionLineKind kind = DescriptionLineKind::kSkipped;
+  std::string_view text;     // the trimmed line
+  std::string_view section;  // the current section name after the line
+  std::string_view key;      // key lines only
+  std::string_view value;    // key lines only
+};
+
+// Watches the reader classify the file, line by line in file order, without
+// changing what it stores.
+class DescriptionObserver {
+ public:
+  virtual ~DescriptionObserver() = default;
+  // Called once per line; a last line without an LF counts when it holds
+  // any byte, so an input of N LF-terminated lines gives N calls.
+  virtual void OnLine(const DescriptionLine& line) = 0;
+  // A Ctrl-Z byte ended the input on line `lineNumber`, at `offset` bytes
+  // from the start of the input. Comes before that line's OnLine, which
+  // follows only when the line holds bytes before the Ctrl-Z.
+  virtual void OnCtrlZ(uint64_t lineNumber, uint64_t offset) = 0;
+};
+
+// LoadModDescription that also reports every line to `observer` (may be
+// null); the record, the echo and the failure are the same.
+ModDescription LoadModDescription(const std::string& path, bool verbose,
+                                  DescriptionObserver* observer);
+
 // The line rules above as a streaming parser: it takes the file's bytes in
 // pieces of any size, so a line may span any number of pieces, and builds
 // the record as LoadModDescription would from the same bytes, echo included.
 // It holds at most one partial line besides the record.
 class DescriptionParser {
  public:
-  // `verbose` turns on the echo and is stored in the record.
-  explicit DescriptionParser(bool verbose);
+  // `verbose` turns on the echo and is stored in the record. `observer`, if
+  // not null, is told of every line and must outlive the parser.
+  explicit DescriptionParser(bool verbose, DescriptionObserver* observer = nullptr);
 
   // Takes the next bytes of the input. Returns false once a Ctrl-Z byte has
   // ended the input; bytes fed after that are ignored.
@@ -81,6 +122,8 @@ class DescriptionParser {
   // parser may take it over for a long value, else null.
   void ParseLine(std::string_view line, std::string* lineBuffer);
   void StoreKey(std::string_view key, std::string_view value, std::string* lineBuffer);
+  // Tells the observer, if any, of `line` as `kind`.
+  void Notify(DescriptionLine& line, DescriptionLineKind kind);
 
   ModDescription record_;
   // The bytes of a line whose LF hasn't arrived yet.
@@ -90,6 +133,10 @@ class DescriptionParser {
   // null right after a header, since the header alone creates nothing.
   DescriptionSection* currentSection_ = nullptr;
   bool ended_ = false;
+  DescriptionObserver* observer_ = nullptr;
+  // Lines parsed so far, and bytes fed so far (for the observer).
+  uint64_t lines_ = 0;
+  uint64_t fed_ = 0;
 };
 
 #endif  // MODPUBLISH_DESCRIPTION_READER_H_

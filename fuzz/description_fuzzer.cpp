@@ -2,13 +2,17 @@
 // ways: in one piece, in two pieces split at an offset drawn from the input
 // (with a size hint between them), and in small pieces. All three must
 // build the same record, and that record must hold what every consumer of
-// a ModDescription relies on. A violation stops the run with a trap, which
-// libFuzzer reports as a crash and saves the input.
+// a ModDescription relies on. The piecewise parse is also watched the way
+// modpublish-check watches it: the lines it is told of must rebuild the
+// record, and the checker's findings must stay one clean line each. A violation stops the run with
+// a trap, which libFuzzer reports as a crash and saves the input.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
+#include "check/mod_check.h"
 #include "description/reader.h"
 
 namespace {
@@ -74,10 +78,55 @@ ModDescription ParseInTwo(std::string_view input, size_t split, size_t hint) {
   return parser.Finish();
 }
 
+// The record's sections as plain strings, whatever string and map types
+// the record uses.
+using FlatSections = std::map<std::string, std::map<std::string, std::string>>;
+template <class Sections>
+FlatSections Flatten(const Sections& sections) {
+  FlatSections flat;
+  for (const auto& [name, section] : sections) {
+    auto& keys = flat[std::string(std::string_view(name))];
+    for (const auto& [key, value] : section) {
+      keys[std::string(std::string_view(key))] = std::string(std::string_view(value));
+    }
+  }
+  return flat;
+}
+
+// What the reader tells an observer, checked as it comes, and handed on to
+// the checker.
+class Watcher : public DescriptionObserver {
+ public:
+  void OnLine(const DescriptionLine& line) override {
+    Require(line.number == ++lines);
+    // Nothing after the Ctrl-Z's own line.
+    Require(ctrlZLine == 0 || line.number <= ctrlZLine);
+    if (line.kind == DescriptionLineKind::kKey) {
+      rebuilt[std::string(line.section)][std::string(line.key)] = std::string(line.value);
+    } else {
+      Require(line.key.empty() && line.value.empty());
+    }
+    check.OnLine(line);
+  }
+  void OnCtrlZ(uint64_t lineNumber, uint64_t offset) override {
+    Require(ctrlZLine == 0 && lineNumber == lines + 1 + linesBeforeCtrlZ);
+    ctrlZLine = lineNumber;
+    ctrlZOffset = offset;
+    check.OnCtrlZ(lineNumber, offset);
+  }
+
+  uint64_t lines = 0;
+  uint64_t linesBeforeCtrlZ = 0;  // LFs between the last line told and the Ctrl-Z
+  uint64_t ctrlZLine = 0;
+  uint64_t ctrlZOffset = UINT64_MAX;
+  FlatSections rebuilt;
+  DescriptionCheck check;
+};
+
 // Many small pieces: a line spans several of them, and pieces keep coming
-// after a Ctrl-Z.
-ModDescription ParseInPieces(std::string_view input, size_t piece) {
-  DescriptionParser parser(false);
+// after a Ctrl-Z. `watcher`, when given, is told of every line.
+ModDescription ParseInPieces(std::string_view input, size_t piece, Watcher* watcher = nullptr) {
+  DescriptionParser parser(false, watcher);
   bool ctrlZSeen = false;
   for (size_t at = 0; at < input.size(); at += piece) {
     FeedAndCheck(parser, input.substr(at, piece), ctrlZSeen);
@@ -108,5 +157,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(inTwo.sections == whole.sections);
   const ModDescription inPieces = ParseInPieces(input, piece);
   Require(inPieces.sections == whole.sections);
+
+  // The lines before the Ctrl-Z are all told, and the Ctrl-Z where it is.
+  Watcher watcher;
+  const size_t ctrlZ = input.find('\x1A');
+  const std::string_view read = input.substr(0, ctrlZ);
+  if (ctrlZ != std::string_view::npos) {
+    // Only the lines that end before the piece holding the Ctrl-Z have been
+    // told when it is found; the check above needs how many LFs follow.
+    const size_t pieceStart = ctrlZ - ctrlZ % piece;
+    size_t lfsInPiece = 0;
+    for (size_t at = pieceStart; at < ctrlZ; ++at) {
+      lfsInPiece += input[at] == '\n' ? 1 : 0;
+    }
+    watcher.linesBeforeCtrlZ = lfsInPiece;
+  }
+  const ModDescription watched = ParseInPieces(input, piece, &watcher);
+  Require(watched.sections == whole.sections);
+  Require(watcher.rebuilt == Flatten(whole.sections));
+  if (ctrlZ != std::string_view::npos) {
+    Require(watcher.ctrlZOffset == ctrlZ);
+  } else {
+    Require(watcher.ctrlZLine == 0);
+  }
+  uint64_t lineCount = 0;
+  for (char c : read) {
+    lineCount += c == '\n' ? 1 : 0;
+  }
+  lineCount += !read.empty() && read.back() != '\n' ? 1 : 0;
+  Require(watcher.lines == lineCount);
+
+  watcher.check.Conclude(watched, size);
+  const DescriptionView& view = watcher.check.view();
+  Require(view.size() == whole.sections.size());
+  uint64_t lastLine = 0;
+  for (const Diagnostic& diagnostic : watcher.check.diagnostics()) {
+    // In file order, the whole-file findings last, on lines that exist (a
+    // Ctrl-Z may stand at the start of a line of its own).
+    const uint64_t line = diagnostic.line == 0 ? UINT64_MAX : diagnostic.line;
+    Require(line >= lastLine && (diagnostic.line <= lineCount || diagnostic.line == 0 ||
+                                 diagnostic.line == watcher.ctrlZLine));
+    lastLine = line;
+    // One clean line: no byte from the file may break or garble it.
+    for (char c : diagnostic.message) {
+      Require(static_cast<unsigned char>(c) >= 0x20 && c != '\x7F');
+    }
+  }
   return 0;
 }

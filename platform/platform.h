@@ -6,8 +6,10 @@
 #ifndef MODPUBLISH_PLATFORM_PLATFORM_H_
 #define MODPUBLISH_PLATFORM_PLATFORM_H_
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -54,6 +56,34 @@ bool IsTerminal(std::FILE* stream);
 // either way, nor once it has switched, nor on POSIX, where a terminal takes
 // the bytes as they are.
 void UseUtf8ConsoleOutput();
+
+// The folder of the running program, ending in kPathSeparator, or "" when
+// the system won't say.
+std::string ProgramFolder();
+
+// What a path names, for checks that must not open or load it.
+enum class PathKind {
+  kMissing,  // nothing there, or the path can't be looked at
+  kFile,     // a regular file
+  kFolder,
+  kOther,  // a device, socket, pipe or the like
+};
+
+// Looks `path` up without opening it, following symbolic links. Sets `size`
+// to the byte count of a regular file, else to 0.
+PathKind StatPath(const std::string& path, uint64_t& size);
+
+// One entry of a folder: its name (bytes, no separator) and what it is.
+struct FolderEntry {
+  std::string name;
+  PathKind kind = PathKind::kMissing;
+  uint64_t size = 0;    // regular files only
+  bool isLink = false;  // a symbolic link or other reparse point
+};
+
+// Lists the entries of `folder`, without "." and "..", in no particular
+// order. Returns false when it is no folder or can't be read.
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
 
 }  // namespace platform
 

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,6 +7,8 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -14,10 +17,6 @@ namespace platform {
 const char kPathSeparator = '/';
 const char* const kSteamLibraryName = "libsteam_api.so";
 
-namespace {
-
-// The folder of the running program, with a trailing '/', or "" when the
-// kernel won't say.
 std::string ProgramFolder() {
   std::string path(4096, '\0');
   ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
@@ -28,8 +27,6 @@ std::string ProgramFolder() {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
-
-}  // namespace
 
 void* LoadTrustedLibrary(const char* fileName) {
   std::string folder = ProgramFolder();
@@ -92,5 +89,44 @@ std::FILE* OpenFileForReading(const std::string& path) {
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 void UseUtf8ConsoleOutput() {}
+
+PathKind StatPath(const std::string& path, uint64_t& size) {
+  size = 0;
+  struct stat info {};
+  if (path.find('\0') != std::string::npos || stat(path.c_str(), &info) != 0) {
+    return PathKind::kMissing;
+  }
+  if (S_ISREG(info.st_mode)) {
+    size = static_cast<uint64_t>(info.st_size);
+    return PathKind::kFile;
+  }
+  return S_ISDIR(info.st_mode) ? PathKind::kFolder : PathKind::kOther;
+}
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+  if (folder.find('\0') != std::string::npos) {
+    return false;
+  }
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) {
+    return false;
+  }
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+  while (const dirent* found = readdir(dir)) {
+    std::string name = found->d_name;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    FolderEntry entry;
+    std::string path = prefix + name;
+    struct stat info {};
+    entry.isLink = lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    entry.kind = StatPath(path, entry.size);
+    entry.name = std::move(name);
+    entries.push_back(std::move(entry));
+  }
+  closedir(dir);
+  return true;
+}
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -12,10 +14,6 @@ namespace platform {
 const char kPathSeparator = '\\';
 const char* const kSteamLibraryName = "steam_api64.dll";
 
-namespace {
-
-// The folder of the running program, with a trailing '\\', or "" when
-// Windows won't say.
 std::string ProgramFolder() {
   std::string path(MAX_PATH, '\0');
   for (;;) {
@@ -32,6 +30,8 @@ std::string ProgramFolder() {
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
+
+namespace {
 
 // The console's output code page before UseUtf8ConsoleOutput, 0 while it
 // has changed nothing. Console control handlers run on a thread of their
@@ -59,6 +59,7 @@ BOOL WINAPI RestoreOnControlEvent(DWORD /*event*/) {
 }
 
 }  // namespace
+
 
 void* LoadTrustedLibrary(const char* fileName) {
   // No "cannot find DLL" dialog box: a missing library is an ordinary,
@@ -121,6 +122,67 @@ void UseUtf8ConsoleOutput() {
   savedOutputCodePage.store(previous);
   std::atexit(RestoreAtExit);
   SetConsoleCtrlHandler(RestoreOnControlEvent, TRUE);
+
+namespace {
+
+PathKind KindOf(DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return PathKind::kFolder;
+  }
+  return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? PathKind::kOther : PathKind::kFile;
+}
+
+uint64_t SizeOf(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; }
+
+}  // namespace
+
+PathKind StatPath(const std::string& path, uint64_t& size) {
+  size = 0;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  // The narrow API: the path stays bytes in the active code page.
+  if (path.find('\0') != std::string::npos ||
+      !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    return PathKind::kMissing;
+  }
+  PathKind kind = KindOf(data.dwFileAttributes);
+  if (kind == PathKind::kFile) {
+    size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
+  }
+  return kind;
+}
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+  if (folder.find('\0') != std::string::npos) {
+    return false;
+  }
+  uint64_t ignored = 0;
+  if (StatPath(folder, ignored) != PathKind::kFolder) {
+    return false;
+  }
+  const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+  const std::string pattern = folder + (separated ? "*" : "\\*");
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    // An empty folder still lists "." and ".."; this one can't be read.
+    return false;
+  }
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    FolderEntry entry;
+    entry.kind = KindOf(found.dwFileAttributes);
+    entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (entry.kind == PathKind::kFile) {
+      entry.size = SizeOf(found.nFileSizeHigh, found.nFileSizeLow);
+    }
+    entry.name = std::move(name);
+    entries.push_back(std::move(entry));
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return true;
 }
 
 }  // namespace platform

@@ -1,0 +1,3 @@
+#include "check/check_command.h"
+
+int main(int argc, char** argv) { return RunModpublishCheck(argc, argv); }

@@ -1,0 +1,117 @@
+// The checks of modpublish-check that need no file system: what the line
+// rules of descript.ion make of each line, what the upload will do with the
+// resulting record, and what a preview picture's first bytes say.
+//
+// The line rules are not repeated here: DescriptionCheck watches the reader
+// itself (DescriptionObserver), so the checker and the uploader always see
+// the same file.
+#ifndef MODPUBLISH_CHECK_MOD_CHECK_H_
+#define MODPUBLISH_CHECK_MOD_CHECK_H_
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "description/reader.h"
+
+// Steam's limits for an item's title and description, in bytes.
+constexpr uint64_t kTitleLimit = 128;
+constexpr uint64_t kDescriptionLimit = 8000;
+// The smallest preview Steam refuses: previews must stay under 1 MiB.
+constexpr uint64_t kPreviewLimit = 1048576;
+
+// One finding about one file.
+struct Diagnostic {
+  uint64_t line = 0;    // 1-based; 0 for a finding about the whole file
+  bool error = false;   // an error makes the publish fail or lose text
+  std::string message;  // one line, without its line end
+};
+
+// What the checker keeps of the description file: per section name (in the
+// record's byte order), the line of the header that opened it and, per key,
+// every line that set it and the size of the value that stands. Names and
+// keys are copied, values never are: the record holds them once.
+struct KeyView {
+  std::vector<uint64_t> lines;
+  uint64_t valueBytes = 0;
+};
+struct SectionView {
+  uint64_t firstLine = 0;  // the header above its first key, or that key's line
+  std::map<std::string, KeyView, std::less<>> keys;
+};
+using DescriptionView = std::map<std::string, SectionView, std::less<>>;
+
+// Watches the reader read descript.ion (pass it to LoadModDescription or a
+// DescriptionParser), then, given the finished record, works out what the
+// upload would do wrong. Use one instance per file.
+class DescriptionCheck : public DescriptionObserver {
+ public:
+  void OnLine(const DescriptionLine& line) override;
+  void OnCtrlZ(uint64_t lineNumber, uint64_t offset) override;
+
+  // Adds the findings that need the whole file: the sections that will be
+  // uploaded, their titles and descriptions. `record` is what the reader
+  // returned; `fileBytes` the file's size, to tell how much a Ctrl-Z drops.
+  // Call once, after the reader has finished.
+  void Conclude(const ModDescription& record, uint64_t fileBytes);
+
+  // The findings, in file order, those about the whole file last.
+  const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
+  const DescriptionView& view() const { return view_; }
+
+ private:
+  void Warn(uint64_t line, std::string message);
+  void Fail(uint64_t line, std::string message);
+  void CheckFirstLineMark(const DescriptionLine& line);
+  void IgnoredLine(const DescriptionLine& line);
+  void KeyLine(const DescriptionLine& line);
+  // The header under way is over: reports it when nothing came of it.
+  void CloseHeader();
+  void CheckValue(std::string_view name, std::string_view key, std::string_view value,
+                  uint64_t line);
+
+  std::vector<Diagnostic> diagnostics_;
+  DescriptionView view_;
+  // The header under way: its line (0 before the first), its finding in
+  // case keys follow, and how many key lines it got.
+  uint64_t headerLine_ = 0;
+  std::string headerName_;
+  uint64_t headerKeys_ = 0;
+  std::string headerFinding_;
+  // A byte-order mark hid the first header; the keys below it are reported
+  // with it, not again one by one.
+  bool markHidHeader_ = false;
+  bool keysBeforeHeaderSeen_ = false;
+  uint64_t ctrlZLine_ = 0;
+  uint64_t ctrlZOffset_ = 0;
+};
+
+// The first bytes of a PNG file: the signature and the IHDR chunk.
+struct PngHeader {
+  bool isPng = false;  // signature and IHDR chunk in place, sizes not zero
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+constexpr size_t kPngHeaderBytes = 24;
+
+// Reads the picture's size from its first kPngHeaderBytes bytes (fewer when
+// the file is shorter); never looks further.
+PngHeader ReadPngHeader(std::string_view firstBytes);
+
+// True when `text` is well-formed UTF-8: no stray or missing continuation
+// bytes, no overlong forms, no surrogates, nothing beyond U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+
+// `text` for a one-line message: control bytes shown as \xNN, and cut after
+// about `limit` bytes (at a character boundary) with "..." added.
+std::string Excerpt(std::string_view text, size_t limit);
+
+// The language code that `sectionName` was probably meant to be when it
+// differs from a known one only in letter case or in '-' for '_' ("EN" →
+// "en", "pt-br" → "pt_BR"); "" when there is none or the name is known.
+std::string SuggestLanguageCode(std::string_view sectionName);
+
+#endif  // MODPUBLISH_CHECK_MOD_CHECK_H_

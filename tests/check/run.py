@@ -1,0 +1,205 @@
+#!/usr/bin/env python3
+"""Golden tests of modpublish-check: runs the built checker on small mod
+folders and compares its standard output and exit status byte for byte.
+
+    run.py --tool build/default/bin/modpublish-check [--update] [CASE...]
+    run.py --tool build/windows/bin/modpublish-check.exe --platform windows \
+           --runner cmake/wine-run.sh --runner build/windows/wineprefix
+
+Each folder under cases/ is one run. Its mod folder is base/ (a clean mod)
+with the case's own files laid over it; the case's `options` file, one
+setting a line, changes the rest:
+
+    remove NAME         removes base/NAME (a file or a folder) from the mod
+    args ARG...         the arguments instead of "mod"
+    status N            the expected exit status (default 0)
+    big-preview         steam_logo.png becomes a 1048576-byte PNG
+    preview-folder      steam_logo.png becomes a folder
+    lonely-tool         the checker runs from a folder of its own
+    no-appid            no steam_appid.txt in the current folder
+    env NAME=VALUE      sets an environment variable for the run
+
+expected.txt is the output with "\\n" line ends and "/" after the folder: on
+Windows they become "\\r\\n" and "\\". {library} stands for the client
+library's path beside the checker, {library_name} for its file name and
+{program} for the checker's path.
+--update rewrites expected.txt from what the checker prints.
+"""
+
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOOL = None
+PLATFORM = "linux"
+RUNNER = []
+UPDATE = False
+CASES = []
+
+
+def windows():
+    return PLATFORM == "windows"
+
+
+def native_path(path):
+    if windows():
+        return "Z:" + os.path.abspath(path).replace("/", "\\")
+    return os.path.abspath(path)
+
+
+def png(width, height, padding=0):
+    """A real PNG of one colour; `padding` bytes of an ancillary chunk make
+    it as large as wanted."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    rows = b"".join(b"\0" + b"\x80" * width for _ in range(height))
+    body = (chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)))
+    if padding:
+        body += chunk(b"zzPd", b"\0" * padding)
+    return b"\x89PNG\r\n\x1a\n" + body + chunk(b"IEND", b"")
+
+
+def read_options(case):
+    options = []
+    path = os.path.join(HERE, "cases", case, "options")
+    if os.path.exists(path):
+        with open(path, encoding="utf-8") as lines:
+            for line in lines:
+                words = line.split()
+                if words:
+                    options.append((words[0], words[1:]))
+    return options
+
+
+class CheckerGoldenTest(unittest.TestCase):
+    maxDiff = None
+
+    def run_case(self, case):
+        work = tempfile.mkdtemp(prefix="modpublish-check-")
+        self.addCleanup(shutil.rmtree, work, ignore_errors=True)
+        mod = os.path.join(work, "mod")
+        shutil.copytree(os.path.join(HERE, "base"), mod)
+        for name in os.listdir(os.path.join(HERE, "cases", case)):
+            if name not in ("expected.txt", "options"):
+                source = os.path.join(HERE, "cases", case, name)
+                target = os.path.join(mod, name)
+                if os.path.isdir(source):
+                    if os.path.isfile(target):
+                        os.remove(target)  # a folder in place of a file
+                    shutil.copytree(source, target, dirs_exist_ok=True)
+                else:
+                    shutil.copy(source, os.path.join(mod, name))
+        args = ["mod"]
+        status = 0
+        tool = TOOL
+        appid = True
+        env = dict(os.environ)
+        env.pop("SteamAppId", None)
+        for name, values in read_options(case):
+            if name == "remove":
+                target = os.path.join(mod, values[0])
+                if os.path.isdir(target):
+                    shutil.rmtree(target)
+                else:
+                    os.remove(target)
+            elif name == "args":
+                args = values
+            elif name == "status":
+                status = int(values[0])
+            elif name == "big-preview":
+                picture = png(64, 64)
+                with open(os.path.join(mod, "steam_logo.png"), "wb") as out:
+                    out.write(png(64, 64, 1048576 - len(picture) - 12))
+            elif name == "preview-folder":
+                os.remove(os.path.join(mod, "steam_logo.png"))
+                os.mkdir(os.path.join(mod, "steam_logo.png"))
+            elif name == "lonely-tool":
+                os.mkdir(os.path.join(work, "bin"))
+                tool = os.path.join(work, "bin", os.path.basename(TOOL))
+                shutil.copy2(TOOL, tool)
+            elif name == "no-appid":
+                appid = False
+            elif name == "env":
+                key, _, value = values[0].partition("=")
+                env[key] = value
+            else:
+                self.fail("unknown option %s in %s" % (name, case))
+        if appid:
+            with open(os.path.join(work, "steam_appid.txt"), "w") as out:
+                out.write("480\n")
+
+        completed = subprocess.run(RUNNER + [tool] + args, cwd=work, env=env,
+                                   stdin=subprocess.DEVNULL, capture_output=True,
+                                   timeout=120, check=False)
+        self.assertEqual(completed.stderr, b"", "the checker wrote to standard error")
+        library_name = "steam_api64.dll" if windows() else "libsteam_api.so"
+        library = native_path(os.path.join(os.path.dirname(tool), library_name))
+        program = native_path(tool) if windows() else tool
+        expected_path = os.path.join(HERE, "cases", case, "expected.txt")
+        actual = completed.stdout
+        if windows():
+            actual = actual.replace(b"\r\n", b"\n")
+            for arg in args:  # the separator composed after the folder
+                actual = actual.replace(arg.encode() + b"\\", arg.encode() + b"/")
+        actual = actual.replace(library.encode(), b"{library}").replace(program.encode(),
+                                                                         b"{program}")
+        actual = actual.replace(library_name.encode(), b"{library_name}")
+        if UPDATE:
+            with open(expected_path, "wb") as out:
+                out.write(actual)
+        with open(expected_path, "rb") as golden:
+            expected = golden.read()
+        # Compared after the platform's line ends and separators are undone,
+        # so one golden file serves both; the raw output must use them.
+        if windows():
+            self.assertNotIn(b"\n", completed.stdout.replace(b"\r\n", b""),
+                             "a Windows line end is \\r\\n")
+        self.assertEqual(actual.decode("latin-1"), expected.decode("latin-1"))
+        self.assertEqual(completed.returncode, status, "exit status")
+
+
+def add_cases():
+    for case in sorted(os.listdir(os.path.join(HERE, "cases"))):
+        if CASES and case not in CASES:
+            continue
+        setattr(CheckerGoldenTest, "test_" + case,
+                lambda self, case=case: self.run_case(case))
+
+
+def main():
+    global TOOL, PLATFORM, RUNNER, UPDATE, CASES
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--tool", required=True)
+    parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
+    parser.add_argument("--runner", action="append", default=[])
+    parser.add_argument("--update", action="store_true")
+    parser.add_argument("cases", nargs="*")
+    options = parser.parse_args()
+    TOOL = os.path.abspath(options.tool)
+    PLATFORM = options.platform
+    RUNNER = options.runner
+    UPDATE = options.update
+    CASES = options.cases
+    add_cases()
+    suite = unittest.TestLoader().loadTestsFromTestCase(CheckerGoldenTest)
+    if suite.countTestCases() == 0:
+        print("no cases matched %s" % CASES)
+        return 1
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    failed = len(result.failures) + len(result.errors)
+    print("%d passed, %d failed" % (result.testsRun - failed, failed))
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
