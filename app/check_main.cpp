@@ -1,3 +1,8 @@
 #include "check/check_command.h"
+#include "platform/platform.h"
 
-int main(int argc, char** argv) { return RunModpublishCheck(argc, argv); }
+int main(int argc, char** argv) {
+  // Titles in any script show readably on a Windows console, as in modpublish.
+  platform::UseUtf8ConsoleOutput();
+  return RunModpublishCheck(argc, argv);
+}
