@@ -24,7 +24,7 @@ ModDescription Parse(std::string_view text, bool verbose = false) {
 // exactly which bytes differ.
 std::string Dump(const ModDescription& record) {
   std::string out;
-  auto put = [&out](const std::string& text) {
+  auto put = [&out](std::string_view text) {
     for (unsigned char c : text) {
       if (c < 0x20 || c >= 0x7F) {
         char hex[8];
@@ -47,6 +47,16 @@ std::string Dump(const ModDescription& record) {
     }
   }
   return out;
+}
+
+// The value of `key` in section `name`, or "(absent)".
+std::string_view Value(const ModDescription& record, std::string_view name, std::string_view key) {
+  auto section = record.sections.find(name);
+  if (section == record.sections.end()) {
+    return "(absent)";
+  }
+  auto entry = section->second.find(key);
+  return entry == section->second.end() ? "(absent)" : entry->second.view();
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -175,9 +185,9 @@ TEST(DescriptionParserTest, LongValuesFedInPiecesMatchInPlace) {
   ModDescription pieces = parser.Finish();
   // Not EXPECT_EQ: a failure would print megabytes.
   EXPECT_TRUE(pieces.sections == inPlace.sections);
-  EXPECT_TRUE(inPlace.sections["en"]["long"] == "x" + big);
-  EXPECT_EQ(inPlace.sections["en"]["after"], "1");
-  EXPECT_TRUE(inPlace.sections["de"]["tail"] == big + "y");
+  EXPECT_TRUE(Value(inPlace, "en", "long") == "x" + big);
+  EXPECT_EQ(Value(inPlace, "en", "after"), "1");
+  EXPECT_TRUE(Value(inPlace, "de", "tail") == big + "y");
 }
 
 TEST(DescriptionParserTest, FeedReportsTheEndAtCtrlZ) {
@@ -249,9 +259,9 @@ TEST_F(LoadModDescriptionTest, ReadsTheFileAsTheParserReadsText) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_FALSE(record.verbose);
   EXPECT_TRUE(record.sections == Parse(text).sections);
-  EXPECT_EQ(record.sections["en"]["long"].size(), size_t{3} << 20);
-  EXPECT_EQ(record.sections["en"]["end"].size(), size_t{1} << 20);
-  EXPECT_EQ(record.sections["en"].count("lost"), 0u);
+  EXPECT_EQ(Value(record, "en", "long").size(), size_t{3} << 20);
+  EXPECT_EQ(Value(record, "en", "end").size(), size_t{1} << 20);
+  EXPECT_EQ(Value(record, "en", "lost"), "(absent)");
 }
 
 TEST_F(LoadModDescriptionTest, EmptyFileGivesNoSections) {

@@ -1,10 +1,12 @@
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -79,5 +81,51 @@ std::FILE* OpenFileForReading(const std::string& path) {
 }
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+namespace {
+
+// The size of a transparent huge page on x86-64 and arm64 (with 4 KiB base
+// pages). Blocks are aligned to it, or the kernel can't map them with huge
+// pages at all.
+constexpr size_t kHugePage = size_t{2} << 20;
+
+size_t RoundUpToHugePages(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
+
+}  // namespace
+
+void* AllocateLargeBlock(size_t bytes) {
+  const size_t size = RoundUpToHugePages(bytes);
+  if (size < bytes) {
+    return nullptr;
+  }
+  // Mapped with one huge page to spare, then trimmed to an aligned block.
+  // The pages are only reserved here; each is faulted in on first touch.
+  const size_t mapped = size + kHugePage;
+  void* start = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (start == MAP_FAILED) {
+    return nullptr;
+  }
+  const uintptr_t address = reinterpret_cast<uintptr_t>(start);
+  const uintptr_t aligned = (address + kHugePage - 1) & ~static_cast<uintptr_t>(kHugePage - 1);
+  if (aligned > address) {
+    munmap(start, aligned - address);
+  }
+  if (address + mapped > aligned + size) {
+    munmap(reinterpret_cast<void*>(aligned + size), address + mapped - (aligned + size));
+  }
+  void* block = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+  // Only a request: with huge pages off, or none free, the block simply
+  // gets base pages.
+  madvise(block, size, MADV_HUGEPAGE);
+#endif
+  return block;
+}
+
+void FreeLargeBlock(void* block, size_t bytes) {
+  if (block != nullptr) {
+    munmap(block, RoundUpToHugePages(bytes));
+  }
+}
 
 }  // namespace platform

@@ -69,4 +69,17 @@ std::FILE* OpenFileForReading(const std::string& path) {
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+// Large pages on Windows need a privilege that ordinary accounts lack, so
+// the block is plain committed memory; like on Linux its pages are only
+// faulted in on first touch.
+void* AllocateLargeBlock(size_t bytes) {
+  return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void FreeLargeBlock(void* block, size_t /*bytes*/) {
+  if (block != nullptr) {
+    VirtualFree(block, 0, MEM_RELEASE);
+  }
+}
+
 }  // namespace platform
