@@ -222,8 +222,9 @@ class TextIndex {
   }
 
   // Adds `position`, whose text hashes to `hash` and isn't in the index yet.
-  template <class TextAt>
-  void Insert(uint64_t hash, size_t position, const TextAt& textAt) {
+  // `hashAt(position)` gives the hash of the text at a position.
+  template <class HashAt>
+  void Insert(uint64_t hash, size_t position, const HashAt& hashAt) {
     if ((used_ + 1) * 2 > slots_.size()) {
       RecordArray<uint64_t> old = std::move(slots_);
       const size_t size = old.size() == 0 ? 64 : old.size() * 2;
@@ -232,7 +233,7 @@ class TextIndex {
       for (size_t i = 0; i < old.size(); ++i) {
         if (old[i] != 0) {
           const size_t moved = static_cast<size_t>(old[i] & kPositionMask) - 1;
-          Place(HashText(textAt(moved)), moved);
+          Place(hashAt(moved), moved);
         }
       }
     }
@@ -267,6 +268,10 @@ class TextIndex {
 struct DescriptionParser::Builder {
   struct Section {
     const char* name;
+    // Kept from when the name was hot in the cache: growing the index and
+    // sorting the sections then need not visit the name again.
+    uint64_t hash;
+    uint64_t sortPrefix;
     size_t begin;
     size_t size;
     size_t capacity;
@@ -287,8 +292,9 @@ struct DescriptionParser::Builder {
     size_t found = sectionsByName.Find(name, hash, nameAt);
     if (found == TextIndex::kNotFound) {
       found = sections.size();
-      sections.push_back({CopyName(record.texts_, name), record.entries_.size(), 0, 0, kNone});
-      sectionsByName.Insert(hash, found, nameAt);
+      sections.push_back({CopyName(record.texts_, name), hash, SortPrefix(name),
+                          record.entries_.size(), 0, 0, kNone});
+      sectionsByName.Insert(hash, found, [this](size_t position) { return sections[position].hash; });
     }
     return found;
   }
@@ -419,7 +425,7 @@ ModDescription DescriptionParser::Finish() {
   RecordArray<Order> order;
   order.ResizeUninitialised(count);
   for (size_t i = 0; i < count; ++i) {
-    order[i] = {SortPrefix(DescriptionText(builder.sections[i].name).view()), i};
+    order[i] = {builder.sections[i].sortPrefix, i};
   }
   std::sort(order.data(), order.data() + count, [&builder](const Order& a, const Order& b) {
     if (a.prefix != b.prefix) {
@@ -470,6 +476,7 @@ void DescriptionParser::StoreKey(std::string_view key, std::string_view value,
   bool present = false;
   uint64_t hash = 0;
   auto keyAt = [&record, &section](size_t at) { return record.entries_[section.begin + at].first; };
+  auto keyHashAt = [&keyAt](size_t at) { return HashText(keyAt(at)); };
   if (section.keyIndex == kNone) {
     const DescriptionEntry* first = record.entries_.data() + section.begin;
     size_t end = section.size;
@@ -508,7 +515,7 @@ void DescriptionParser::StoreKey(std::string_view key, std::string_view value,
       section.keyIndex = builder.keyIndexes.size();
       builder.keyIndexes.emplace_back();
       for (size_t at = 0; at < section.size; ++at) {
-        builder.keyIndexes[section.keyIndex].Insert(HashText(keyAt(at)), at, keyAt);
+        builder.keyIndexes[section.keyIndex].Insert(keyHashAt(at), at, keyHashAt);
       }
       hash = HashText(key);
       position = section.size;
@@ -522,7 +529,7 @@ void DescriptionParser::StoreKey(std::string_view key, std::string_view value,
     first[position] = {DescriptionText(keyText), DescriptionText(valueText)};
     ++section.size;
     if (section.keyIndex != kNone) {
-      builder.keyIndexes[section.keyIndex].Insert(hash, position, keyAt);
+      builder.keyIndexes[section.keyIndex].Insert(hash, position, keyHashAt);
     }
   }
   if (record_.verbose) {

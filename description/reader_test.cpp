@@ -4,14 +4,20 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace std::string_literals;
+
+// Longer than the values that the parser takes over with their line buffer
+// instead of copying them.
+constexpr size_t kTakeOverTestBytes = (1 << 20) + 5;
 
 ModDescription Parse(std::string_view text, bool verbose = false) {
   DescriptionParser parser(verbose);
@@ -188,6 +194,112 @@ TEST(DescriptionParserTest, LongValuesFedInPiecesMatchInPlace) {
   EXPECT_TRUE(Value(inPlace, "en", "long") == "x" + big);
   EXPECT_EQ(Value(inPlace, "en", "after"), "1");
   EXPECT_TRUE(Value(inPlace, "de", "tail") == big + "y");
+}
+
+// The line rules in their plainest form, on standard maps: the yardstick
+// for the record's own storage. For LF-separated text without Ctrl-Z.
+std::string ModelDump(const std::string& text) {
+  std::map<std::string, std::map<std::string, std::string>> sections;
+  std::string name;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end;
+    const std::string line = TrimWhitespace(std::string_view(text).substr(start, end - start));
+    start = end + 1;
+    const size_t equals = line.find('=');
+    if (line.size() < 2) {
+      continue;
+    }
+    if (equals != std::string::npos) {
+      sections[name][TrimWhitespace(line.substr(0, equals))] =
+          TrimWhitespace(line.substr(equals + 1));
+    } else if (line.front() == '[' && line.back() == ']') {
+      name = TrimWhitespace(line.substr(1, line.size() - 2));
+    }
+  }
+  std::string out;
+  for (const auto& [section, keys] : sections) {
+    out += "[" + section + "]\n";
+    for (const auto& [key, value] : keys) {
+      out += key + "=" + value + "\n";
+    }
+  }
+  return out;
+}
+
+// A fixed pseudo-random sequence, the same in every run.
+struct Scramble {
+  uint64_t state = 0x2545F4914F6CDD1Du;
+  size_t Next(size_t bound) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return static_cast<size_t>(state % bound);
+  }
+};
+
+TEST(DescriptionParserTest, StorageShapesGiveTheRecordOfThePlainRules) {
+  Scramble scramble;
+  std::string manyKeys = "[big]\n";
+  for (int i = 999; i >= 0; --i) {
+    manyKeys += "k" + std::to_string(i * 7919 % 1000) + " = v" + std::to_string(i) + "\n";
+  }
+  std::string repeats;
+  for (int i = 0; i < 3000; ++i) {
+    repeats += "[s" + std::to_string(scramble.Next(5)) + "]\nk" + std::to_string(scramble.Next(60)) +
+               " = " + std::string(scramble.Next(300), 'a' + static_cast<char>(i % 26)) + "\n";
+  }
+  std::string turns;
+  for (int i = 0; i < 200; ++i) {
+    for (const char* name : {"[a]", "[b]", "[c]"}) {
+      turns += std::string(name) + "\nkey" + std::to_string(i) + "=" + name + "\n";
+    }
+  }
+  std::string lengths = "[en]\n";
+  for (size_t length : {0, 1, 127, 128, 129, 5, 16383, 16384, 0, 200000, 3, 127}) {
+    lengths += "v = " + std::string(length, 'x') + "\n";
+  }
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"1000 keys of one section in scrambled order, some twice", manyKeys + manyKeys.substr(6)},
+      {"5 sections reopened at random, values of every length replaced", repeats},
+      {"three sections taking turns", turns},
+      {"one value replaced across the widths of its length", lengths},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Dump(Parse(c.text)), ModelDump(c.text)) << c.what;
+  }
+}
+
+TEST(DescriptionParserTest, RecordHoldsNulTerminatedTextsAndFindsWithoutCopies) {
+  const std::string big(kTakeOverTestBytes, 'v');
+  DescriptionParser parser(false);
+  const std::string text = "[en]\ntitle = T\ndescription = " + big + "\n[de]\nx = 1\n[en]\ntitle = Tt";
+  parser.Feed(std::string_view(text).substr(0, 20));
+  parser.Feed(std::string_view(text).substr(20));
+  ModDescription record = parser.Finish();
+  for (const auto& [name, section] : record.sections) {
+    EXPECT_EQ(name.c_str()[name.size()], '\0');
+    for (const auto& [key, value] : section) {
+      EXPECT_EQ(key.c_str()[key.size()], '\0');
+      EXPECT_EQ(value.c_str()[value.size()], '\0') << key.view();
+    }
+  }
+  // Moved twice, the record's texts stay where they were.
+  ModDescription moved(std::move(record));
+  ModDescription target;
+  target = std::move(moved);
+  auto en = target.sections.find("en");
+  ASSERT_NE(en, target.sections.end());
+  EXPECT_STREQ(en->second.find("title")->second.c_str(), "Tt");
+  EXPECT_TRUE(en->second.find("description")->second == big);
+  EXPECT_EQ(en->second.find("tit"), en->second.end());
+  EXPECT_EQ(en->second.find("titles"), en->second.end());
+  EXPECT_EQ(target.sections.find("e"), target.sections.end());
+  EXPECT_EQ(target.sections.count("de"), 1u);
 }
 
 TEST(DescriptionParserTest, FeedReportsTheEndAtCtrlZ) {

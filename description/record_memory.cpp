@@ -75,11 +75,11 @@ char* RecordArena::AllocateSlow(size_t bytes) {
   // What is left of the current block is given up; with the blocks
   // doubling, that is a small share, and of a large block it stays
   // untouched and costs no memory.
-  const size_t blockBytes = nextBlockBytes_;
+  const size_t blockBytes = RecordBlock::Rounded(nextBlockBytes_);
   char* block = RecordBlock::Allocate(blockBytes);
   blocks_.push_back({block, blockBytes});
   if (nextBlockBytes_ < kMaxArenaBlockBytes) {
-    nextBlockBytes_ *= 2;
+    nextBlockBytes_ = blockBytes * 2;
   }
   next_ = block + bytes;
   end_ = block + blockBytes;
@@ -90,7 +90,7 @@ void LineBuffer::reserve(size_t bytes) {
   if (bytes <= capacity()) {
     return;
   }
-  const size_t blockBytes = kHeadroom + bytes + 1;
+  const size_t blockBytes = RecordBlock::Rounded(kHeadroom + bytes + 1);
   char* block = RecordBlock::Allocate(blockBytes);
   if (size_ > 0) {
     std::memcpy(block + kHeadroom, block_ + kHeadroom, size_);

@@ -20,6 +20,14 @@ struct RecordBlock {
   // of it saves page faults.
   static constexpr size_t kLargeBytes = size_t{2} << 20;
 
+  // The size to ask for when a structure needs `bytes`: up to 256 KiB as
+  // asked, beyond that rounded up to large blocks. A structure that has
+  // grown that far is likely to grow on, and the base pages from there to
+  // kLargeBytes would cost as many faults as all the huge pages after them.
+  static size_t Rounded(size_t bytes) {
+    return bytes <= (size_t{256} << 10) ? bytes : (bytes + kLargeBytes - 1) & ~(kLargeBytes - 1);
+  }
+
   // Throws std::bad_alloc when there is no memory, as operator new does.
   static char* Allocate(size_t bytes);
   // Releases a block from Allocate of that many bytes; null is ignored.
@@ -125,6 +133,7 @@ class RecordArray {
     if (capacity < atLeast) {
       capacity = atLeast;
     }
+    capacity = RecordBlock::Rounded(capacity * sizeof(T)) / sizeof(T);
     T* data = reinterpret_cast<T*>(RecordBlock::Allocate(capacity * sizeof(T)));
     if (size_ > 0) {
       std::memcpy(static_cast<void*>(data), data_, size_ * sizeof(T));
