@@ -51,8 +51,8 @@ void AppendSection(std::string& out, Sequence& sequence, const std::string& name
 }
 
 void AppendLongSection(std::string& out, Sequence& sequence, const std::string& name) {
-  static constexpr const char* kKeys[] = {"title", "description", "author", "tags",
-                                          "changes", "credits", "requires", "notes"};
+  static constexpr const char* kKeys[] = {"title",   "description", "author",   "tags",
+                                          "changes", "credits",     "requires", "notes"};
   out += "[" + name + "]\r\n";
   for (const char* key : kKeys) {
     out += key;

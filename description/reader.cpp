@@ -294,7 +294,8 @@ struct DescriptionParser::Builder {
       found = sections.size();
       sections.push_back({CopyName(record.texts_, name), hash, SortPrefix(name),
                           record.entries_.size(), 0, 0, kNone});
-      sectionsByName.Insert(hash, found, [this](size_t position) { return sections[position].hash; });
+      sectionsByName.Insert(hash, found,
+                            [this](size_t position) { return sections[position].hash; });
     }
     return found;
   }
@@ -322,10 +323,9 @@ struct DescriptionParser::Builder {
 std::string TrimWhitespace(std::string_view text) { return std::string(TrimView(text)); }
 
 DescriptionSection::const_iterator DescriptionSection::find(std::string_view key) const {
-  const DescriptionEntry* found =
-      std::lower_bound(begin(), end(), key, [](const DescriptionEntry& entry, std::string_view k) {
-        return entry.first.view() < k;
-      });
+  const DescriptionEntry* found = std::lower_bound(
+      begin(), end(), key,
+      [](const DescriptionEntry& entry, std::string_view k) { return entry.first.view() < k; });
   return found != end() && found->first == key ? found : end();
 }
 
@@ -338,8 +338,9 @@ bool operator==(const DescriptionSection& a, const DescriptionSection& b) {
 
 DescriptionSections::const_iterator DescriptionSections::find(std::string_view name) const {
   const DescriptionNamedSection* found = std::lower_bound(
-      begin(), end(), name,
-      [](const DescriptionNamedSection& section, std::string_view n) { return section.first.view() < n; });
+      begin(), end(), name, [](const DescriptionNamedSection& section, std::string_view n) {
+        return section.first.view() < n;
+      });
   return found != end() && found->first == name ? found : end();
 }
 
@@ -503,8 +504,8 @@ void DescriptionParser::StoreKey(std::string_view key, std::string_view value,
     valueText = SlotValue(lineBuffer->Writable(value), value);
     lineBuffer->GiveTo(record.texts_);
   } else if (present) {
-    valueText = ReplaceValue(record.texts_, record.entries_[section.begin + position].second.data(),
-                             value);
+    valueText =
+        ReplaceValue(record.texts_, record.entries_[section.begin + position].second.data(), value);
   } else {
     valueText = CopyValue(record.texts_, value);
   }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -220,9 +220,9 @@ std::string ModelDump(const std::string& text) {
   }
   std::string out;
   for (const auto& [section, keys] : sections) {
-    out += "[" + section + "]\n";
+    out.append("[").append(section).append("]\n");
     for (const auto& [key, value] : keys) {
-      out += key + "=" + value + "\n";
+      out.append(key).append("=").append(value).append("\n");
     }
   }
   return out;
@@ -247,8 +247,9 @@ TEST(DescriptionParserTest, StorageShapesGiveTheRecordOfThePlainRules) {
   }
   std::string repeats;
   for (int i = 0; i < 3000; ++i) {
-    repeats += "[s" + std::to_string(scramble.Next(5)) + "]\nk" + std::to_string(scramble.Next(60)) +
-               " = " + std::string(scramble.Next(300), 'a' + static_cast<char>(i % 26)) + "\n";
+    repeats.append("[s").append(std::to_string(scramble.Next(5))).append("]\nk");
+    repeats.append(std::to_string(scramble.Next(60))).append(" = ");
+    repeats.append(scramble.Next(300), "abcdefghijklmnopqrstuvwxyz"[i % 26]).append("\n");
   }
   std::string turns;
   for (int i = 0; i < 200; ++i) {
@@ -277,7 +278,8 @@ TEST(DescriptionParserTest, StorageShapesGiveTheRecordOfThePlainRules) {
 TEST(DescriptionParserTest, RecordHoldsNulTerminatedTextsAndFindsWithoutCopies) {
   const std::string big(kTakeOverTestBytes, 'v');
   DescriptionParser parser(false);
-  const std::string text = "[en]\ntitle = T\ndescription = " + big + "\n[de]\nx = 1\n[en]\ntitle = Tt";
+  const std::string text =
+      "[en]\ntitle = T\ndescription = " + big + "\n[de]\nx = 1\n[en]\ntitle = Tt";
   parser.Feed(std::string_view(text).substr(0, 20));
   parser.Feed(std::string_view(text).substr(20));
   ModDescription record = parser.Finish();

@@ -85,7 +85,8 @@ PlainRecord ParsePlainly(std::string_view input) {
       continue;
     }
     if (equals != std::string::npos) {
-      record[name][TrimWhitespace(line.substr(0, equals))] = TrimWhitespace(line.substr(equals + 1));
+      record[name][TrimWhitespace(line.substr(0, equals))] =
+          TrimWhitespace(line.substr(equals + 1));
     } else if (line.front() == '[' && line.back() == ']') {
       name = TrimWhitespace(line.substr(1, line.size() - 2));
     }

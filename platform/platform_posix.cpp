@@ -105,15 +105,17 @@ void* AllocateLargeBlock(size_t bytes) {
   if (start == MAP_FAILED) {
     return nullptr;
   }
-  const uintptr_t address = reinterpret_cast<uintptr_t>(start);
-  const uintptr_t aligned = (address + kHugePage - 1) & ~static_cast<uintptr_t>(kHugePage - 1);
-  if (aligned > address) {
-    munmap(start, aligned - address);
+  // Offsets from the mapping's start, so the pointers keep their origin.
+  char* const first = static_cast<char*>(start);
+  const size_t misalignment = reinterpret_cast<uintptr_t>(first) & (kHugePage - 1);
+  const size_t head = misalignment == 0 ? 0 : kHugePage - misalignment;
+  char* const block = first + head;
+  if (head > 0) {
+    munmap(first, head);
   }
-  if (address + mapped > aligned + size) {
-    munmap(reinterpret_cast<void*>(aligned + size), address + mapped - (aligned + size));
+  if (mapped > head + size) {
+    munmap(block + size, mapped - head - size);
   }
-  void* block = reinterpret_cast<void*>(aligned);
 #ifdef MADV_HUGEPAGE
   // Only a request: with huge pages off, or none free, the block simply
   // gets base pages.
