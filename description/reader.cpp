@@ -17,6 +17,11 @@ namespace {
 // while its lines are parsed.
 constexpr size_t kChunkSize = 1 << 18;
 
+// A real description is a few KiB. It is read into a buffer of this size
+// on the stack, and only a bigger file gets the chunk buffer, which malloc
+// maps and unmaps afresh at that size.
+constexpr size_t kFirstReadSize = 1 << 15;
+
 // From this length on a value that arrived in the parser's line buffer stays
 // there, and the record takes the buffer over: a copy would hold the value
 // twice at the peak and cost its pages twice.
@@ -545,14 +550,18 @@ ModDescription LoadModDescription(const std::string& path, bool verbose) {
     throw -1;
   }
   DescriptionParser parser(verbose);
-  // Not zero-filled: a typical description of a few KiB then touches only
-  // the pages it is read into, not the whole chunk.
+  char first[kFirstReadSize];
+  const size_t firstGot = std::fread(first, 1, kFirstReadSize, file.get());
+  // A short read is the end of the file or a read error; either ends the
+  // input, and the lines read so far stand.
+  if (!parser.Feed(std::string_view(first, firstGot)) || firstGot < kFirstReadSize) {
+    return parser.Finish();
+  }
+  // Not zero-filled: only the pages that are read into are touched.
   std::unique_ptr<char[]> buffer(new char[kChunkSize]);
   size_t pendingBefore = 0;
   for (;;) {
     size_t got = std::fread(buffer.get(), 1, kChunkSize, file.get());
-    // A short read is the end of the file or a read error; either ends the
-    // input, and the lines read so far stand.
     if (!parser.Feed(std::string_view(buffer.get(), got)) || got < kChunkSize) {
       break;
     }
