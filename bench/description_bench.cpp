@@ -3,11 +3,13 @@
 // the tool's own cost in a whole upload run against the simulator, and its
 // start-up time. It prints a table; it checks nothing about the figures.
 //
-//   modpublish_bench [--tool PATH] [--scratch DIR]
+//   modpublish_bench [--tool PATH] [--scratch DIR] [--before BENCH]
 //
 // PATH is the built modpublish, by default the one beside this program;
 // DIR holds the generated inputs (default: a new folder under $TMPDIR or
-// /tmp, removed at the end).
+// /tmp, removed at the end); BENCH is this program built from an earlier
+// revision, whose reader is then timed beside today's (its --child read
+// reader FILE).
 //
 // Each reader figure comes from fresh child processes (this program run
 // again with --child), one parse per process, the way the tool reads its
@@ -73,17 +75,20 @@ int ChildRead(const std::string& reader, const std::string& path) {
   const long rssBefore = ProcStatusKiB("VmRSS");
   const long faultsBefore = MinorFaults();
   const auto start = std::chrono::steady_clock::now();
-  const ModDescription record =
-      reader == "reader" ? LoadModDescription(path, false) : BaselineLoadDescription(path);
-  const double seconds = Since(start);
-  Report(seconds, rssBefore, faultsBefore);
-  _exit(record.sections.empty() ? 1 : 0);
+  if (reader == "reader") {
+    const ModDescription record = LoadModDescription(path, false);
+    Report(Since(start), rssBefore, faultsBefore);
+    _exit(record.sections.empty() ? 1 : 0);
+  }
+  const PlainDescription record = BaselineLoadDescription(path);
+  Report(Since(start), rssBefore, faultsBefore);
+  _exit(record.empty() ? 1 : 0);
 }
 
 // --child verify FILE: both readers must build the same record, or the
 // comparison would be between different work.
 int ChildVerify(const std::string& path) {
-  return LoadModDescription(path, false).sections == BaselineLoadDescription(path).sections ? 0 : 1;
+  return SameRecord(LoadModDescription(path, false), BaselineLoadDescription(path)) ? 0 : 1;
 }
 
 // --child touch BYTES: the floor for any reader that ends up holding that
@@ -144,12 +149,16 @@ int RunAsChild(int argc, char** argv) {
 }
 
 // glibc's malloc asks for transparent huge pages (where the kernel grants
-// them on request): one fault per 2 MiB instead of one per 4 KiB page. Only
-// the what-if rows use it; the tool runs without.
+// them on request): one fault per 2 MiB instead of one per 4 KiB. Only
+// the floor row of a huge-page allocation uses it.
 const std::pair<std::string, std::string> kHugePages = {"GLIBC_TUNABLES", "glibc.malloc.hugetlb=1"};
 
-Sample Measure(const std::vector<std::string>& childArguments, bool hugePages = false) {
-  std::vector<std::string> argv = {OwnPath(), "--child"};
+// The benchmark program of an earlier revision, or "" (--before).
+std::string beforeProgram;
+
+Sample Measure(const std::vector<std::string>& childArguments, bool hugePages = false,
+               const std::string& program = OwnPath()) {
+  std::vector<std::string> argv = {program, "--child"};
   argv.insert(argv.end(), childArguments.begin(), childArguments.end());
   ChildOptions options;
   options.captureOutput = true;
@@ -191,6 +200,10 @@ struct ReaderCase {
   std::string path;
   double bytes;
   int runs;
+  // The 1 GB case is neither checked against the plain reader nor timed
+  // with it: its input comes from the generator of the checked 100 MB case,
+  // and the plain reader would need minutes and twice the memory.
+  bool withBaseline;
 };
 
 // A markdown table rule under a header whose columns are `widths` wide.
@@ -203,71 +216,126 @@ void PrintRule(std::initializer_list<int> widths) {
 }
 
 void PrintReaderRow(const char* caseName, const char* reader, double fileBytes,
-                    const Figures& figures, const std::string& versusBaseline) {
-  std::printf("| %-24s | %-12s | %9.2f ms | %6.0f MB/s | %7.1f MB | %6.3fx | %7.0f | %-17s |\n",
-              caseName, reader, figures.seconds * 1e3, fileBytes / kMB / figures.seconds,
-              figures.peakBytes / kMB, figures.peakBytes / fileBytes, figures.minorFaults,
-              versusBaseline.c_str());
+                    const Figures& figures, const std::string& versusBaseline = "",
+                    const std::string& versusBefore = "") {
+  std::printf(
+      "| %-25s | %-8s | %10.2f ms | %6.0f MB/s | %8.1f MB | %6.3fx | %7.0f | %-17s | %-17s |\n",
+      caseName, reader, figures.seconds * 1e3, fileBytes / kMB / figures.seconds,
+      figures.peakBytes / kMB, figures.peakBytes / fileBytes, figures.minorFaults,
+      versusBaseline.c_str(), versusBefore.c_str());
+}
+
+void PrintFloorRow(const char* name, const char* pages, double bytes, const Figures& figures) {
+  std::printf("| %-25s | %-8s | %10.2f ms | %6.0f MB/s | %8.1f MB | %6.3fx | %7.0f |\n", name,
+              pages, figures.seconds * 1e3, bytes / kMB / figures.seconds, figures.peakBytes / kMB,
+              figures.peakBytes / bytes, figures.minorFaults);
+}
+
+// "4.2x, mem 0.51x": `other`'s time / `reader`'s, `reader`'s peak / `other`'s.
+std::string Versus(const Figures& reader, const Figures& other) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1fx, mem %.2fx", other.seconds / reader.seconds,
+                reader.peakBytes / other.peakBytes);
+  return text;
 }
 
 void BenchReaders(const fs::path& scratch) {
   const std::string languages = (scratch / "languages.ion").string();
-  const std::string typical1 = (scratch / "typical_1mb.ion").string();
-  const std::string typical100 = (scratch / "typical_100mb.ion").string();
+  const std::string unique100 = (scratch / "unique_100mb.ion").string();
   const std::string repeated100 = (scratch / "repeated_100mb.ion").string();
   const std::string oneLine100 = (scratch / "one_line_100mb.ion").string();
+  const std::string unique1000 = (scratch / "unique_1gb.ion").string();
   const std::vector<ReaderCase> cases = {
       {"26 languages, real size", languages,
-       static_cast<double>(WriteAllLanguagesDescription(languages)), 51},
-      {"typical 1 MB", typical1,
-       static_cast<double>(WriteTypicalDescription(typical1, 1000000, true)), 21},
-      {"typical 100 MB", typical100,
-       static_cast<double>(WriteTypicalDescription(typical100, 100000000, true)), 5},
-      {"typical 100 MB, 26 names", repeated100,
-       static_cast<double>(WriteTypicalDescription(repeated100, 100000000, false)), 5},
+       static_cast<double>(WriteAllLanguagesDescription(languages)), 51, true},
+      {"unique sections 100 MB", unique100,
+       static_cast<double>(WriteUniqueSectionsDescription(unique100, 100000000)), 5, true},
+      {"26 names repeat, 100 MB", repeated100,
+       static_cast<double>(WriteTypicalDescription(repeated100, 100000000, false)), 5, true},
       {"one line 100 MB", oneLine100,
-       static_cast<double>(WriteSingleLineDescription(oneLine100, 100000000)), 5},
+       static_cast<double>(WriteSingleLineDescription(oneLine100, 100000000)), 5, true},
+      {"unique sections 1 GB", unique1000,
+       static_cast<double>(WriteUniqueSectionsDescription(unique1000, 1000000000)), 3, false},
   };
 
   std::printf(
       "\nReader: median of fresh processes, one parse each. peak = memory the parse added\n"
       "(VmHWM after - VmRSS before); x file = peak / file size; faults = minor page faults\n"
-      "during the parse; vs baseline = baseline time / reader time, and reader peak /\n"
-      "baseline peak. reader + THP: the same reader with glibc's malloc on transparent\n"
-      "huge pages (%s=%s), a what-if.\n\n",
-      kHugePages.first.c_str(), kHugePages.second.c_str());
-  std::printf("| %-24s | %-12s | %12s | %11s | %10s | %7s | %7s | %-17s |\n", "case", "reader",
-              "time", "throughput", "peak", "x file", "faults", "vs baseline");
-  PrintRule({24, 12, 12, 11, 10, 7, 7, 17});
+      "during the parse; vs baseline / vs before = their time / the reader's time, and the\n"
+      "reader's peak / theirs. before = the reader of the revision given with --before,\n"
+      "run interleaved with today's. Every timed run of a 100 MB or 1 GB case follows an\n"
+      "untimed malloc + memset of 1.35x the file on huge pages (this VM returns idle\n"
+      "memory to its host); floor = that touch, timed.\n\n");
+  std::printf("| %-25s | %-8s | %13s | %11s | %11s | %7s | %7s | %-17s | %-17s |\n", "case",
+              "reader", "time", "throughput", "peak", "x file", "faults", "vs baseline",
+              "vs before");
+  PrintRule({25, 8, 13, 11, 11, 7, 7, 17, 17});
+  Figures unique100Figures;
   for (const ReaderCase& c : cases) {
     if (c.bytes == 0) {
       Fail("could not write " + c.path);
     }
     ChildOptions quiet;
-    if (RunChild({OwnPath(), "--child", "verify", c.path}, quiet).status != 0) {
+    if (c.withBaseline && RunChild({OwnPath(), "--child", "verify", c.path}, quiet).status != 0) {
       Fail(std::string("the two readers disagree on ") + c.name);
     }
     std::vector<Sample> reader;
     std::vector<Sample> baseline;
-    std::vector<Sample> readerHuge;
+    std::vector<Sample> before;
+    std::vector<Sample> floor;
+    // On this virtual machine memory that the guest freed and left idle for
+    // a few seconds goes back to the host, and taking it again costs the
+    // host's page faults too, so a reader's time would depend on what ran
+    // before it. Every timed run of a big case follows an untimed touch of
+    // 1.35x the file, which it then finds ready; the 1 GB case also times
+    // that touch, to show what the memory itself costs.
+    const bool big = c.bytes > 1e7;
+    const std::string floorBytes = std::to_string(static_cast<size_t>(c.bytes * 1.35));
+    auto measure = [&](const std::vector<std::string>& arguments, const std::string& program) {
+      if (big) {
+        Measure({"touch", floorBytes}, true);
+      }
+      return Measure(arguments, false, program);
+    };
     // Interleaved, so a slow spell of the machine hits every reader alike.
     for (int run = 0; run < c.runs; ++run) {
-      reader.push_back(Measure({"read", "reader", c.path}));
-      baseline.push_back(Measure({"read", "baseline", c.path}));
-      readerHuge.push_back(Measure({"read", "reader", c.path}, true));
+      reader.push_back(measure({"read", "reader", c.path}, OwnPath()));
+      if (!c.withBaseline) {
+        floor.push_back(Measure({"touch", floorBytes}, true));
+      }
+      if (c.withBaseline) {
+        baseline.push_back(measure({"read", "baseline", c.path}, OwnPath()));
+      }
+      if (!beforeProgram.empty()) {
+        before.push_back(measure({"read", "reader", c.path}, beforeProgram));
+      }
     }
     const Figures readerFigures = Summarise(reader);
     const Figures baselineFigures = Summarise(baseline);
-    char versus[64];
-    std::snprintf(versus, sizeof versus, "%.1fx, mem %.2fx",
-                  baselineFigures.seconds / readerFigures.seconds,
-                  readerFigures.peakBytes / baselineFigures.peakBytes);
-    PrintReaderRow(c.name, "reader", c.bytes, readerFigures, versus);
-    PrintReaderRow(c.name, "baseline", c.bytes, baselineFigures, "");
-    PrintReaderRow(c.name, "reader + THP", c.bytes, Summarise(readerHuge), "");
+    const Figures beforeFigures = Summarise(before);
+    PrintReaderRow(c.name, "reader", c.bytes, readerFigures,
+                   c.withBaseline ? Versus(readerFigures, baselineFigures) : "",
+                   before.empty() ? "" : Versus(readerFigures, beforeFigures));
+    if (!before.empty()) {
+      PrintReaderRow(c.name, "before", c.bytes, beforeFigures);
+    }
+    if (c.withBaseline) {
+      PrintReaderRow(c.name, "baseline", c.bytes, baselineFigures);
+    } else {
+      PrintReaderRow(c.name, "floor", c.bytes, Summarise(floor));
+    }
+    if (c.path == unique100) {
+      unique100Figures = readerFigures;
+    } else if (c.path == unique1000) {
+      std::printf("\n1 GB against 100 MB of unique sections: %.1fx the time, %.2fx the peak\n",
+                  readerFigures.seconds / unique100Figures.seconds,
+                  readerFigures.peakBytes / unique100Figures.peakBytes);
+    }
   }
+  fs::remove(unique1000);
 
-  // What any reader pays at least on this machine to hold 100 MB.
+  // What any reader pays at least on this machine to hold 100 MB, and so
+  // what a page fault costs here.
   std::vector<Sample> touch;
   std::vector<Sample> touchHuge;
   std::vector<Sample> slurp;
@@ -276,9 +344,20 @@ void BenchReaders(const fs::path& scratch) {
     touchHuge.push_back(Measure({"touch", "100000000"}, true));
     slurp.push_back(Measure({"slurp", oneLine100}));
   }
-  PrintReaderRow("floor: malloc+memset", "-", 1e8, Summarise(touch), "");
-  PrintReaderRow("floor: malloc+memset", "THP", 1e8, Summarise(touchHuge), "");
-  PrintReaderRow("floor: fread one line", "-", cases.back().bytes, Summarise(slurp), "");
+  const Figures touchFigures = Summarise(touch);
+  const Figures touchHugeFigures = Summarise(touchHuge);
+  std::printf("\nFloors: what holding 100 MB costs any reader here.\n\n");
+  std::printf("| %-25s | %-8s | %13s | %11s | %11s | %7s | %7s |\n", "floor", "pages", "time",
+              "throughput", "peak", "x file", "faults");
+  PrintRule({25, 8, 13, 11, 11, 7, 7});
+  PrintFloorRow("malloc+memset", "4 KiB", 1e8, touchFigures);
+  PrintFloorRow("malloc+memset", "THP", 1e8, touchHugeFigures);
+  PrintFloorRow("fread one line", "4 KiB", cases[3].bytes, Summarise(slurp));
+  std::printf(
+      "\nPage fault cost, from malloc+memset of 100 MB: %.1f us per 4 KiB page; on huge\n"
+      "pages %.1f us per fault (%.0f faults)\n",
+      touchFigures.seconds / touchFigures.minorFaults * 1e6,
+      touchHugeFigures.seconds / touchHugeFigures.minorFaults * 1e6, touchHugeFigures.minorFaults);
 }
 
 // The first line of a text file, "?" when it can't be read.
@@ -409,12 +488,14 @@ int main(int argc, char** argv) {
       tool = argv[i + 1];
     } else if (std::strcmp(argv[i], "--scratch") == 0) {
       scratchOption = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--before") == 0) {
+      beforeProgram = argv[i + 1];
     } else {
       Fail(std::string("unknown option ") + argv[i]);
     }
   }
   if (argc % 2 == 0) {
-    Fail("usage: modpublish_bench [--tool PATH] [--scratch DIR]");
+    Fail("usage: modpublish_bench [--tool PATH] [--scratch DIR] [--before BENCH]");
   }
   fs::path scratch = scratchOption;
   if (scratch.empty()) {

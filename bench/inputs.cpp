@@ -50,6 +50,19 @@ void AppendSection(std::string& out, Sequence& sequence, const std::string& name
   out += "\r\n\r\n";
 }
 
+void AppendLongSection(std::string& out, Sequence& sequence, const std::string& name) {
+  static constexpr const char* kKeys[] = {"title",   "description", "author",   "tags",
+                                          "changes", "credits",     "requires", "notes"};
+  out += "[" + name + "]\r\n";
+  for (const char* key : kKeys) {
+    out += key;
+    out += " = ";
+    AppendWords(out, sequence, 3 + sequence.Next(28));
+    out += "\r\n";
+  }
+  out += "\r\n";
+}
+
 size_t WriteAll(const std::string& path, const std::string& text) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -69,6 +82,17 @@ size_t WriteTypicalDescription(const std::string& path, size_t bytes, bool uniqu
       name += "_" + std::to_string(section / 26);
     }
     AppendSection(text, sequence, name);
+  }
+  return WriteAll(path, text);
+}
+
+size_t WriteUniqueSectionsDescription(const std::string& path, size_t bytes) {
+  std::string text;
+  text.reserve(bytes + 1024);
+  Sequence sequence;
+  for (size_t section = 0; text.size() < bytes; ++section) {
+    AppendLongSection(text, sequence,
+                      std::string(kLanguages[section % 26]) + "_" + std::to_string(section / 26));
   }
   return WriteAll(path, text);
 }

@@ -16,6 +16,12 @@
 // failure.
 size_t WriteTypicalDescription(const std::string& path, size_t bytes, bool uniqueNames);
 
+// Writes sections under names that never repeat ("en_41"), each with a
+// title, a description and six other keys, every value 3 to 30 words,
+// until the file holds at least `bytes` bytes: the record holds nearly the
+// whole file in many small texts. Returns the file's size, 0 on failure.
+size_t WriteUniqueSectionsDescription(const std::string& path, size_t bytes);
+
 // Writes one key line whose value makes the file `bytes` bytes long, with
 // no header: a description pasted as one huge line. Returns the file's
 // size, 0 on failure.

@@ -133,12 +133,12 @@ TEST_F(CheckerViewTest, SeesWhatTheReaderStores) {
     ASSERT_EQ(view.size(), plain.sections.size());
     for (const auto& [name, section] : plain.sections) {
       auto seen = view.find(std::string_view(name));
-      ASSERT_NE(seen, view.end()) << name;
-      ASSERT_EQ(seen->second.keys.size(), section.size()) << name;
+      ASSERT_NE(seen, view.end()) << std::string_view(name);
+      ASSERT_EQ(seen->second.keys.size(), section.size()) << std::string_view(name);
       for (const auto& [key, value] : section) {
         auto keyView = seen->second.keys.find(std::string_view(key));
-        ASSERT_NE(keyView, seen->second.keys.end()) << key;
-        EXPECT_EQ(keyView->second.valueBytes, value.size()) << key;
+        ASSERT_NE(keyView, seen->second.keys.end()) << std::string_view(key);
+        EXPECT_EQ(keyView->second.valueBytes, value.size()) << std::string_view(key);
       }
     }
     // One call per line, numbered from 1, the Ctrl-Z's line included when

@@ -18,20 +18,135 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "description/record_memory.h"
+
+// A name, key or value held by a ModDescription: bytes the record owns,
+// valid as long as the record, always followed by a NUL byte (so c_str()
+// costs nothing; a value may hold NUL bytes of its own, as a std::string
+// may). It compares byte-wise with other texts and with std::string_view.
+class DescriptionText {
+ public:
+  // The empty text.
+  DescriptionText() : data_(kEmpty + 1) {}
+
+  const char* data() const { return data_; }
+  const char* c_str() const { return data_; }
+  // Decoded from the length that the record keeps in front of the bytes:
+  // one byte for up to 127 bytes, one more per further 7 bits.
+  size_t size() const {
+    const unsigned char* at = reinterpret_cast<const unsigned char*>(data_) - 1;
+    size_t size = *at & 0x7Fu;
+    for (unsigned shift = 7; (*at & 0x80u) != 0; shift += 7) {
+      --at;
+      size |= static_cast<size_t>(*at & 0x7Fu) << shift;
+    }
+    return size;
+  }
+  bool empty() const { return (data_[-1] & 0xFF) == 0; }
+  std::string_view view() const { return std::string_view(data_, size()); }
+  operator std::string_view() const { return view(); }
+
+  friend bool operator==(DescriptionText a, DescriptionText b) { return a.view() == b.view(); }
+  friend bool operator!=(DescriptionText a, DescriptionText b) { return a.view() != b.view(); }
+  friend bool operator<(DescriptionText a, DescriptionText b) { return a.view() < b.view(); }
+  friend bool operator==(DescriptionText a, std::string_view b) { return a.view() == b; }
+  friend bool operator!=(DescriptionText a, std::string_view b) { return a.view() != b; }
+  friend bool operator==(std::string_view a, DescriptionText b) { return a == b.view(); }
+  friend bool operator!=(std::string_view a, DescriptionText b) { return a != b.view(); }
+
+ private:
+  friend class DescriptionParser;
+  // A length byte 0 and the NUL of the empty text.
+  static constexpr char kEmpty[2] = {0, 0};
+  explicit DescriptionText(const char* data) : data_(data) {}
+
+  const char* data_;
+};
+
+// A key and its value.
+struct DescriptionEntry {
+  DescriptionText first;
+  DescriptionText second;
+};
+
 // One section: key → value, ordered byte-wise (unsigned bytes; a proper
-// prefix sorts first).
-using DescriptionSection = std::map<std::string, std::string>;
+// prefix sorts first). A read-only view of the record that holds it.
+class DescriptionSection {
+ public:
+  using value_type = DescriptionEntry;
+  using const_iterator = const DescriptionEntry*;
+  using iterator = const_iterator;
+
+  const_iterator begin() const { return entries_; }
+  const_iterator end() const { return entries_ + size_; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+  // The entry of `key`, or end(). Builds no string.
+  const_iterator find(std::string_view key) const;
+  size_t count(std::string_view key) const { return find(key) == end() ? 0 : 1; }
+
+  // Same keys with the same values.
+  friend bool operator==(const DescriptionSection& a, const DescriptionSection& b);
+  friend bool operator!=(const DescriptionSection& a, const DescriptionSection& b) {
+    return !(a == b);
+  }
+
+ private:
+  friend class DescriptionParser;
+  const DescriptionEntry* entries_ = nullptr;
+  size_t size_ = 0;
+};
+
+// A section name and its section.
+struct DescriptionNamedSection {
+  DescriptionText first;
+  DescriptionSection second;
+};
+
+// Section name → section, ordered byte-wise like the keys. Owns every byte
+// of the record: the texts and sections it hands out stay valid as long as
+// it does, moves included. Move-only.
+class DescriptionSections {
+ public:
+  using value_type = DescriptionNamedSection;
+  using const_iterator = const DescriptionNamedSection*;
+  using iterator = const_iterator;
+
+  const_iterator begin() const { return sections_.data(); }
+  const_iterator end() const { return sections_.data() + sections_.size(); }
+  size_t size() const { return sections_.size(); }
+  bool empty() const { return sections_.size() == 0; }
+
+  // The section named `name`, or end(). Builds no string.
+  const_iterator find(std::string_view name) const;
+  size_t count(std::string_view name) const { return find(name) == end() ? 0 : 1; }
+
+  // Same names with the same sections.
+  friend bool operator==(const DescriptionSections& a, const DescriptionSections& b);
+  friend bool operator!=(const DescriptionSections& a, const DescriptionSections& b) {
+    return !(a == b);
+  }
+
+ private:
+  friend class DescriptionParser;
+  // The bytes of every name, key and value.
+  RecordArena texts_;
+  // The entries of every section; each section is a sorted run of them.
+  RecordArray<DescriptionEntry> entries_;
+  RecordArray<DescriptionNamedSection> sections_;
+};
 
 // The parsed description file. Every section in `sections` holds at least
 // one key; a header with no key lines under it leaves no trace.
 struct ModDescription {
   // Section name → section, ordered byte-wise, so "" < "de" < "en" < "pt" <
   // "pt_BR" whatever their order in the file.
-  std::map<std::string, DescriptionSection> sections;
+  DescriptionSections sections;
   // Whether the reader echoed what it parsed; nothing reads it afterwards.
   bool verbose = false;
 };
@@ -107,31 +222,33 @@ class DescriptionParser {
   // A hint that the line under way holds `bytes` bytes in all, up to its LF:
   // its buffer is sized once instead of growing by copies. A wrong hint
   // costs memory or time, never correctness.
-  void ReserveLine(size_t bytes) {
-    if (bytes > partial_.capacity()) {
-      partial_.reserve(bytes);
-    }
-  }
+  void ReserveLine(size_t bytes) { partial_.reserve(bytes); }
 
   // Ends the input: the last line, which needs no LF, is parsed now. Returns
   // the record; call it once, the parser is spent afterwards.
   ModDescription Finish();
 
+  DescriptionParser(DescriptionParser&&) noexcept;
+  DescriptionParser& operator=(DescriptionParser&&) noexcept;
+  ~DescriptionParser();
+
  private:
-  // `lineBuffer` is the string that holds the bytes of `line` when the
+  struct Builder;
+
+  // `lineBuffer` is the buffer that holds the bytes of `line` when the
   // parser may take it over for a long value, else null.
-  void ParseLine(std::string_view line, std::string* lineBuffer);
-  void StoreKey(std::string_view key, std::string_view value, std::string* lineBuffer);
+  void ParseLine(std::string_view line, LineBuffer* lineBuffer);
+  void StoreKey(std::string_view key, std::string_view value, LineBuffer* lineBuffer);
   // Tells the observer, if any, of `line` as `kind`.
   void Notify(DescriptionLine& line, DescriptionLineKind kind);
 
   ModDescription record_;
+  // What the parser needs while it builds the record: the sections as they
+  // grow, and indexes to find names and keys.
+  std::unique_ptr<Builder> builder_;
   // The bytes of a line whose LF hasn't arrived yet.
-  std::string partial_;
+  LineBuffer partial_;
   std::string currentName_;
-  // The section named currentName_ once a key line has created or found it;
-  // null right after a header, since the header alone creates nothing.
-  DescriptionSection* currentSection_ = nullptr;
   bool ended_ = false;
   DescriptionObserver* observer_ = nullptr;
   // Lines parsed so far, and bytes fed so far (for the observer).

@@ -3,15 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace std::string_literals;
+
+// Longer than the values that the parser takes over with their line buffer
+// instead of copying them.
+constexpr size_t kTakeOverTestBytes = (1 << 20) + 5;
 
 ModDescription Parse(std::string_view text, bool verbose = false) {
   DescriptionParser parser(verbose);
@@ -24,7 +30,7 @@ ModDescription Parse(std::string_view text, bool verbose = false) {
 // exactly which bytes differ.
 std::string Dump(const ModDescription& record) {
   std::string out;
-  auto put = [&out](const std::string& text) {
+  auto put = [&out](std::string_view text) {
     for (unsigned char c : text) {
       if (c < 0x20 || c >= 0x7F) {
         char hex[8];
@@ -47,6 +53,16 @@ std::string Dump(const ModDescription& record) {
     }
   }
   return out;
+}
+
+// The value of `key` in section `name`, or "(absent)".
+std::string_view Value(const ModDescription& record, std::string_view name, std::string_view key) {
+  auto section = record.sections.find(name);
+  if (section == record.sections.end()) {
+    return "(absent)";
+  }
+  auto entry = section->second.find(key);
+  return entry == section->second.end() ? "(absent)" : entry->second.view();
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -175,9 +191,117 @@ TEST(DescriptionParserTest, LongValuesFedInPiecesMatchInPlace) {
   ModDescription pieces = parser.Finish();
   // Not EXPECT_EQ: a failure would print megabytes.
   EXPECT_TRUE(pieces.sections == inPlace.sections);
-  EXPECT_TRUE(inPlace.sections["en"]["long"] == "x" + big);
-  EXPECT_EQ(inPlace.sections["en"]["after"], "1");
-  EXPECT_TRUE(inPlace.sections["de"]["tail"] == big + "y");
+  EXPECT_TRUE(Value(inPlace, "en", "long") == "x" + big);
+  EXPECT_EQ(Value(inPlace, "en", "after"), "1");
+  EXPECT_TRUE(Value(inPlace, "de", "tail") == big + "y");
+}
+
+// The line rules in their plainest form, on standard maps: the yardstick
+// for the record's own storage. For LF-separated text without Ctrl-Z.
+std::string ModelDump(const std::string& text) {
+  std::map<std::string, std::map<std::string, std::string>> sections;
+  std::string name;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end;
+    const std::string line = TrimWhitespace(std::string_view(text).substr(start, end - start));
+    start = end + 1;
+    const size_t equals = line.find('=');
+    if (line.size() < 2) {
+      continue;
+    }
+    if (equals != std::string::npos) {
+      sections[name][TrimWhitespace(line.substr(0, equals))] =
+          TrimWhitespace(line.substr(equals + 1));
+    } else if (line.front() == '[' && line.back() == ']') {
+      name = TrimWhitespace(line.substr(1, line.size() - 2));
+    }
+  }
+  std::string out;
+  for (const auto& [section, keys] : sections) {
+    out.append("[").append(section).append("]\n");
+    for (const auto& [key, value] : keys) {
+      out.append(key).append("=").append(value).append("\n");
+    }
+  }
+  return out;
+}
+
+// A fixed pseudo-random sequence, the same in every run.
+struct Scramble {
+  uint64_t state = 0x2545F4914F6CDD1Du;
+  size_t Next(size_t bound) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return static_cast<size_t>(state % bound);
+  }
+};
+
+TEST(DescriptionParserTest, StorageShapesGiveTheRecordOfThePlainRules) {
+  Scramble scramble;
+  std::string manyKeys = "[big]\n";
+  for (int i = 999; i >= 0; --i) {
+    manyKeys += "k" + std::to_string(i * 7919 % 1000) + " = v" + std::to_string(i) + "\n";
+  }
+  std::string repeats;
+  for (int i = 0; i < 3000; ++i) {
+    repeats.append("[s").append(std::to_string(scramble.Next(5))).append("]\nk");
+    repeats.append(std::to_string(scramble.Next(60))).append(" = ");
+    repeats.append(scramble.Next(300), "abcdefghijklmnopqrstuvwxyz"[i % 26]).append("\n");
+  }
+  std::string turns;
+  for (int i = 0; i < 200; ++i) {
+    for (const char* name : {"[a]", "[b]", "[c]"}) {
+      turns += std::string(name) + "\nkey" + std::to_string(i) + "=" + name + "\n";
+    }
+  }
+  std::string lengths = "[en]\n";
+  for (size_t length : {0, 1, 127, 128, 129, 5, 16383, 16384, 0, 200000, 3, 127}) {
+    lengths += "v = " + std::string(length, 'x') + "\n";
+  }
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"1000 keys of one section in scrambled order, some twice", manyKeys + manyKeys.substr(6)},
+      {"5 sections reopened at random, values of every length replaced", repeats},
+      {"three sections taking turns", turns},
+      {"one value replaced across the widths of its length", lengths},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Dump(Parse(c.text)), ModelDump(c.text)) << c.what;
+  }
+}
+
+TEST(DescriptionParserTest, RecordHoldsNulTerminatedTextsAndFindsWithoutCopies) {
+  const std::string big(kTakeOverTestBytes, 'v');
+  DescriptionParser parser(false);
+  const std::string text =
+      "[en]\ntitle = T\ndescription = " + big + "\n[de]\nx = 1\n[en]\ntitle = Tt";
+  parser.Feed(std::string_view(text).substr(0, 20));
+  parser.Feed(std::string_view(text).substr(20));
+  ModDescription record = parser.Finish();
+  for (const auto& [name, section] : record.sections) {
+    EXPECT_EQ(name.c_str()[name.size()], '\0');
+    for (const auto& [key, value] : section) {
+      EXPECT_EQ(key.c_str()[key.size()], '\0');
+      EXPECT_EQ(value.c_str()[value.size()], '\0') << key.view();
+    }
+  }
+  // Moved twice, the record's texts stay where they were.
+  ModDescription moved(std::move(record));
+  ModDescription target;
+  target = std::move(moved);
+  auto en = target.sections.find("en");
+  ASSERT_NE(en, target.sections.end());
+  EXPECT_STREQ(en->second.find("title")->second.c_str(), "Tt");
+  EXPECT_TRUE(en->second.find("description")->second == big);
+  EXPECT_EQ(en->second.find("tit"), en->second.end());
+  EXPECT_EQ(en->second.find("titles"), en->second.end());
+  EXPECT_EQ(target.sections.find("e"), target.sections.end());
+  EXPECT_EQ(target.sections.count("de"), 1u);
 }
 
 TEST(DescriptionParserTest, FeedReportsTheEndAtCtrlZ) {
@@ -249,9 +373,9 @@ TEST_F(LoadModDescriptionTest, ReadsTheFileAsTheParserReadsText) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_FALSE(record.verbose);
   EXPECT_TRUE(record.sections == Parse(text).sections);
-  EXPECT_EQ(record.sections["en"]["long"].size(), size_t{3} << 20);
-  EXPECT_EQ(record.sections["en"]["end"].size(), size_t{1} << 20);
-  EXPECT_EQ(record.sections["en"].count("lost"), 0u);
+  EXPECT_EQ(Value(record, "en", "long").size(), size_t{3} << 20);
+  EXPECT_EQ(Value(record, "en", "end").size(), size_t{1} << 20);
+  EXPECT_EQ(Value(record, "en", "lost"), "(absent)");
 }
 
 TEST_F(LoadModDescriptionTest, EmptyFileGivesNoSections) {

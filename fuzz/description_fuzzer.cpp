@@ -1,11 +1,14 @@
 // libFuzzer target for the description reader. Every input is parsed three
 // ways: in one piece, in two pieces split at an offset drawn from the input
 // (with a size hint between them), and in small pieces. All three must
-// build the same record, and that record must hold what every consumer of
-// a ModDescription relies on. The piecewise parse is also watched the way
-// modpublish-check watches it: the lines it is told of must rebuild the
-// record, and the checker's findings must stay one clean line each. A violation stops the run with
-// a trap, which libFuzzer reports as a crash and saves the input.
+// build the same record, that record must hold what every consumer of a
+// ModDescription relies on, and it must equal what the line rules give
+// when applied plainly on standard maps. The piecewise parse is also
+// watched the way modpublish-check watches it: the lines it is told of must
+// rebuild the record, and the checker's findings must stay one clean line
+// each. A violation stops the run with a trap, which libFuzzer reports as a
+// crash and saves the input.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -25,32 +28,95 @@ void Require(bool condition) {
 
 bool IsBlank(char c) { return c == '\t' || c == ' ' || c == '\r' || c == '\n'; }
 
-bool HasNoBlankEnds(const std::string& text) {
+bool HasNoBlankEnds(std::string_view text) {
   return text.empty() || (!IsBlank(text.front()) && !IsBlank(text.back()));
 }
 
 // Neither an LF, which ends every line, nor a Ctrl-Z, which ends the input,
 // can reach the record.
-bool HoldsNoLineOrInputEnd(const std::string& text) {
-  return text.find_first_of("\n\x1A") == std::string::npos;
+bool HoldsNoLineOrInputEnd(std::string_view text) {
+  return text.find_first_of("\n\x1A") == std::string_view::npos;
 }
+
+// The record keeps a NUL behind every text, so c_str() needs no copy.
+bool EndsInNul(DescriptionText text) { return text.c_str()[text.size()] == '\0'; }
 
 // The uploader looks sections and keys up by name and sizes its progress
 // line by the section count, so names must be trimmed, a key or section
 // name can never hold the '=' that would have made its line a key line,
 // and a section exists only once a key line has filled it.
+// Names and keys are strictly ascending byte-wise, so each is there once
+// and the lookups, which bisect, find every one of them.
 void CheckRecord(const ModDescription& record) {
   Require(!record.verbose);
-  for (const auto& [name, section] : record.sections) {
-    Require(HasNoBlankEnds(name) && HoldsNoLineOrInputEnd(name));
-    Require(name.find('=') == std::string::npos);
+  const DescriptionText* lastName = nullptr;
+  for (const auto& named : record.sections) {
+    const DescriptionText& name = named.first;
+    const DescriptionSection& section = named.second;
+    Require(HasNoBlankEnds(name) && HoldsNoLineOrInputEnd(name) && EndsInNul(name));
+    Require(name.view().find('=') == std::string_view::npos);
+    Require(lastName == nullptr || *lastName < name);
+    lastName = &name;
+    Require(record.sections.find(name) == &named);
     Require(!section.empty());
-    for (const auto& [key, value] : section) {
-      Require(HasNoBlankEnds(key) && HoldsNoLineOrInputEnd(key));
-      Require(key.find('=') == std::string::npos);
-      Require(HasNoBlankEnds(value) && HoldsNoLineOrInputEnd(value));
+    const DescriptionText* lastKey = nullptr;
+    for (const auto& entry : section) {
+      const DescriptionText& key = entry.first;
+      const DescriptionText& value = entry.second;
+      Require(HasNoBlankEnds(key) && HoldsNoLineOrInputEnd(key) && EndsInNul(key));
+      Require(key.view().find('=') == std::string_view::npos);
+      Require(HasNoBlankEnds(value) && HoldsNoLineOrInputEnd(value) && EndsInNul(value));
+      Require(lastKey == nullptr || *lastKey < key);
+      lastKey = &key;
+      Require(section.find(key) == &entry);
     }
   }
+}
+
+// The line rules applied plainly: cut at Ctrl-Z, split at LF, trim.
+using PlainRecord = std::map<std::string, std::map<std::string, std::string>>;
+
+PlainRecord ParsePlainly(std::string_view input) {
+  input = input.substr(0, input.find('\x1A'));
+  PlainRecord record;
+  std::string name;
+  for (size_t start = 0; start <= input.size();) {
+    const size_t end = std::min(input.find('\n', start), input.size());
+    const std::string line = TrimWhitespace(input.substr(start, end - start));
+    start = end + 1;
+    const size_t equals = line.find('=');
+    if (line.size() < 2) {
+      continue;
+    }
+    if (equals != std::string::npos) {
+      record[name][TrimWhitespace(line.substr(0, equals))] =
+          TrimWhitespace(line.substr(equals + 1));
+    } else if (line.front() == '[' && line.back() == ']') {
+      name = TrimWhitespace(line.substr(1, line.size() - 2));
+    }
+  }
+  return record;
+}
+
+bool SameAsPlain(const ModDescription& record, const PlainRecord& plain) {
+  if (record.sections.size() != plain.size()) {
+    return false;
+  }
+  auto plainSection = plain.begin();
+  for (const auto& [name, section] : record.sections) {
+    if (name != plainSection->first || section.size() != plainSection->second.size()) {
+      return false;
+    }
+    auto plainEntry = plainSection->second.begin();
+    for (const auto& [key, value] : section) {
+      if (key != plainEntry->first || value != plainEntry->second) {
+        return false;
+      }
+      ++plainEntry;
+    }
+    ++plainSection;
+  }
+  return true;
 }
 
 // Feed answers false exactly when a Ctrl-Z byte has reached it.
@@ -144,6 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const ModDescription whole = ParseWhole(input);
   CheckRecord(whole);
+  Require(SameAsPlain(whole, ParsePlainly(input)));
 
   // The first bytes also choose how the input is cut, so the fuzzer can
   // steer the cut without a separate input format; the description is still

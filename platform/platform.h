@@ -6,6 +6,7 @@
 #ifndef MODPUBLISH_PLATFORM_PLATFORM_H_
 #define MODPUBLISH_PLATFORM_PLATFORM_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -84,6 +85,18 @@ struct FolderEntry {
 // Lists the entries of `folder`, without "." and "..", in no particular
 // order. Returns false when it is no folder or can't be read.
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
+
+// Allocates `bytes` (more than 0) of uninitialised memory for a large
+// structure that is filled soon after. Where the system grants transparent
+// huge pages on request (Linux), the block asks for them, so that filling it
+// costs one page fault per 2 MiB instead of one per 4 KiB page; elsewhere it
+// is a plain allocation. Returns null when there is no memory. Release it
+// with FreeLargeBlock and the same `bytes`.
+void* AllocateLargeBlock(size_t bytes);
+
+// Releases a block from AllocateLargeBlock; `bytes` is the size it was
+// asked for. A null `block` is ignored.
+void FreeLargeBlock(void* block, size_t bytes);
 
 }  // namespace platform
 

@@ -1,11 +1,13 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -127,6 +129,54 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
   }
   closedir(dir);
   return true;
+}
+
+namespace {
+
+// The size of a transparent huge page on x86-64 and arm64 (with 4 KiB base
+// pages). Blocks are aligned to it, or the kernel can't map them with huge
+// pages at all.
+constexpr size_t kHugePage = size_t{2} << 20;
+
+size_t RoundUpToHugePages(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
+
+}  // namespace
+
+void* AllocateLargeBlock(size_t bytes) {
+  const size_t size = RoundUpToHugePages(bytes);
+  if (size < bytes) {
+    return nullptr;
+  }
+  // Mapped with one huge page to spare, then trimmed to an aligned block.
+  // The pages are only reserved here; each is faulted in on first touch.
+  const size_t mapped = size + kHugePage;
+  void* start = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (start == MAP_FAILED) {
+    return nullptr;
+  }
+  // Offsets from the mapping's start, so the pointers keep their origin.
+  char* const first = static_cast<char*>(start);
+  const size_t misalignment = reinterpret_cast<uintptr_t>(first) & (kHugePage - 1);
+  const size_t head = misalignment == 0 ? 0 : kHugePage - misalignment;
+  char* const block = first + head;
+  if (head > 0) {
+    munmap(first, head);
+  }
+  if (mapped > head + size) {
+    munmap(block + size, mapped - head - size);
+  }
+#ifdef MADV_HUGEPAGE
+  // Only a request: with huge pages off, or none free, the block simply
+  // gets base pages.
+  madvise(block, size, MADV_HUGEPAGE);
+#endif
+  return block;
+}
+
+void FreeLargeBlock(void* block, size_t bytes) {
+  if (block != nullptr) {
+    munmap(block, RoundUpToHugePages(bytes));
+  }
 }
 
 }  // namespace platform

@@ -122,6 +122,7 @@ void UseUtf8ConsoleOutput() {
   savedOutputCodePage.store(previous);
   std::atexit(RestoreAtExit);
   SetConsoleCtrlHandler(RestoreOnControlEvent, TRUE);
+}
 
 namespace {
 
@@ -183,6 +184,19 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return true;
+}
+
+// Large pages on Windows need a privilege that ordinary accounts lack, so
+// the block is plain committed memory; like on Linux its pages are only
+// faulted in on first touch.
+void* AllocateLargeBlock(size_t bytes) {
+  return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void FreeLargeBlock(void* block, size_t /*bytes*/) {
+  if (block != nullptr) {
+    VirtualFree(block, 0, MEM_RELEASE);
+  }
 }
 
 }  // namespace platform

@@ -3,15 +3,37 @@
 # library (the default preset's settings, in a folder of its own) and runs
 # it: the description reader against a plain baseline, a whole upload run
 # and the start-up. Prints the figures; bench/README.md explains them.
-# Takes about two minutes and 300 MB of scratch space. Not part of
+# Takes a few minutes and about 1.5 GB of scratch space. Not part of
 # scripts/test.sh: figures are reported, never asserted.
 #
-#   scripts/bench.sh [--scratch DIR]
+#   scripts/bench.sh [--before REV] [--scratch DIR]
 #   BENCH_BUILD_DIR=dir scripts/bench.sh     default build/bench
+#
+# --before REV also builds the benchmark program of an earlier revision (in
+# build/bench-before) and times that revision's reader on the same files in
+# the same run, interleaved with today's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build_dir=${BENCH_BUILD_DIR:-build/bench}
+args=()
+while [[ $# -gt 0 ]]; do
+  if [[ $1 == --before && $# -ge 2 ]]; then
+    before_src=build/bench-before-src
+    before_dir=$(realpath -m build/bench-before)
+    rm -rf "$before_src"
+    mkdir -p "$before_src"
+    git archive "$2" | tar -x -C "$before_src"
+    (cd "$before_src" && cmake --preset default -B "$before_dir" -D MODPUBLISH_BENCH=ON \
+                               -D MODPUBLISH_TESTS=OFF >/dev/null &&
+       cmake --build "$before_dir" --target modpublish_bench -j2)
+    args+=(--before "$before_dir/bin/modpublish_bench")
+    shift 2
+  else
+    args+=("$1")
+    shift
+  fi
+done
 cmake --preset default -B "$build_dir" -D MODPUBLISH_BENCH=ON -D MODPUBLISH_TESTS=OFF >/dev/null
-cmake --build "$build_dir" --target modpublish_bench
-exec "$build_dir/bin/modpublish_bench" "$@"
+cmake --build "$build_dir" --target modpublish_bench -j2
+exec "$build_dir/bin/modpublish_bench" "${args[@]}"
