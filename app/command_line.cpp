@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/console.h"
 #include "app/run_driver.h"
+#include "console/console.h"
 #include "description/reader.h"
 #include "platform/platform.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/console.h"
+#include "console/console.h"
 #include "platform/platform.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "app/console.h"
+#include "console/console.h"
 #include "description/reader.h"
 #include "platform/platform.h"
 #include "workshop/call_result.h"
