@@ -6,8 +6,13 @@ byte.
     run.py --tool build/default/bin/modpublish [--platform linux] [PATTERN...]
     run.py --tool build/windows/bin/modpublish.exe --platform windows \
            --runner cmake/wine-run.sh --runner build/windows/wineprefix
+    run.py --tool build/default/bin/modpublish --runner valgrind worked_examples
 
 PATTERNs select test modules (test_<PATTERN>.py); all of them by default.
+`--tests quick` leaves out the tests marked slow, `--tests slow` runs only
+those. With `--runner valgrind` every run of the tool also goes through
+Valgrind's memory checker and fails on a memory error or a definite or
+indirect leak.
 """
 
 import argparse
@@ -21,6 +26,20 @@ sys.path.insert(0, HERE)
 import harness  # noqa: E402
 
 
+def flatten(suite):
+    """The single tests of a (nested) suite."""
+    for item in suite:
+        if isinstance(item, unittest.TestSuite):
+            yield from flatten(item)
+        else:
+            yield item
+
+
+def is_slow(test):
+    method = getattr(test, getattr(test, "_testMethodName", ""), None)
+    return getattr(method, "slow", False)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--tool", required=True)
@@ -28,6 +47,7 @@ def main():
     parser.add_argument("--runner", action="append", default=[])
     parser.add_argument("--simulator", help="the simulated client library beside the tool")
     parser.add_argument("--fixture", help="a client library that lacks most exports")
+    parser.add_argument("--tests", choices=("all", "quick", "slow"), default="all")
     parser.add_argument("modules", nargs="*")
     options = parser.parse_args()
 
@@ -41,7 +61,9 @@ def main():
     patterns = options.modules or ["*"]
     suite = unittest.TestSuite()
     for pattern in patterns:
-        suite.addTests(loader.discover(HERE, pattern="test_%s.py" % pattern))
+        for test in flatten(loader.discover(HERE, pattern="test_%s.py" % pattern)):
+            if options.tests == "all" or is_slow(test) == (options.tests == "slow"):
+                suite.addTest(test)
     if suite.countTestCases() == 0:
         print("no tests matched %s" % patterns)
         return 1
