@@ -1,36 +1,87 @@
 #!/usr/bin/env bash
 # Builds and runs every test of the project:
-#   - the Linux build (preset "default"): unit, simulator and process tests;
-#   - the same suite under AddressSanitizer + UndefinedBehaviorSanitizer
-#     (preset "asan");
-#   - the Windows x64 cross build, its whole suite run under Wine
-#     (preset "windows");
-#   - end-to-end runs under valgrind's memory checker;
-#   - the formatting and static-analysis checks, and a bounded fuzzing run
-#     of the description reader.
-# Installs what it needs first when run as root (Debian packages).
+#   - the Linux build (preset "default"): unit, simulator and process tests,
+#     the slow ones (inputs of hundreds of megabytes) included;
+#   - the same suite but the slow tests under AddressSanitizer +
+#     UndefinedBehaviorSanitizer (preset "asan");
+#   - process tests of the default build under Valgrind's memory checker;
+#   - the Windows x64 cross build, its whole suite but the slow tests run
+#     under Wine (preset "windows");
+#   - the formatting, layering and static-analysis checks;
+#   - a bounded fuzzing run of the description reader, alongside the stages
+#     after the sanitizer build.
+# Installs what it needs first when run as root (Debian packages). Prints
+# how long each stage took, in wall-clock and in CPU seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
+
+# CPU seconds (user + system) of the finished child processes so far.
+cpu_seconds() {
+  times | tail -n 1 | awk '{
+    total = 0
+    for (i = 1; i <= 2; i++) { split($i, part, "m"); total += part[1] * 60 + part[2] }
+    printf "%d", total }'
+}
+stage_name=
+stage() {
+  local now cpu
+  now=$SECONDS
+  cpu=$(cpu_seconds)
+  if [[ -n $stage_name ]]; then
+    echo "== $stage_name: $((now - stage_wall)) s, $((cpu - stage_cpu)) s of CPU"
+  fi
+  stage_name=${1:-}
+  stage_wall=$now
+  stage_cpu=$cpu
+  if [[ -n $stage_name ]]; then
+    echo "== $stage_name"
+  fi
+}
+
 for preset in default asan; do
-  echo "== $preset"
+  stage "$preset"
   cmake --preset "$preset"
   cmake --build --preset "$preset" -j "$jobs"
+  # The process tests mostly wait on the tool's 100 ms pumps: twice as many
+  # at once as there are cores keeps the cores busy.
   ctest --preset "$preset" -j "$((jobs * 2))"
 done
 
-# End-to-end runs under valgrind, on the default build.
-echo "== valgrind"
-bash scripts/valgrind-check.sh
+# The fuzzer needs one core for its fixed time; the stages below spend much
+# of theirs waiting on the tool's pumps and on Wine, so it runs beside them.
+# In a session of its own, so that a failing stage stops it and the fuzzer
+# with it.
+fuzz_log=$(mktemp "${TMPDIR:-/tmp}/modpublish-fuzz-log.XXXXXX")
+setsid bash scripts/fuzz.sh 60 >"$fuzz_log" 2>&1 </dev/null &
+fuzz_pid=$!
+trap 'kill -- "-$fuzz_pid" 2>/dev/null || true; rm -f "$fuzz_log"' EXIT
 
-echo "== windows"
-bash scripts/windows-tests.sh
+# The process tests that cover each kind of run (new item with waits,
+# update, a failure at every step, usage, a missing file) once more, each run
+# of the tool under memcheck.
+stage valgrind
+python3 tests/e2e/run.py --runner valgrind --tool build/default/bin/modpublish \
+  --simulator build/default/bin/libsteam_api.so \
+  --fixture build/default/fixtures/incomplete_steam_api.so \
+  command_line worked_examples failures
 
-echo "== checks"
+stage windows
+bash scripts/windows-tests.sh -j "$jobs"
+
+stage checks
 bash scripts/check-style.sh
 
-echo "== fuzz"
-bash scripts/fuzz.sh 60
+stage fuzz
+fuzz_status=0
+wait "$fuzz_pid" || fuzz_status=$?
+trap - EXIT
+cat "$fuzz_log"
+rm -f "$fuzz_log"
+if [[ $fuzz_status -ne 0 ]]; then
+  exit "$fuzz_status"
+fi
+stage
