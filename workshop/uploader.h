@@ -30,6 +30,10 @@ class SteamUploader {
   bool Upload(int64_t existingId, const char* contentDir, const char* previewPath,
               const ModDescription& modDescription);
 
+  // Upload is the tool's one entry. The members from here to `private` are
+  // public for the call-result bindings and the unit tests, which drive the
+  // handlers and the wait directly; nothing else of the tool uses them.
+
   // Like Print, but only in verbose mode; returns 0 in silent mode.
   int Log(const char* format, ...) const MODPUBLISH_PRINTF_FORMAT(2, 3);
 
@@ -48,9 +52,7 @@ class SteamUploader {
   template <class T>
   void WaitForCallResult(const CCallResult<SteamUploader, T>& binding);
 
-  // The state of one run. Upload writes all of it; the fields are public
-  // only so that the bindings' handlers (above) and the unit tests can reach
-  // them, and nothing else of the tool reads or writes them.
+  // The state of one run, written by Upload's steps and by the handlers.
 
   // Run input, fixed at construction: false shows only the milestones.
   const bool verbose;
