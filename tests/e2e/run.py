@@ -8,7 +8,9 @@ byte.
            --runner cmake/wine-run.sh --runner build/windows/wineprefix
     run.py --tool build/default/bin/modpublish --runner valgrind worked_examples
 
-PATTERNs select test modules (test_<PATTERN>.py); all of them by default.
+PATTERNs select test modules (test_<PATTERN>.py), all of them by default;
+a PATTERN with dots names a class or a test in a module
+(failures.StepFailureTest.test_every_step_in_silent_mode).
 `--tests quick` leaves out the tests marked slow, `--tests slow` runs only
 those. With `--runner valgrind` every run of the tool also goes through
 Valgrind's memory checker and fails on a memory error or a definite or
@@ -61,7 +63,11 @@ def main():
     patterns = options.modules or ["*"]
     suite = unittest.TestSuite()
     for pattern in patterns:
-        for test in flatten(loader.discover(HERE, pattern="test_%s.py" % pattern)):
+        if "." in pattern:
+            found = loader.loadTestsFromName("test_" + pattern)
+        else:
+            found = loader.discover(HERE, pattern="test_%s.py" % pattern)
+        for test in flatten(found):
             if options.tests == "all" or is_slow(test) == (options.tests == "slow"):
                 suite.addTest(test)
     if suite.countTestCases() == 0:
