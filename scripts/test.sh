@@ -85,3 +85,4 @@ if [[ $fuzz_status -ne 0 ]]; then
   exit "$fuzz_status"
 fi
 stage
+echo "== all: $SECONDS s, $(cpu_seconds) s of CPU"
