@@ -19,18 +19,23 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-# CPU seconds (user + system) of the finished child processes so far.
+# CPU seconds (user + system) of the finished child processes so far, in
+# $cpu. `times` runs in this shell, not in a subshell: a subshell would
+# report its own children only.
+times_file=$(mktemp "${TMPDIR:-/tmp}/modpublish-times.XXXXXX")
+trap 'rm -f "$times_file"' EXIT
 cpu_seconds() {
-  times | tail -n 1 | awk '{
+  times >"$times_file"
+  cpu=$(tail -n 1 "$times_file" | awk '{
     total = 0
     for (i = 1; i <= 2; i++) { split($i, part, "m"); total += part[1] * 60 + part[2] }
-    printf "%d", total }'
+    printf "%d", total }')
 }
 stage_name=
 stage() {
-  local now cpu
+  local now
   now=$SECONDS
-  cpu=$(cpu_seconds)
+  cpu_seconds
   if [[ -n $stage_name ]]; then
     echo "== $stage_name: $((now - stage_wall)) s, $((cpu - stage_cpu)) s of CPU"
   fi
@@ -58,7 +63,7 @@ done
 fuzz_log=$(mktemp "${TMPDIR:-/tmp}/modpublish-fuzz-log.XXXXXX")
 setsid bash scripts/fuzz.sh 60 >"$fuzz_log" 2>&1 </dev/null &
 fuzz_pid=$!
-trap 'kill -- "-$fuzz_pid" 2>/dev/null || true; rm -f "$fuzz_log"' EXIT
+trap 'kill -- "-$fuzz_pid" 2>/dev/null || true; rm -f "$fuzz_log" "$times_file"' EXIT
 
 # The process tests that cover each kind of run (a new item with waits, an
 # update, a failure at every step, the usage text, a missing file) once
@@ -85,4 +90,6 @@ if [[ $fuzz_status -ne 0 ]]; then
   exit "$fuzz_status"
 fi
 stage
-echo "== all: $SECONDS s, $(cpu_seconds) s of CPU"
+cpu_seconds
+rm -f "$times_file"
+echo "== all: $SECONDS s, $cpu s of CPU"
