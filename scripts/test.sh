@@ -7,9 +7,9 @@
 #   - process tests of the default build under Valgrind's memory checker;
 #   - the Windows x64 cross build, its whole suite but the slow tests run
 #     under Wine (preset "windows");
-#   - the formatting, layering and static-analysis checks;
-#   - a bounded fuzzing run of the description reader, alongside the stages
-#     after the sanitizer build.
+#   - the formatting, layering and static-analysis checks, and a bounded
+#     fuzzing run of the description reader, both beside the stages above
+#     from the default build on.
 # Installs what it needs first when run as root (Debian packages). Prints
 # how long each stage took, in wall-clock and in CPU seconds.
 set -euo pipefail
@@ -23,7 +23,6 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # $cpu. `times` runs in this shell, not in a subshell: a subshell would
 # report its own children only.
 times_file=$(mktemp "${TMPDIR:-/tmp}/modpublish-times.XXXXXX")
-trap 'rm -f "$times_file"' EXIT
 cpu_seconds() {
   times >"$times_file"
   cpu=$(tail -n 1 "$times_file" | awk '{
@@ -47,23 +46,55 @@ stage() {
   fi
 }
 
+# Jobs that run beside the stages, each in a session of its own (so that a
+# failing stage stops it with everything it started), its output in a log
+# that `collect` prints when it is waited for.
+declare -A job_pid job_log
+background() {
+  local name=$1
+  shift
+  job_log[$name]=$(mktemp "${TMPDIR:-/tmp}/modpublish-$name.XXXXXX")
+  setsid "$@" >"${job_log[$name]}" 2>&1 </dev/null &
+  job_pid[$name]=$!
+}
+collect() {
+  local name=$1 status=0
+  wait "${job_pid[$name]}" || status=$?
+  kill -- "-${job_pid[$name]}" 2>/dev/null || true  # anything it left behind
+  cat "${job_log[$name]}"
+  rm -f "${job_log[$name]}"
+  unset "job_pid[$name]" "job_log[$name]"
+  if [[ $status -ne 0 ]]; then
+    echo "== $name failed (status $status)" >&2
+    exit "$status"
+  fi
+}
+stop_jobs() {
+  local name
+  for name in "${!job_pid[@]}"; do
+    # The job itself too, in case it has not yet made its session.
+    kill -- "-${job_pid[$name]}" "${job_pid[$name]}" 2>/dev/null || true
+    rm -f "${job_log[$name]}"
+  done
+  rm -f "$times_file"
+}
+trap stop_jobs EXIT
+
+# The process tests spend most of their time waiting on the tool's 100 ms
+# pumps, so twice as many run at once as there are cores, and the two
+# CPU-bound jobs that need nothing but a build of their own or the default
+# build's compile database run beside the stages: the style and layering
+# checks (clang-tidy) and a fuzzing run of fixed length.
 for preset in default asan; do
   stage "$preset"
   cmake --preset "$preset"
   cmake --build --preset "$preset" -j "$jobs"
-  # The process tests mostly wait on the tool's 100 ms pumps: twice as many
-  # at once as there are cores keeps the cores busy.
+  if [[ $preset == default ]]; then
+    background checks bash scripts/check-style.sh
+    background fuzz bash scripts/fuzz.sh 60
+  fi
   ctest --preset "$preset" -j "$((jobs * 2))"
 done
-
-# The fuzzer needs one core for its fixed time; the stages below spend much
-# of theirs waiting on the tool's pumps and on Wine, so it runs beside them.
-# In a session of its own, so that a failing stage stops it and the fuzzer
-# with it.
-fuzz_log=$(mktemp "${TMPDIR:-/tmp}/modpublish-fuzz-log.XXXXXX")
-setsid bash scripts/fuzz.sh 60 >"$fuzz_log" 2>&1 </dev/null &
-fuzz_pid=$!
-trap 'kill -- "-$fuzz_pid" 2>/dev/null || true; rm -f "$fuzz_log" "$times_file"' EXIT
 
 # The process tests that cover each kind of run (a new item with waits, an
 # update, a failure at every step, the usage text, a missing file) once
@@ -72,24 +103,20 @@ stage valgrind
 python3 tests/e2e/run.py --runner valgrind --tool build/default/bin/modpublish \
   --simulator build/default/bin/libsteam_api.so \
   --fixture build/default/fixtures/incomplete_steam_api.so \
-  command_line worked_examples failures.StepFailureTest.test_every_step_in_silent_mode
+  worked_examples.NewItemTest.test_verbose \
+  worked_examples.UpdateTest.test_one_language_without_description \
+  command_line.UsageTest.test_no_arguments_print_the_usage \
+  command_line.PathCandidateTest.test_a_folder_named_descript_ion_is_not_a_file \
+  failures.StepFailureTest.test_every_step_in_silent_mode
 
 stage windows
 bash scripts/windows-tests.sh -j "$jobs"
 
+# What the background jobs printed, and their verdicts.
 stage checks
-bash scripts/check-style.sh
-
+collect checks
 stage fuzz
-fuzz_status=0
-wait "$fuzz_pid" || fuzz_status=$?
-trap - EXIT
-cat "$fuzz_log"
-rm -f "$fuzz_log"
-if [[ $fuzz_status -ne 0 ]]; then
-  exit "$fuzz_status"
-fi
+collect fuzz
 stage
 cpu_seconds
-rm -f "$times_file"
 echo "== all: $SECONDS s, $cpu s of CPU"
