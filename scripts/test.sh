@@ -4,12 +4,12 @@
 #     the slow ones (inputs of hundreds of megabytes) included;
 #   - the same suite but the slow tests under AddressSanitizer +
 #     UndefinedBehaviorSanitizer (preset "asan");
-#   - process tests of the default build under Valgrind's memory checker;
 #   - the Windows x64 cross build, its whole suite but the slow tests run
 #     under Wine (preset "windows");
-#   - the formatting, layering and static-analysis checks, and a bounded
-#     fuzzing run of the description reader, both beside the stages above
-#     from the default build on.
+#   - beside those from the default build on: process tests of the default
+#     build under Valgrind's memory checker, the formatting, layering and
+#     static-analysis checks, and a bounded fuzzing run of the description
+#     reader.
 # Installs what it needs first when run as root (Debian packages). Prints
 # how long each stage took, in wall-clock and in CPU seconds.
 set -euo pipefail
@@ -81,10 +81,10 @@ stop_jobs() {
 trap stop_jobs EXIT
 
 # The process tests spend most of their time waiting on the tool's 100 ms
-# pumps, so twice as many run at once as there are cores, and the two
-# CPU-bound jobs that need nothing but a build of their own or the default
-# build's compile database run beside the stages: the style and layering
-# checks (clang-tidy) and a fuzzing run of fixed length.
+# pumps, so twice as many run at once as there are cores, and the jobs that
+# need nothing but the default build (or a build of their own) run beside
+# the stages from there on: the style and layering checks, a fuzzing run of
+# fixed length and the memory check.
 for preset in default asan; do
   stage "$preset"
   cmake --preset "$preset"
@@ -92,27 +92,28 @@ for preset in default asan; do
   if [[ $preset == default ]]; then
     background checks bash scripts/check-style.sh
     background fuzz bash scripts/fuzz.sh 60
+    # The process tests that cover each kind of run (a new item with waits,
+    # an update, a failure at every step, the usage text, a missing file)
+    # once more, every run of the tool under memcheck.
+    background valgrind python3 tests/e2e/run.py --runner valgrind \
+      --tool build/default/bin/modpublish --simulator build/default/bin/libsteam_api.so \
+      --fixture build/default/fixtures/incomplete_steam_api.so \
+      worked_examples.NewItemTest.test_verbose \
+      worked_examples.UpdateTest.test_one_language_without_description \
+      command_line.UsageTest.test_no_arguments_print_the_usage \
+      command_line.PathCandidateTest.test_a_folder_named_descript_ion_is_not_a_file \
+      failures.StepFailureTest.test_every_step_in_silent_mode
   fi
   ctest --preset "$preset" -j "$((jobs * 2))"
 done
 
-# The process tests that cover each kind of run (a new item with waits, an
-# update, a failure at every step, the usage text, a missing file) once
-# more, every run of the tool under memcheck.
-stage valgrind
-python3 tests/e2e/run.py --runner valgrind --tool build/default/bin/modpublish \
-  --simulator build/default/bin/libsteam_api.so \
-  --fixture build/default/fixtures/incomplete_steam_api.so \
-  worked_examples.NewItemTest.test_verbose \
-  worked_examples.UpdateTest.test_one_language_without_description \
-  command_line.UsageTest.test_no_arguments_print_the_usage \
-  command_line.PathCandidateTest.test_a_folder_named_descript_ion_is_not_a_file \
-  failures.StepFailureTest.test_every_step_in_silent_mode
-
 stage windows
 bash scripts/windows-tests.sh -j "$jobs"
 
-# What the background jobs printed, and their verdicts.
+# What the background jobs printed, and their verdicts. A job's CPU time
+# counts in the stage during which it ended.
+stage valgrind
+collect valgrind
 stage checks
 collect checks
 stage fuzz
