@@ -1,4 +1,4 @@
-#include "check/check_command.h"
+#include "app/check_command.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {

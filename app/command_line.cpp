@@ -5,8 +5,8 @@
 #include <new>
 #include <string>
 
-#include "app/console.h"
 #include "app/run_driver.h"
+#include "console/console.h"
 #include "description/reader.h"
 #include "platform/platform.h"
 

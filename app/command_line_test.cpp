@@ -50,6 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{{"-u", "-s", "mod"}, true, true, 0, "mod"},            // ... and -s, unseen
         ParseCase{{"mod", "-h"}, false, true, 0, nullptr},
         ParseCase{{"-h", "mod"}, false, true, 0, nullptr},
+        ParseCase{{"-h"}, false, true, 0, nullptr},
+        ParseCase{{"-s", "-h"}, false, true, 0, nullptr},
+        ParseCase{{"-h", "-u"}, false, true, 0, nullptr},
+        ParseCase{{"-u", "1", "-u"}, false, true, 0, nullptr},  // the second -u lacks its id
         ParseCase{{"-u", "abc", "mod"}, true, true, 0, "mod"},
         ParseCase{{"-u", "123x", "mod"}, true, true, 123, "mod"},
         ParseCase{{"-u", "  -42", "mod"}, true, true, -42, "mod"},

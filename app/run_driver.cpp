@@ -1,6 +1,6 @@
 #include "app/run_driver.h"
 
-#include "app/console.h"
+#include "console/console.h"
 #include "workshop/uploader.h"
 
 void RunUpload(bool verbose, int64_t existingId, const char* contentDir, const char* previewPath,

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/console.h"
+#include "console/console.h"
 #include "platform/platform.h"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +9,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -331,16 +332,6 @@ TEST(DescriptionParserTest, VerboseEchoesEveryHeaderAndKeyLineInFileOrder) {
 
 class LoadModDescriptionTest : public testing::Test {
  protected:
-  void SetUp() override {
-    // Unique per test and per run, since CTest runs tests in parallel.
-    folder_ = std::filesystem::path(testing::TempDir()) /
-              ("modpublish_reader_" +
-               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   std::string Write(const std::string& text) {
     std::filesystem::path path = folder_ / "descript.ion";
     std::ofstream(path, std::ios::binary) << text;
@@ -359,7 +350,8 @@ class LoadModDescriptionTest : public testing::Test {
     return testing::internal::GetCapturedStdout();
   }
 
-  std::filesystem::path folder_;
+  ScratchFolder scratch_{"modpublish-reader"};
+  const std::filesystem::path& folder_ = scratch_.Path();
 };
 
 TEST_F(LoadModDescriptionTest, ReadsTheFileAsTheParserReadsText) {

@@ -1,9 +1,53 @@
 #!/usr/bin/env bash
-# Fails when a C++ file of the project is not clang-formatted or when
-# clang-tidy reports anything. Needs the compile database of the default
-# build (build/default), which scripts/test.sh makes first.
+# Fails when an include or a link points up the tool's layers, when a C++
+# file of the project is not clang-formatted or when clang-tidy reports
+# anything. Needs the compile database of the default build (build/default),
+# which scripts/test.sh makes first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# The layers, top down: app -> workshop and check -> description ->
+# console -> platform. A folder uses its own layer and those below it only
+# (workshop and check, side by side, don't use each other); nothing of the
+# tool uses the simulator, which shares no code with it.
+# FOLDER:FOLDERS IT MUST NOT USE
+layers=(
+  "workshop:app check"
+  "check:app workshop"
+  "description:app workshop check"
+  "console:app workshop check description"
+  "platform:app workshop check description console"
+)
+violations=0
+# uses PATTERN FILE...: prints the lines of the files that match PATTERN;
+# true when there is one.
+uses() {
+  local pattern=$1
+  shift
+  [[ $# -gt 0 ]] && grep -nE "$pattern" "$@"
+}
+include_of() { echo "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"$1/"; }
+for rule in "${layers[@]}"; do
+  folder=${rule%%:*}
+  mapfile -t sources < <(git ls-files "$folder/*.cpp" "$folder/*.h")
+  mapfile -t build < <(git ls-files "$folder/CMakeLists.txt")
+  for above in ${rule#*:}; do
+    # Its sources' includes, and the libraries its CMakeLists.txt links.
+    if uses "$(include_of "$above")" "${sources[@]}" ||
+       uses "\<modpublish_$above\>" "${build[@]}"; then
+      echo "layers: $folder/ uses $above/, a layer above it" >&2
+      violations=$((violations + 1))
+    fi
+  done
+done
+mapfile -t sources < <(git ls-files '*.cpp' '*.h' ':!steam_sim/')
+if uses "$(include_of steam_sim)" "${sources[@]}"; then
+  echo "layers: the tool includes the simulator" >&2
+  violations=$((violations + 1))
+fi
+if [[ $violations -ne 0 ]]; then
+  exit 1
+fi
 
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
 clang-format --dry-run --Werror "${files[@]}"
@@ -12,5 +56,10 @@ clang-format --dry-run --Werror "${files[@]}"
 # checked through them.
 mapfile -t sources < <(git ls-files '*.cpp' | grep -v -e '^fuzz/' -e '^bench/' \
                        -e '_win32\.cpp$')
-clang-tidy --quiet -p build/default "${sources[@]}"
-echo "style: ${#files[@]} files formatted, ${#sources[@]} sources clean under clang-tidy"
+# One share of the sources per core, each in one clang-tidy process (a
+# process per source would analyse the shared headers again every time).
+jobs=$(nproc 2>/dev/null || echo 2)
+printf '%s\0' "${sources[@]}" |
+  xargs -0 -n "$(((${#sources[@]} + jobs - 1) / jobs))" -P "$jobs" \
+        clang-tidy --quiet -p build/default
+echo "style: layers point down; ${#files[@]} files formatted, ${#sources[@]} sources clean under clang-tidy"

@@ -7,8 +7,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ python3  # the Linux build and the process tests
-  googletest                     # GoogleTest sources, /usr/src/googletest
-  libbenchmark-dev               # benchmarks
+  libgtest-dev                   # GoogleTest, built for Linux
+  googletest                     # its sources, /usr/src/googletest, for the Windows build
   clang libclang-rt-14-dev       # the fuzzing run (libFuzzer)
   clang-format clang-tidy        # style and static-analysis checks
   valgrind

@@ -8,7 +8,7 @@
 
 // `T` is the result record (CreateItemResult_t or SubmitItemUpdateResult_t);
 // `Target` the class whose handler receives it. A binding is idle (no call)
-// or pending (one call, registered with the library). `target` and `handler`
+// or pending (one call, registered with the library). `target_` and `handler_`
 // stay set after the call is answered.
 template <class Target, class T>
 class CCallResult : private CCallbackBase {
@@ -20,43 +20,43 @@ class CCallResult : private CCallbackBase {
   // A binding that still waits for its call unregisters it: the library must
   // never call into a destroyed object.
   ~CCallResult() {
-    if (pendingCall != 0) {
-      steam::UnregisterCallResult(this, pendingCall);
-      pendingCall = 0;
+    if (pendingCall_ != 0) {
+      steam::UnregisterCallResult(this, pendingCall_);
+      pendingCall_ = 0;
     }
   }
 
-  // Waits for `call` from now on, to hand its result to `handler` on
+  // Waits for `call` from now on, to hand its result to `newHandler` on
   // `newTarget`. A call still pending is unregistered first. A zero handle
   // stores the receiver but registers nothing: the binding stays idle.
   void Set(SteamAPICall_t call, Target* newTarget, Handler newHandler) {
-    if (pendingCall != 0) {
-      steam::UnregisterCallResult(this, pendingCall);
+    if (pendingCall_ != 0) {
+      steam::UnregisterCallResult(this, pendingCall_);
     }
-    pendingCall = call;
-    target = newTarget;
-    handler = newHandler;
+    pendingCall_ = call;
+    target_ = newTarget;
+    handler_ = newHandler;
     if (call != 0) {
       steam::RegisterCallResult(this, call);
     }
   }
 
   // The handle of the call being waited for; 0 when idle.
-  SteamAPICall_t PendingCall() const { return pendingCall; }
+  SteamAPICall_t PendingCall() const { return pendingCall_; }
 
   // The library's entry for a completed call: a completion for any other
   // handle than the pending one is not ours and changes nothing, and an idle
   // binding has nothing to complete.
   void Run(void* record, bool ioFailure, SteamAPICall_t call) override {
-    if (call != pendingCall || pendingCall == 0) {
+    if (call != pendingCall_ || pendingCall_ == 0) {
       return;
     }
-    pendingCall = 0;  // before the handler, which may Set a new call
+    pendingCall_ = 0;  // before the handler, which may Set a new call
     Deliver(record, ioFailure);
   }
 
   void Run(void* record) override {
-    pendingCall = 0;
+    pendingCall_ = 0;
     Deliver(record, false);
   }
 
@@ -64,14 +64,14 @@ class CCallResult : private CCallbackBase {
 
  private:
   void Deliver(void* record, bool ioFailure) {
-    if (target != nullptr && handler != nullptr) {
-      (target->*handler)(static_cast<T*>(record), ioFailure);
+    if (target_ != nullptr && handler_ != nullptr) {
+      (target_->*handler_)(static_cast<T*>(record), ioFailure);
     }
   }
 
-  SteamAPICall_t pendingCall = 0;
-  Target* target = nullptr;
-  Handler handler = nullptr;
+  SteamAPICall_t pendingCall_ = 0;
+  Target* target_ = nullptr;
+  Handler handler_ = nullptr;
 };
 
 #endif  // MODPUBLISH_WORKSHOP_CALL_RESULT_H_

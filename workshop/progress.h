@@ -28,8 +28,8 @@ class StepProgress {
   // Passes over `count` step numbers without drawing them.
   void Skip(int count) { step_ += count; }
 
-  int step() const { return step_; }
-  int barWidth() const { return barWidth_; }
+  // The number of the last step drawn or skipped; 0 before the first.
+  int Step() const { return step_; }
 
  private:
   int barWidth_;

@@ -39,7 +39,7 @@ TEST(StepProgressTest, BarsOfNewItemWithTwoLanguages) {
     EXPECT_EQ(std::count(line.begin(), line.begin() + bar, '#'), static_cast<long>(i + 1));
     EXPECT_EQ(bar, std::max<size_t>(17, i + 1) + 1) << line;
   }
-  EXPECT_EQ(progress.step(), 22);
+  EXPECT_EQ(progress.Step(), 22);
 }
 
 TEST(StepProgressTest, SkipMovesTheNumberingOnWithoutALine) {
@@ -50,7 +50,7 @@ TEST(StepProgressTest, SkipMovesTheNumberingOnWithoutALine) {
   progress.Skip(5);  // a section without a Steam language
   EXPECT_EQ(progress.Next("Starting item update with SteamUGC"),
             "[###################] Starting item update with SteamUGC...");
-  EXPECT_EQ(progress.step(), 19);
+  EXPECT_EQ(progress.Step(), 19);
 }
 
 TEST(StepProgressTest, UpdateWithoutSectionsRunsPastTheWidth) {

@@ -3,6 +3,7 @@
 #include <cstdarg>
 
 #include "description/language.h"
+#include "platform/platform.h"
 #include "workshop/result_text.h"
 
 namespace {
@@ -80,6 +81,24 @@ void SteamUploader::OnItemUpdateSubmitted(SubmitItemUpdateResult_t* result, bool
   Log("<result %s>", ResultText(result->m_eResult));
   updateSubmitted = result->m_eResult == 1;
 }
+
+template <class T>
+void SteamUploader::WaitForCallResult(const CCallResult<SteamUploader, T>& binding) {
+  for (;;) {
+    steam::RunCallbacks();
+    platform::SleepMilliseconds(100);
+    if (binding.PendingCall() == 0) {
+      return;
+    }
+    Log(".");
+  }
+}
+
+// The only two waits there are; the tests use the same two.
+template void SteamUploader::WaitForCallResult(
+    const CCallResult<SteamUploader, CreateItemResult_t>& binding);
+template void SteamUploader::WaitForCallResult(
+    const CCallResult<SteamUploader, SubmitItemUpdateResult_t>& binding);
 
 template <class Operation>
 bool SteamUploader::Step(StepProgress& progress, const char* name, Operation operation) {

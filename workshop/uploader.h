@@ -9,9 +9,8 @@
 
 #include <cstdint>
 
-#include "app/console.h"
+#include "console/console.h"
 #include "description/reader.h"
-#include "platform/platform.h"
 #include "workshop/call_result.h"
 #include "workshop/progress.h"
 #include "workshop/steam_api.h"
@@ -31,6 +30,10 @@ class SteamUploader {
   bool Upload(int64_t existingId, const char* contentDir, const char* previewPath,
               const ModDescription& modDescription);
 
+  // Upload is the tool's one entry. The members from here to `private` are
+  // public for the call-result bindings and the unit tests, which drive the
+  // handlers and the wait directly; nothing else of the tool uses them.
+
   // Like Print, but only in verbose mode; returns 0 in silent mode.
   int Log(const char* format, ...) const MODPUBLISH_PRINTF_FORMAT(2, 3);
 
@@ -45,26 +48,34 @@ class SteamUploader {
   // Pumps the library's callbacks, sleeping 100 ms after every pump, until
   // `binding` has no pending call; before every pump but the first it logs
   // one ".". Has no time limit: a call that is never answered keeps it
-  // waiting.
+  // waiting. Defined for the two bindings below only.
   template <class T>
-  void WaitForCallResult(const CCallResult<SteamUploader, T>& binding) {
-    for (;;) {
-      steam::RunCallbacks();
-      platform::SleepMilliseconds(100);
-      if (binding.PendingCall() == 0) {
-        return;
-      }
-      Log(".");
-    }
-  }
+  void WaitForCallResult(const CCallResult<SteamUploader, T>& binding);
 
+  // The state of one run, written by Upload's steps and by the handlers.
+
+  // Run input, fixed at construction: false shows only the milestones.
   const bool verbose;
+
+  // Interfaces of the client library, set by the start-up steps. They belong
+  // to the library and live as long as its session: never deleted here.
   ISteamUtils* utils = nullptr;
   ISteamUGC* ugc = nullptr;
+
+  // The bindings that wait for the two asynchronous calls. Each is idle
+  // between calls; a binding still pending when the uploader goes
+  // unregisters its call.
   CCallResult<SteamUploader, CreateItemResult_t> createItemCall;
   CCallResult<SteamUploader, SubmitItemUpdateResult_t> submitUpdateCall;
+
+  // Handler results: the verdict of the last answered creation and
+  // submission, cleared before each call. OnItemCreated also writes
+  // publishedFileId.
   bool itemCreated = false;
   bool updateSubmitted = false;
+
+  // Handles: the game's app id (from the library), the item being uploaded
+  // (given, or taken from the creation's result) and the open item update.
   AppId_t appId = 0;
   PublishedFileId_t publishedFileId = 0;
   UGCUpdateHandle_t updateHandle = 0;

@@ -6,8 +6,9 @@ library is the one beside the tool in the build tree, found there by the
 tool itself.
 
 Settings come from run.py: the tool's path, the platform it was built for
-("linux" or "windows") and, for Windows, the command that runs it under
-Wine.
+("linux" or "windows") and the command that runs it, if any: Wine for
+Windows, or Valgrind's memory checker, under which every run must also end
+without a memory error or a definite or indirect leak.
 """
 
 import os
@@ -18,13 +19,25 @@ import unittest
 
 TOOL = None  # path of the built modpublish executable
 PLATFORM = "linux"  # or "windows"
-RUNNER = []  # command placed in front of the tool (Wine for Windows)
+RUNNER = []  # command placed in front of the tool (Wine, or valgrind)
 SIMULATOR = None  # path of the simulated client library beside the tool
 FIXTURE = None  # path of a client library that lacks most exports
 CONSOLE_PROBE = None  # Windows: a client library that records the console's code page
 SANITIZED = False  # the tool is built with AddressSanitizer
 THROWING_NEW = None  # library preloaded into the sanitized tool: see its source
 RUN_TIMEOUT = 120  # seconds: a run that hangs fails its test instead of CI
+
+
+def slow(test):
+    """Marks a test that takes far longer than the others (inputs of
+    hundreds of megabytes): run.py leaves it out of `--tests quick`."""
+    test.slow = True
+    return test
+
+
+def memcheck():
+    """Whether the runner is Valgrind (its memory checker, the default tool)."""
+    return bool(RUNNER) and os.path.basename(RUNNER[0]) == "valgrind"
 
 
 def windows():
@@ -134,12 +147,33 @@ class ToolTestCase(unittest.TestCase):
         if os.path.exists(self.journal_path):
             os.remove(self.journal_path)  # each Run shows its own calls only
         command = RUNNER + [tool or self.tool] + list(args)
+        log_path = os.path.join(self.dir, "memcheck.log")
+        if memcheck():
+            # Leaks of these kinds count as errors; the report goes to a file
+            # so that the tool's own streams stay as they are.
+            command[len(RUNNER):len(RUNNER)] = [
+                "--leak-check=full", "--errors-for-leak-kinds=definite,indirect",
+                "--log-file=" + log_path]
+            if os.path.exists(log_path):
+                os.remove(log_path)
         completed = subprocess.run(command, cwd=self.dir, env=environment,
                                    stdin=subprocess.DEVNULL, capture_output=True,
                                    timeout=timeout, check=False, preexec_fn=preexec_fn)
         if check_stderr:
             self.assertEqual(completed.stderr, b"", "the tool wrote to standard error")
+        if memcheck():
+            self.assertMemcheckClean(log_path)
         return Run(completed, self.journal_path)
+
+    def assertMemcheckClean(self, log_path):
+        """The memory checker's report of the last run: no error, no
+        definite or indirect leak (a missing report fails too)."""
+        report = ""
+        if os.path.exists(log_path):
+            with open(log_path, "rb") as log:
+                report = log.read().decode("latin-1")
+        self.assertTrue("ERROR SUMMARY: 0 errors" in report,
+                        "memcheck found problems:\n%s" % report)
 
     def assertOutput(self, run, expected, status=0):
         """Standard output byte for byte, and the exit status."""

@@ -6,8 +6,15 @@ byte.
     run.py --tool build/default/bin/modpublish [--platform linux] [PATTERN...]
     run.py --tool build/windows/bin/modpublish.exe --platform windows \
            --runner cmake/wine-run.sh --runner build/windows/wineprefix
+    run.py --tool build/default/bin/modpublish --runner valgrind worked_examples
 
-PATTERNs select test modules (test_<PATTERN>.py); all of them by default.
+PATTERNs select test modules (test_<PATTERN>.py), all of them by default;
+a PATTERN with dots names a class or a test in a module
+(failures.StepFailureTest.test_every_step_in_silent_mode).
+`--tests quick` leaves out the tests marked slow, `--tests slow` runs only
+those. With `--runner valgrind` every run of the tool also goes through
+Valgrind's memory checker and fails on a memory error or a definite or
+indirect leak.
 """
 
 import argparse
@@ -19,6 +26,20 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import harness  # noqa: E402
+
+
+def flatten(suite):
+    """The single tests of a (nested) suite."""
+    for item in suite:
+        if isinstance(item, unittest.TestSuite):
+            yield from flatten(item)
+        else:
+            yield item
+
+
+def is_slow(test):
+    method = getattr(test, getattr(test, "_testMethodName", ""), None)
+    return getattr(method, "slow", False)
 
 
 def main():
@@ -34,6 +55,7 @@ def main():
                         help="the tool is built with AddressSanitizer")
     parser.add_argument("--throwing-new",
                         help="a library with a throwing operator new, for the sanitized tool")
+    parser.add_argument("--tests", choices=("all", "quick", "slow"), default="all")
     parser.add_argument("modules", nargs="*")
     options = parser.parse_args()
 
@@ -50,7 +72,13 @@ def main():
     patterns = options.modules or ["*"]
     suite = unittest.TestSuite()
     for pattern in patterns:
-        suite.addTests(loader.discover(HERE, pattern="test_%s.py" % pattern))
+        if "." in pattern:
+            found = loader.loadTestsFromName("test_" + pattern)
+        else:
+            found = loader.discover(HERE, pattern="test_%s.py" % pattern)
+        for test in flatten(found):
+            if options.tests == "all" or is_slow(test) == (options.tests == "slow"):
+                suite.addTest(test)
     if suite.countTestCases() == 0:
         print("no tests matched %s" % patterns)
         return 1

@@ -7,7 +7,7 @@ import shutil
 import subprocess
 
 import harness
-from harness import ToolTestCase, text
+from harness import ToolTestCase, slow, text
 
 INIT_FAILED = ("Starting initing tool\n"
                "[#          ] Initializing SteamAPI...FAIL\n"
@@ -108,6 +108,7 @@ class NewItemLeftBehindTest(ToolTestCase):
 
 class HugeDescriptionTest(ToolTestCase):
 
+    @slow
     def test_a_256_mb_single_line(self):
         line = b"notes=" + b"x" * (256 * 1024 * 1024)
         self.write(os.path.join("mod", "descript.ion"), b"[en]\ntitle=x\n" + line)
@@ -123,6 +124,7 @@ class HugeDescriptionTest(ToolTestCase):
                                "https://steamcommunity.com/sharedfiles/filedetails/?id=917\n"
                                "Uploading done successfully\n")
 
+    @slow
     def test_a_hundred_thousand_sections(self):
         sections = ["[s%06d]\nk=v\n" % i for i in range(100000)]
         self.make_mod("[en]\ntitle=x\n" + "".join(sections))

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "platform/platform.h"
@@ -29,12 +28,8 @@ void ClearEnvironment(const char* name) {
 
 }  // namespace
 
-SimSession::SimSession(const std::vector<std::string>& scenario) {
-  std::random_device random;
-  std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("modpublish-sim-" + std::to_string(random()));
-  std::filesystem::create_directories(folder);
-  folder_ = folder.string();
+SimSession::SimSession(const std::vector<std::string>& scenario) : folder_("modpublish-sim") {
+  const std::filesystem::path& folder = folder_.Path();
   journal_ = (folder / "journal.txt").string();
   SetEnvironment("STEAMSIM_WORKSHOP", (folder / "workshop").string());
   SetEnvironment("STEAMSIM_JOURNAL", journal_);
@@ -50,10 +45,7 @@ SimSession::SimSession(const std::vector<std::string>& scenario) {
   }
 }
 
-SimSession::~SimSession() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder_, ignored);
-}
+SimSession::~SimSession() = default;
 
 bool SimSession::Start() { return steam::InitSteamAPI(platform::kSteamLibraryName); }
 

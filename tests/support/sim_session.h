@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
+
 class SimSession {
  public:
-  // Makes a fresh folder holding the Workshop, the journal and (when
-  // `scenario` isn't empty) a scenario file with these lines, and points
-  // the simulator's environment at them. Nothing is started yet.
+  // Makes a scratch folder, removed with the session, holding the
+  // Workshop, the journal and (when `scenario` isn't empty) a scenario file
+  // with these lines, and points the simulator's environment at them.
+  // Nothing is started yet.
   explicit SimSession(const std::vector<std::string>& scenario = {});
   ~SimSession();
   SimSession(const SimSession&) = delete;
@@ -26,10 +29,8 @@ class SimSession {
   // Journal lines that begin with `prefix`.
   std::vector<std::string> JournalLines(const std::string& prefix) const;
 
-  const std::string& folder() const { return folder_; }
-
  private:
-  std::string folder_;
+  ScratchFolder folder_;
   std::string journal_;
 };
 

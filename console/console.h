@@ -1,7 +1,7 @@
 // The tool's one output channel: formatted text on standard output.
 // Nothing in the tool writes to standard error.
-#ifndef MODPUBLISH_APP_CONSOLE_H_
-#define MODPUBLISH_APP_CONSOLE_H_
+#ifndef MODPUBLISH_CONSOLE_CONSOLE_H_
+#define MODPUBLISH_CONSOLE_CONSOLE_H_
 
 #include <cstdarg>
 
@@ -21,4 +21,4 @@ int Print(const char* format, ...) MODPUBLISH_PRINTF_FORMAT(1, 2);
 // Print with the arguments already collected.
 int VPrint(const char* format, va_list args) MODPUBLISH_PRINTF_FORMAT(1, 0);
 
-#endif  // MODPUBLISH_APP_CONSOLE_H_
+#endif  // MODPUBLISH_CONSOLE_CONSOLE_H_

@@ -1,8 +1,8 @@
 // modpublish-check: finds what would go wrong with a mod folder before
 // anything is published. It reads the folder as modpublish would, but never
 // loads the Steam client library and never writes a file.
-#ifndef MODPUBLISH_CHECK_CHECK_COMMAND_H_
-#define MODPUBLISH_CHECK_CHECK_COMMAND_H_
+#ifndef MODPUBLISH_APP_CHECK_COMMAND_H_
+#define MODPUBLISH_APP_CHECK_COMMAND_H_
 
 // The whole program. Takes modpublish's command line ("-s" and "-u <id>" are
 // accepted and change nothing, so a publish command can be checked by
@@ -15,4 +15,4 @@
 // text (no path, "-h").
 int RunModpublishCheck(int argc, const char* const* argv);
 
-#endif  // MODPUBLISH_CHECK_CHECK_COMMAND_H_
+#endif  // MODPUBLISH_APP_CHECK_COMMAND_H_

@@ -1,4 +1,4 @@
-#include "check/check_command.h"
+#include "app/check_command.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/console.h"
+#include "console/console.h"
 #include "check/mod_check.h"
 #include "description/language.h"
 #include "description/reader.h"
