@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "console/console.h"
 #include "check/mod_check.h"
+#include "console/console.h"
 #include "description/language.h"
 #include "description/reader.h"
 #include "platform/platform.h"
@@ -317,7 +317,8 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   } else {
     Print("Content: none, no such folder\n");
   }
-  Print("%" PRIu64 " %s, %" PRIu64 " %s\n", errors, Plural(errors, "error", "errors"), warnings,
-        Plural(warnings, "warning", "warnings"));
+  // Always in this one form, "1 errors" included, so that a script can match
+  // the last line with one pattern.
+  Print("%" PRIu64 " errors, %" PRIu64 " warnings\n", errors, warnings);
   return errors > 0 ? 1 : 0;
 }

@@ -5,20 +5,13 @@
 #ifndef MODPUBLISH_BENCH_BASELINE_READER_H_
 #define MODPUBLISH_BENCH_BASELINE_READER_H_
 
-#include <map>
 #include <string>
 
 #include "description/reader.h"
-
-// Section name → key → value, in plain standard maps of strings.
-using PlainDescription = std::map<std::string, std::map<std::string, std::string>>;
+#include "tests/support/plain_description.h"
 
 // Reads the file at `path`, without any echo. Returns no sections when the
 // file can't be opened.
 PlainDescription BaselineLoadDescription(const std::string& path);
-
-// Whether `record` holds exactly the sections, keys and values of `plain`,
-// in the same order.
-bool SameRecord(const ModDescription& record, const PlainDescription& plain);
 
 #endif  // MODPUBLISH_BENCH_BASELINE_READER_H_

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/plain_description.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -65,21 +67,6 @@ std::vector<std::string> ReaderInputs() {
   return inputs;
 }
 
-// The record's sections as plain strings, whatever string and map types
-// the record uses.
-using FlatSections = std::map<std::string, std::map<std::string, std::string>>;
-template <class Sections>
-FlatSections Flatten(const Sections& sections) {
-  FlatSections flat;
-  for (const auto& [name, section] : sections) {
-    auto& keys = flat[std::string(std::string_view(name))];
-    for (const auto& [key, value] : section) {
-      keys[std::string(std::string_view(key))] = std::string(std::string_view(value));
-    }
-  }
-  return flat;
-}
-
 // Records what the observer is told, and forwards it to a DescriptionCheck.
 class Recorder : public DescriptionObserver {
  public:
@@ -97,7 +84,7 @@ class Recorder : public DescriptionObserver {
   }
 
   std::vector<uint64_t> numbers;
-  FlatSections rebuilt;
+  PlainDescription rebuilt;
   uint64_t ctrlZLine = 0;
   uint64_t ctrlZOffset = UINT64_MAX;
   DescriptionCheck check;
@@ -105,14 +92,8 @@ class Recorder : public DescriptionObserver {
 
 class CheckerViewTest : public testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::path(testing::TempDir()) /
-              ("modpublish_check_" +
-               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::filesystem::path folder_;
+  ScratchFolder scratch_{"modpublish-check"};
+  const std::filesystem::path& folder_ = scratch_.Path();
 };
 
 TEST_F(CheckerViewTest, SeesWhatTheReaderStores) {
@@ -127,7 +108,7 @@ TEST_F(CheckerViewTest, SeesWhatTheReaderStores) {
     recorder.check.Conclude(watched, text.size());
     // Watching changes nothing, and the lines told rebuild the record.
     EXPECT_TRUE(watched.sections == plain.sections);
-    EXPECT_TRUE(recorder.rebuilt == Flatten(plain.sections));
+    EXPECT_TRUE(recorder.rebuilt == FlattenDescription(plain));
     // The checker's own view: the same sections and keys, the same sizes.
     const DescriptionView& view = recorder.check.view();
     ASSERT_EQ(view.size(), plain.sections.size());

@@ -17,6 +17,7 @@
 
 #include "check/mod_check.h"
 #include "description/reader.h"
+#include "tests/support/plain_description.h"
 
 namespace {
 
@@ -73,52 +74,6 @@ void CheckRecord(const ModDescription& record) {
   }
 }
 
-// The line rules applied plainly: cut at Ctrl-Z, split at LF, trim.
-using PlainRecord = std::map<std::string, std::map<std::string, std::string>>;
-
-PlainRecord ParsePlainly(std::string_view input) {
-  input = input.substr(0, input.find('\x1A'));
-  PlainRecord record;
-  std::string name;
-  for (size_t start = 0; start <= input.size();) {
-    const size_t end = std::min(input.find('\n', start), input.size());
-    const std::string line = TrimWhitespace(input.substr(start, end - start));
-    start = end + 1;
-    const size_t equals = line.find('=');
-    if (line.size() < 2) {
-      continue;
-    }
-    if (equals != std::string::npos) {
-      record[name][TrimWhitespace(line.substr(0, equals))] =
-          TrimWhitespace(line.substr(equals + 1));
-    } else if (line.front() == '[' && line.back() == ']') {
-      name = TrimWhitespace(line.substr(1, line.size() - 2));
-    }
-  }
-  return record;
-}
-
-bool SameAsPlain(const ModDescription& record, const PlainRecord& plain) {
-  if (record.sections.size() != plain.size()) {
-    return false;
-  }
-  auto plainSection = plain.begin();
-  for (const auto& [name, section] : record.sections) {
-    if (name != plainSection->first || section.size() != plainSection->second.size()) {
-      return false;
-    }
-    auto plainEntry = plainSection->second.begin();
-    for (const auto& [key, value] : section) {
-      if (key != plainEntry->first || value != plainEntry->second) {
-        return false;
-      }
-      ++plainEntry;
-    }
-    ++plainSection;
-  }
-  return true;
-}
-
 // Feed answers false exactly when a Ctrl-Z byte has reached it.
 void FeedAndCheck(DescriptionParser& parser, std::string_view bytes, bool& ctrlZSeen) {
   const bool more = parser.Feed(bytes);
@@ -142,21 +97,6 @@ ModDescription ParseInTwo(std::string_view input, size_t split, size_t hint) {
   parser.ReserveLine(parser.PendingLineBytes() + hint);
   FeedAndCheck(parser, input.substr(split), ctrlZSeen);
   return parser.Finish();
-}
-
-// The record's sections as plain strings, whatever string and map types
-// the record uses.
-using FlatSections = std::map<std::string, std::map<std::string, std::string>>;
-template <class Sections>
-FlatSections Flatten(const Sections& sections) {
-  FlatSections flat;
-  for (const auto& [name, section] : sections) {
-    auto& keys = flat[std::string(std::string_view(name))];
-    for (const auto& [key, value] : section) {
-      keys[std::string(std::string_view(key))] = std::string(std::string_view(value));
-    }
-  }
-  return flat;
 }
 
 // What the reader tells an observer, checked as it comes, and handed on to
@@ -185,7 +125,7 @@ class Watcher : public DescriptionObserver {
   uint64_t linesBeforeCtrlZ = 0;  // LFs between the last line told and the Ctrl-Z
   uint64_t ctrlZLine = 0;
   uint64_t ctrlZOffset = UINT64_MAX;
-  FlatSections rebuilt;
+  PlainDescription rebuilt;
   DescriptionCheck check;
 };
 
@@ -210,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const ModDescription whole = ParseWhole(input);
   CheckRecord(whole);
-  Require(SameAsPlain(whole, ParsePlainly(input)));
+  Require(FlattenDescription(whole) == ParsePlainDescription(input));
 
   // The first bytes also choose how the input is cut, so the fuzzer can
   // steer the cut without a separate input format; the description is still
@@ -241,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const ModDescription watched = ParseInPieces(input, piece, &watcher);
   Require(watched.sections == whole.sections);
-  Require(watcher.rebuilt == Flatten(whole.sections));
+  Require(watcher.rebuilt == FlattenDescription(whole));
   if (ctrlZ != std::string_view::npos) {
     Require(watcher.ctrlZOffset == ctrlZ);
   } else {

@@ -78,8 +78,9 @@ class MemoryExhaustionTest(ToolTestCase):
     def limited_run(self, *args):
         """Runs the tool with at most LIMIT_MB of memory. The sanitizer build
         reserves far more address space than that for itself, so there the
-        sanitizer's allocator refuses bigger single allocations instead, and
-        its reports go to files that are checked here."""
+        sanitizer's allocator and the preloaded library's mmap refuse bigger
+        single allocations instead, and the sanitizer's reports go to files
+        that are checked here."""
         if not harness.SANITIZED:
             def limit():
                 resource.setrlimit(resource.RLIMIT_AS, (LIMIT_MB << 20, LIMIT_MB << 20))
@@ -89,7 +90,8 @@ class MemoryExhaustionTest(ToolTestCase):
         options += (":allocator_may_return_null=1:max_allocation_size_mb=%d"
                     ":verify_asan_link_order=0:log_path=%s" % (LIMIT_MB, log))
         run = self.run_tool(*args, env={"ASAN_OPTIONS": options.lstrip(":"),
-                                        "LD_PRELOAD": harness.THROWING_NEW})
+                                        "LD_PRELOAD": harness.THROWING_NEW,
+                                        "MODPUBLISH_TEST_MMAP_LIMIT_MB": str(LIMIT_MB)})
         reports = []
         for report in glob.glob(log + ".*"):
             with open(report, encoding="latin-1") as report_file:
