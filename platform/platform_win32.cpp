@@ -60,7 +60,6 @@ BOOL WINAPI RestoreOnControlEvent(DWORD /*event*/) {
 
 }  // namespace
 
-
 void* LoadTrustedLibrary(const char* fileName) {
   // No "cannot find DLL" dialog box: a missing library is an ordinary,
   // reported failure.
