@@ -333,33 +333,42 @@ struct DescriptionParser::Builder {
 
 std::string TrimWhitespace(std::string_view text) { return std::string(TrimView(text)); }
 
+namespace {
+
+// The entry whose `first` is `name` in a run sorted by `first`, or `end`.
+// Both of the record's maps are such runs: a section's keys and the
+// sections themselves.
+template <class Pair>
+const Pair* FindByFirst(const Pair* begin, const Pair* end, std::string_view name) {
+  const Pair* found = std::lower_bound(
+      begin, end, name, [](const Pair& pair, std::string_view n) { return pair.first.view() < n; });
+  return found != end && found->first == name ? found : end;
+}
+
+template <class Map>
+bool SamePairs(const Map& a, const Map& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
+           return x.first == y.first && x.second == y.second;
+         });
+}
+
+}  // namespace
+
 DescriptionSection::const_iterator DescriptionSection::find(std::string_view key) const {
-  const DescriptionEntry* found = std::lower_bound(
-      begin(), end(), key,
-      [](const DescriptionEntry& entry, std::string_view k) { return entry.first.view() < k; });
-  return found != end() && found->first == key ? found : end();
+  return FindByFirst(begin(), end(), key);
 }
 
 bool operator==(const DescriptionSection& a, const DescriptionSection& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
-           return x.first == y.first && x.second == y.second;
-         });
+  return SamePairs(a, b);
 }
 
 DescriptionSections::const_iterator DescriptionSections::find(std::string_view name) const {
-  const DescriptionNamedSection* found = std::lower_bound(
-      begin(), end(), name, [](const DescriptionNamedSection& section, std::string_view n) {
-        return section.first.view() < n;
-      });
-  return found != end() && found->first == name ? found : end();
+  return FindByFirst(begin(), end(), name);
 }
 
 bool operator==(const DescriptionSections& a, const DescriptionSections& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
-           return x.first == y.first && x.second == y.second;
-         });
+  return SamePairs(a, b);
 }
 
 DescriptionParser::DescriptionParser(bool verbose, DescriptionObserver* observer)
