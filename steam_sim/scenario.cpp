@@ -127,20 +127,13 @@ std::string ReadOrdinalInto(const std::vector<std::string_view>& values, Scenari
   return error;
 }
 
-std::string ReadInit(const std::vector<std::string_view>& values, Scenario* scenario) {
-  uint64_t code = 0;
-  std::string error = ReadNumber(values[0], 0, kMax32, &code);
+// `field` is a 32-bit member of Scenario (plain or optional).
+template <auto field>
+std::string ReadUint32Into(const std::vector<std::string_view>& values, Scenario* scenario) {
+  uint64_t number = 0;
+  std::string error = ReadNumber(values[0], 0, kMax32, &number);
   if (error.empty()) {
-    scenario->initResult = static_cast<uint32_t>(code);
-  }
-  return error;
-}
-
-std::string ReadAppId(const std::vector<std::string_view>& values, Scenario* scenario) {
-  uint64_t appId = 0;
-  std::string error = ReadNumber(values[0], 0, kMax32, &appId);
-  if (error.empty()) {
-    scenario->appId = static_cast<uint32_t>(appId);
+    scenario->*field = static_cast<uint32_t>(number);
   }
   return error;
 }
@@ -180,8 +173,8 @@ struct Directive {
 constexpr size_t kAnyCount = std::numeric_limits<size_t>::max();
 
 constexpr Directive kDirectives[] = {
-    {"init", 1, 1, ReadInit},
-    {"app_id", 1, 1, ReadAppId},
+    {"init", 1, 1, ReadUint32Into<&Scenario::initResult>},
+    {"app_id", 1, 1, ReadUint32Into<&Scenario::appId>},
     {"null_interface", 1, 1, ReadNullInterface},
     {"item_ids", 1, kAnyCount, ReadListInto<&Scenario::itemIds>},
     {"call_handles", 1, kAnyCount, ReadListInto<&Scenario::callHandles>},
