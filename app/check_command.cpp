@@ -242,10 +242,9 @@ int RunModpublishCheck(int argc, const char* const* argv) {
     PrintCheckUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check");
     return 2;
   }
-  // Composed exactly as modpublish composes them: the path stays as typed.
   const std::string folder = settings.contentDir;
-  FileReport descriptionReport{folder + platform::kPathSeparator + "descript.ion", {}};
-  FileReport previewReport{folder + platform::kPathSeparator + "steam_logo.png", {}};
+  FileReport descriptionReport{ModFilePath(settings.contentDir, "descript.ion"), {}};
+  FileReport previewReport{ModFilePath(settings.contentDir, "steam_logo.png"), {}};
   FileReport folderReport{folder, {}};
   const std::string programFolder = platform::ProgramFolder();
   FileReport libraryReport{programFolder + platform::kSteamLibraryName, {}};

@@ -55,17 +55,18 @@ void PrintUsage(const char* programName) {
   Print("        * ... and your mod data, of course :3\n");
 }
 
+std::string ModFilePath(const char* folder, const char* name) {
+  return std::string(folder) + platform::kPathSeparator + name;
+}
+
 int RunModpublish(int argc, const char* const* argv) {
   RunSettings settings;
   if (!ParseCommandLine(argc, argv, settings)) {
     PrintUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish");
     return 0;
   }
-  // The path stays as typed: no separator is added or removed.
-  const std::string descriptionPath =
-      std::string(settings.contentDir) + platform::kPathSeparator + "descript.ion";
-  const std::string previewPath =
-      std::string(settings.contentDir) + platform::kPathSeparator + "steam_logo.png";
+  const std::string descriptionPath = ModFilePath(settings.contentDir, "descript.ion");
+  const std::string previewPath = ModFilePath(settings.contentDir, "steam_logo.png");
   ModDescription modDescription;
   try {
     modDescription = LoadModDescription(descriptionPath, settings.verbose);

@@ -3,6 +3,7 @@
 #define MODPUBLISH_APP_COMMAND_LINE_H_
 
 #include <cstdint>
+#include <string>
 
 // What one invocation asks for.
 struct RunSettings {
@@ -21,6 +22,11 @@ struct RunSettings {
 // takes the next argument whatever it is, read as a decimal number the way
 // atoll does, except that values beyond the 64-bit range are clamped to it.
 bool ParseCommandLine(int argc, const char* const* argv, RunSettings& settings);
+
+// The path of the file `name` in the mod folder `folder`: the folder as
+// typed (no separator is added or removed), the platform's separator, the
+// name. modpublish and modpublish-check both compose their paths so.
+std::string ModFilePath(const char* folder, const char* name);
 
 // Prints the ten-line usage text through Print, naming `programName`.
 void PrintUsage(const char* programName);
