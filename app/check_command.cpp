@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,6 +94,11 @@ DescriptionResult CheckDescription(const std::string& path, FileReport& report) 
   } catch (int) {
     // Gone between the look and the read; the reader has said so.
     report.Add(0, true, "the description file can't be read; modpublish would stop there");
+    return result;
+  } catch (const std::bad_alloc&) {
+    report.Add(0, true,
+               "the description file is too big for the memory available; modpublish stops "
+               "with \"Not enough memory to read\" before uploading anything. Shorten it");
     return result;
   }
   result.check.Conclude(result.record, size);

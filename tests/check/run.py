@@ -18,6 +18,9 @@ setting a line, changes the rest:
     lonely-tool         the checker runs from a folder of its own
     no-appid            no steam_appid.txt in the current folder
     env NAME=VALUE      sets an environment variable for the run
+    long-line-mb N      appends a key line of N MiB to descript.ion
+    memory-limit-mb N   limits the checker's address space to N MiB (Linux,
+                        not the sanitizer build, which needs far more)
 
 expected.txt is the output with "\\n" line ends and "/" after the folder: on
 Windows they become "\\r\\n" and "\\". {library} stands for the client
@@ -28,6 +31,7 @@ library's path beside the checker, {library_name} for its file name and
 
 import argparse
 import os
+import resource
 import shutil
 import struct
 import subprocess
@@ -40,6 +44,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOL = None
 PLATFORM = "linux"
 RUNNER = []
+SANITIZED = False
 UPDATE = False
 CASES = []
 
@@ -104,6 +109,7 @@ class CheckerGoldenTest(unittest.TestCase):
         appid = True
         env = dict(os.environ)
         env.pop("SteamAppId", None)
+        limit = None
         for name, values in read_options(case):
             if name == "remove":
                 target = os.path.join(mod, values[0])
@@ -131,15 +137,26 @@ class CheckerGoldenTest(unittest.TestCase):
             elif name == "env":
                 key, _, value = values[0].partition("=")
                 env[key] = value
+            elif name == "long-line-mb":
+                with open(os.path.join(mod, "descript.ion"), "a", encoding="ascii") as out:
+                    out.write("notes = " + "x" * (int(values[0]) << 20) + "\n")
+            elif name == "memory-limit-mb":
+                if windows() or SANITIZED:
+                    self.skipTest("address-space limits of a POSIX process")
+                limit = int(values[0]) << 20
             else:
                 self.fail("unknown option %s in %s" % (name, case))
         if appid:
             with open(os.path.join(work, "steam_appid.txt"), "w") as out:
                 out.write("480\n")
 
+        def limit_memory():
+            resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+
         completed = subprocess.run(RUNNER + [tool] + args, cwd=work, env=env,
                                    stdin=subprocess.DEVNULL, capture_output=True,
-                                   timeout=120, check=False)
+                                   timeout=120, check=False,
+                                   preexec_fn=limit_memory if limit else None)
         self.assertEqual(completed.stderr, b"", "the checker wrote to standard error")
         library_name = "steam_api64.dll" if windows() else "libsteam_api.so"
         library = native_path(os.path.join(os.path.dirname(tool), library_name))
@@ -176,18 +193,21 @@ def add_cases():
 
 
 def main():
-    global TOOL, PLATFORM, RUNNER, UPDATE, CASES
+    global TOOL, PLATFORM, RUNNER, SANITIZED, UPDATE, CASES
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--tool", required=True)
     parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
     parser.add_argument("--runner", action="append", default=[])
+    parser.add_argument("--sanitized", action="store_true",
+                        help="the checker is built with AddressSanitizer")
     parser.add_argument("--update", action="store_true")
     parser.add_argument("cases", nargs="*")
     options = parser.parse_args()
     TOOL = os.path.abspath(options.tool)
     PLATFORM = options.platform
     RUNNER = options.runner
+    SANITIZED = options.sanitized
     UPDATE = options.update
     CASES = options.cases
     add_cases()
@@ -197,7 +217,9 @@ def main():
         return 1
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     failed = len(result.failures) + len(result.errors)
-    print("%d passed, %d failed" % (result.testsRun - failed, failed))
+    skipped = len(result.skipped)
+    print("%d passed, %d failed, %d skipped" % (result.testsRun - failed - skipped, failed,
+                                                 skipped))
     return 0 if result.wasSuccessful() else 1
 
 
