@@ -218,9 +218,8 @@ int RunModpublishCheck(int argc, const char* const* argv) {
 
   uint64_t errors = 0;
   uint64_t warnings = 0;
-  for (const FileReport* report :
-       {&folderReport, &descriptionReport, &previewReport, &libraryReport, &appIdReport,
-        &variableReport}) {
+  for (const FileReport* report : {&folderReport, &descriptionReport, &previewReport,
+                                   &libraryReport, &appIdReport, &variableReport}) {
     PrintReport(*report, errors, warnings);
   }
   if (errors + warnings > 0) {

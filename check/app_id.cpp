@@ -32,10 +32,11 @@ bool AllDigits(std::string_view text) {
 std::pair<std::string, std::string> Refusal(std::string_view text) {
   const std::string justTheNumber = "Write just the game's app id, such as 480";
   if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-    return {"starts with a byte-order mark (the bytes EF BB BF) that the Steam client library "
-            "takes as part of the number",
-            "Save it without the mark: in Notepad, choose the encoding \"UTF-8\" or \"ANSI\", "
-            "not \"UTF-8 with BOM\""};
+    return {
+        "starts with a byte-order mark (the bytes EF BB BF) that the Steam client library "
+        "takes as part of the number",
+        "Save it without the mark: in Notepad, choose the encoding \"UTF-8\" or \"ANSI\", "
+        "not \"UTF-8 with BOM\""};
   }
   if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
     return {"is saved as UTF-16, which the Steam client library can't read",
@@ -58,9 +59,9 @@ std::pair<std::string, std::string> Refusal(std::string_view text) {
       digits == std::string_view::npos
           ? std::string_view()
           : trimmed.substr(digits, trimmed.find_first_not_of("0123456789", digits) - digits);
-  return {"holds \"" + Excerpt(trimmed, 40) + "\", not just a number",
-          ParseAppId(number) != 0 ? "Write just the number: " + std::string(number)
-                                  : justTheNumber};
+  return {
+      "holds \"" + Excerpt(trimmed, 40) + "\", not just a number",
+      ParseAppId(number) != 0 ? "Write just the number: " + std::string(number) : justTheNumber};
 }
 
 }  // namespace
@@ -87,8 +88,8 @@ AppIdCheck CheckAppId(const char* steamAppId) {
   };
   const bool variableSet = steamAppId != nullptr && *steamAppId != '\0';
   if (variableSet && ParseAppId(steamAppId) == 0) {
-    fail(check.variable, "the environment variable SteamAppId " + Refusal(steamAppId).first +
-                             ", " + kFails +
+    fail(check.variable, "the environment variable SteamAppId " + Refusal(steamAppId).first + ", " +
+                             kFails +
                              " Set it to just the game's app id, such as 480, or remove it");
   }
 

@@ -30,7 +30,9 @@ TEST(ParseAppIdTest, JustTheNumberWithBlanksAround) {
       {"0", 0},
       {"", 0},
       {" \r\n", 0},
-      {"\xEF\xBB\xBF" "480", 0},
+      {"\xEF\xBB\xBF"
+       "480",
+       0},
       {"AppID = 480", 0},
       {"480 570", 0},
       {"+480", 0},
@@ -88,8 +90,20 @@ TEST_F(CheckAppIdTest, EveryWayToGetItWrong) {
       {"empty variable counts as unset", "480", "", {}, {}},
       {"neither", std::nullopt, nullptr, {"no steam_appid.txt in the current folder and"}, {}},
       {"neither, variable empty", std::nullopt, "", {"SteamAppId is not set"}, {}},
-      {"byte-order mark", "\xEF\xBB\xBF" "480", "570", {"starts with a byte-order mark"}, {}},
-      {"UTF-16", "\xFF\xFE" "4\0" "8\0" "0\0"s, nullptr, {"is saved as UTF-16"}, {}},
+      {"byte-order mark",
+       "\xEF\xBB\xBF"
+       "480",
+       "570",
+       {"starts with a byte-order mark"},
+       {}},
+      {"UTF-16",
+       "\xFF\xFE"
+       "4\0"
+       "8\0"
+       "0\0"s,
+       nullptr,
+       {"is saved as UTF-16"},
+       {}},
       {"words",
        "AppID = 480",
        nullptr,

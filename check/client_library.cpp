@@ -118,7 +118,7 @@ std::string MachineName(uint64_t code, const std::pair<uint64_t, const char*>* n
 constexpr uint64_t kElfX86_64 = 62;
 constexpr std::pair<uint64_t, const char*> kElfMachines[] = {
     {3, "32-bit x86"}, {40, "32-bit ARM"}, {kElfX86_64, "64-bit x86"}, {183, "64-bit ARM"}};
-constexpr uint64_t kElfSharedObject = 3;  // e_type ET_DYN
+constexpr uint64_t kElfSharedObject = 3;     // e_type ET_DYN
 constexpr uint64_t kElfDynamicSymbols = 11;  // sh_type SHT_DYNSYM
 constexpr uint64_t kElfSectionHeaderBytes = 64;
 constexpr uint64_t kElfSymbolBytes = 24;
@@ -175,7 +175,7 @@ void ReadElfExports(const Fields& elf, WantedNames& wanted, LibraryImage& image)
       elf.Read(symbol + 4, 1, info);
       elf.Read(symbol + 5, 1, other);
       elf.Read(symbol + 6, 2, sectionIndex);
-      const uint64_t binding = info >> 4;      // 1 global, 2 weak, 10 unique
+      const uint64_t binding = info >> 4;     // 1 global, 2 weak, 10 unique
       const uint64_t visibility = other & 3;  // 0 default, 3 protected
       std::string_view name;
       if (sectionIndex != 0 && (binding == 1 || binding == 2 || binding == 10) &&
@@ -199,8 +199,8 @@ void ReadElf(std::string_view bytes, WantedNames& wanted, LibraryImage& image) {
   if (!elf.Read(16, 2, type) || !elf.Read(18, 2, machine)) {
     return;  // not even a whole header: no ELF file
   }
-  image.kind = type == kElfSharedObject ? LibraryImage::Kind::kElf
-                                        : LibraryImage::Kind::kElfProgram;
+  image.kind =
+      type == kElfSharedObject ? LibraryImage::Kind::kElf : LibraryImage::Kind::kElfProgram;
   image.machine = MachineName(machine, kElfMachines, std::size(kElfMachines));
   if (!is64 && machine == kElfX86_64) {
     image.machine = "32-bit x86 (x32)";
@@ -350,8 +350,8 @@ void ReadPe(std::string_view bytes, WantedNames& wanted, LibraryImage& image) {
     return;
   }
   image.machine = MachineName(machine, kPeMachines, std::size(kPeMachines));
-  image.kind = (characteristics & kPeDll) != 0 ? LibraryImage::Kind::kPe
-                                                : LibraryImage::Kind::kPeProgram;
+  image.kind =
+      (characteristics & kPeDll) != 0 ? LibraryImage::Kind::kPe : LibraryImage::Kind::kPeProgram;
   image.x64 = machine == kPeAmd64 && magic == kPe32Plus;
   if (image.x64 && image.kind == LibraryImage::Kind::kPe) {
     ReadPeExports(pe, header, wanted, image);
@@ -409,7 +409,9 @@ std::string WhatItIs(const LibraryImage& image, std::string_view bytes,
 LibraryImage ReadLibraryImage(std::string_view bytes, const std::vector<std::string_view>& wanted) {
   LibraryImage image;
   WantedNames names(wanted);
-  if (bytes.size() >= 6 && bytes.substr(0, 4) == "\x7F" "ELF") {
+  if (bytes.size() >= 6 && bytes.substr(0, 4) ==
+                               "\x7F"
+                               "ELF") {
     ReadElf(bytes, names, image);
   } else if (bytes.size() >= 2 && bytes.substr(0, 2) == "MZ") {
     ReadPe(bytes, names, image);

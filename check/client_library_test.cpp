@@ -41,6 +41,7 @@ struct Symbol {
 
 std::vector<Symbol> Exported(const std::vector<std::string_view>& names) {
   std::vector<Symbol> symbols;
+  symbols.reserve(names.size());
   for (std::string_view name : names) {
     symbols.push_back(Symbol{std::string(name)});
   }
@@ -52,7 +53,10 @@ std::vector<Symbol> Exported(const std::vector<std::string_view>& names) {
 // headers. An unexported symbol is made one of the three ways a loader
 // skips: undefined, local or hidden, in turn.
 std::string Elf(const std::vector<Symbol>& symbols) {
-  std::string bytes = std::string("\x7F" "ELF\x02\x01\x01", 7);
+  std::string bytes = std::string(
+      "\x7F"
+      "ELF\x02\x01\x01",
+      7);
   Put(bytes, 16, 3, 2);   // ET_DYN
   Put(bytes, 18, 62, 2);  // EM_X86_64
   Put(bytes, 20, 1, 4);
@@ -81,7 +85,7 @@ std::string Elf(const std::vector<Symbol>& symbols) {
   }
   const size_t symbolsSize = bytes.size() - symbolsAt;
   const size_t sectionsAt = bytes.size();
-  bytes.append(3 * 64, '\0');
+  bytes.append(size_t{3} * 64, '\0');
   Put(bytes, sectionsAt + 64 + 4, 3, 4);  // [1] .dynstr: SHT_STRTAB
   Put(bytes, sectionsAt + 64 + 24, stringsAt, 8);
   Put(bytes, sectionsAt + 64 + 32, strings.size(), 8);
@@ -105,8 +109,8 @@ std::string Pe(const std::vector<Symbol>& symbols) {
   Put(bytes, 0x3C, 0x40, 4);
   bytes += "PE";
   Put(bytes, 0x44, 0x8664, 2);
-  Put(bytes, 0x46, 1, 2);      // one section
-  Put(bytes, 0x54, 240, 2);    // optional header size
+  Put(bytes, 0x46, 1, 2);       // one section
+  Put(bytes, 0x54, 240, 2);     // optional header size
   Put(bytes, 0x56, 0x2022, 2);  // a DLL
   const size_t optional = 0x58;
   Put(bytes, optional, 0x20B, 2);
@@ -244,8 +248,8 @@ class CheckClientLibraryTest : public testing::Test {
     std::ofstream(folder_.Path() / name, std::ios::binary) << bytes;
   }
   std::vector<Diagnostic> Check(const char* name, platform::LibraryFormat format) {
-    return CheckClientLibrary(folder_.Path().string() + static_cast<char>(fs::path::preferred_separator),
-                              name, format);
+    return CheckClientLibrary(
+        folder_.Path().string() + static_cast<char>(fs::path::preferred_separator), name, format);
   }
 
   ScratchFolder folder_{"client-library"};
@@ -305,8 +309,9 @@ TEST_F(CheckClientLibraryTest, Names32BitLibraryInItsPlace) {
             std::string::npos)
       << findings[0].message;
   // Not on Linux, whose 32-bit library has the same name.
-  EXPECT_EQ(Check("libsteam_api.so", platform::LibraryFormat::kElf)[0].message.find("steam_api.dll"),
-            std::string::npos);
+  EXPECT_EQ(
+      Check("libsteam_api.so", platform::LibraryFormat::kElf)[0].message.find("steam_api.dll"),
+      std::string::npos);
   // No program folder known: no library.
   EXPECT_EQ(CheckClientLibrary("", "steam_api64.dll", platform::LibraryFormat::kPe).size(), 1u);
 }

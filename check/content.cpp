@@ -138,8 +138,7 @@ ContentCheck CheckContent(const std::string& folder) {
         troubles.Note(kSpecial, relative);
         break;
       case platform::PathKind::kMissing:
-        troubles.Note(entry.linkLoops ? kCircle : entry.isLink ? kDangling : kUnreadable,
-                      relative);
+        troubles.Note(entry.linkLoops ? kCircle : entry.isLink ? kDangling : kUnreadable, relative);
         break;
       case platform::PathKind::kFolder: {
         if (open.count(entry.identity) != 0) {
@@ -178,13 +177,13 @@ ContentCheck CheckContent(const std::string& folder) {
     if (count > troubles.named[trouble].size()) {
       names += " and " + std::to_string(count - troubles.named[trouble].size()) + " more";
     }
-    check.diagnostics.push_back(Diagnostic{
-        0, true,
-        "the mod folder holds " + std::to_string(count) + " " + (count == 1 ? text.one : text.many) +
-            ": " + names +
-            "; the upload can't copy " + (count == 1 ? "it" : "them") +
-            ", so the publish fails after the Workshop item was created. " +
-            (count == 1 ? text.fixOne : text.fixMany)});
+    check.diagnostics.push_back(
+        Diagnostic{0, true,
+                   "the mod folder holds " + std::to_string(count) + " " +
+                       (count == 1 ? text.one : text.many) + ": " + names +
+                       "; the upload can't copy " + (count == 1 ? "it" : "them") +
+                       ", so the publish fails after the Workshop item was created. " +
+                       (count == 1 ? text.fixOne : text.fixMany)});
   }
   return check;
 }

@@ -34,8 +34,8 @@ void ReadPng(std::string_view bytes, uint64_t fileSize, PictureHeader& picture) 
     return;
   }
   if (headerLength != 13) {
-    picture.damage = "has an IHDR header of " + std::to_string(headerLength) +
-                     " bytes, where it is always 13";
+    picture.damage =
+        "has an IHDR header of " + std::to_string(headerLength) + " bytes, where it is always 13";
     return;
   }
   if (bytes.size() < kHeaderBytes) {

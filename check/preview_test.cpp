@@ -31,13 +31,14 @@ std::string Png(uint32_t width, uint32_t height, uint32_t headerLength = 13) {
 std::string Jpeg(const std::string& segments) { return "\xFF\xD8"s + segments + "\xFF\xD9"s; }
 
 std::string Segment(unsigned char marker, const std::string& data) {
-  return "\xFF"s + static_cast<char>(marker) + BigEndian(static_cast<uint32_t>(data.size() + 2), 2) +
-         data;
+  return "\xFF"s + static_cast<char>(marker) +
+         BigEndian(static_cast<uint32_t>(data.size() + 2), 2) + data;
 }
 
 // A frame header: precision, height, width, one component.
 std::string Frame(unsigned char marker, uint16_t width, uint16_t height) {
-  return Segment(marker, "\x08"s + BigEndian(height, 2) + BigEndian(width, 2) + "\x01\x01\x11\x00"s);
+  return Segment(marker,
+                 "\x08"s + BigEndian(height, 2) + BigEndian(width, 2) + "\x01\x01\x11\x00"s);
 }
 
 TEST(ReadPictureHeaderTest, FormatAndSize) {
@@ -54,8 +55,8 @@ TEST(ReadPictureHeaderTest, FormatAndSize) {
       {"PNG, 2^31-1 wide", Png(0x7FFFFFFF, 1), 0, Format::kPng, 0x7FFFFFFF, 1},
       {"PNG, only its start read", png.substr(0, 40), 5000, Format::kPng, 256, 128},
       {"JPEG", Jpeg(Segment(0xE0, "JFIF\0"s) + Frame(0xC0, 640, 480)), 0, Format::kJpeg, 640, 480},
-      {"progressive JPEG, fill bytes", Jpeg("\xFF\xFF"s + Frame(0xC2, 64, 64)), 0, Format::kJpeg, 64,
-       64},
+      {"progressive JPEG, fill bytes", Jpeg("\xFF\xFF"s + Frame(0xC2, 64, 64)), 0, Format::kJpeg,
+       64, 64},
       {"JPEG, a table before the frame", Jpeg(Segment(0xC4, "huffman") + Frame(0xC1, 3, 2)), 0,
        Format::kJpeg, 3, 2},
       {"JPEG, no frame before the scan", Jpeg(Segment(0xDA, "scan") + Frame(0xC0, 8, 8)), 0,
@@ -91,7 +92,8 @@ TEST(ReadPictureHeaderTest, TruncatedOrLyingPng) {
   } cases[] = {
       {"signature only", png.substr(0, 8), "ends inside its header, after 8 bytes"},
       {"cut in IHDR", png.substr(0, 30), "ends inside its header, after 30 bytes"},
-      {"IHDR of 14 bytes", Png(64, 64, 14), "has an IHDR header of 14 bytes, where it is always 13"},
+      {"IHDR of 14 bytes", Png(64, 64, 14),
+       "has an IHDR header of 14 bytes, where it is always 13"},
       {"another chunk first", png.substr(0, 12) + "IDAT" + png.substr(16),
        "does not start with its IHDR header"},
       {"no width", Png(0, 64), "claims a size of 0x64 pixels"},
@@ -101,8 +103,7 @@ TEST(ReadPictureHeaderTest, TruncatedOrLyingPng) {
        "is 43 bytes long, but its chunk \"IDAT\" at byte 33 claims to end at byte 51"},
       {"cut between chunks", png.substr(0, idat), "ends after 33 bytes without its closing IEND"},
       {"cut in a chunk header", png.substr(0, idat + 5), "ends inside a chunk header, after 38"},
-      {"chunk longer than 2^31-1",
-       png.substr(0, idat) + "\x80\0\0\0"s + png.substr(idat + 4),
+      {"chunk longer than 2^31-1", png.substr(0, idat) + "\x80\0\0\0"s + png.substr(idat + 4),
        "claims to end at byte 2147483693"},
   };
   for (const auto& c : cases) {

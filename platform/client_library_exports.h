@@ -23,10 +23,13 @@ enum ClientLibraryExport : size_t {
 
 // Their names, as the library exports them (C linkage, undecorated).
 constexpr const char* kClientLibraryExports[kClientLibraryExportCount] = {
-    "SteamInternal_SteamAPI_Init",   "SteamInternal_ContextInit",
+    "SteamInternal_SteamAPI_Init",
+    "SteamInternal_ContextInit",
     "SteamInternal_FindOrCreateUserInterface",
-    "SteamAPI_GetHSteamUser",        "SteamAPI_RegisterCallResult",
-    "SteamAPI_UnregisterCallResult", "SteamAPI_RunCallbacks",
+    "SteamAPI_GetHSteamUser",
+    "SteamAPI_RegisterCallResult",
+    "SteamAPI_UnregisterCallResult",
+    "SteamAPI_RunCallbacks",
 };
 
 }  // namespace platform

@@ -107,8 +107,8 @@ struct FolderEntry {
   PathKind kind = PathKind::kMissing;  // kMissing for a link that leads nowhere
   uint64_t size = 0;                   // regular files only
   FileIdentity identity;               // files and folders only
-  bool isLink = false;     // a symbolic link or other reparse point itself
-  bool linkLoops = false;  // kMissing because links lead in a circle
+  bool isLink = false;                 // a symbolic link or other reparse point itself
+  bool linkLoops = false;              // kMissing because links lead in a circle
 };
 
 // Lists the entries of `folder`, without "." and "..", in no particular

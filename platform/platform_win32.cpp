@@ -148,8 +148,9 @@ PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identit
   // No access asked for: only the file's description is wanted, which
   // needs no permission to read and never meets a sharing conflict.
   // FILE_FLAG_BACKUP_SEMANTICS lets a folder be opened too.
-  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     if (loops != nullptr) {
       *loops = GetLastError() == ERROR_CANT_RESOLVE_FILENAME;

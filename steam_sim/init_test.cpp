@@ -39,7 +39,10 @@ TEST_F(InitTest, AppIdComesFromScenarioThenFileThenEnvironment) {
       // A file or variable that is there and holds no app id fails the
       // start, whatever the other holds.
       {"no number in file", "", "four", "570", 1, 0},
-      {"byte-order mark in file", "", "\xEF\xBB\xBF" "480", "570", 1, 0},
+      {"byte-order mark in file", "",
+       "\xEF\xBB\xBF"
+       "480",
+       "570", 1, 0},
       {"words in file", "", "AppID = 480", nullptr, 1, 0},
       {"empty file", "", "", "570", 1, 0},
       {"zero in file", "", "0", nullptr, 1, 0},

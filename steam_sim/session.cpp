@@ -78,8 +78,9 @@ std::optional<AppId> FindAppId(const Scenario& scenario, std::string* error) {
       appId = text.size() <= kAppIdFileLimit && !stream.bad() ? ParseAppId(text) : std::nullopt;
     }
     if (!appId) {
-      *error = "no app id: steam_appid.txt in the current folder holds none (just a number from 1 "
-               "to 4294967295, blanks around it, at most 1024 bytes)";
+      *error =
+          "no app id: steam_appid.txt in the current folder holds none (just a number from 1 "
+          "to 4294967295, blanks around it, at most 1024 bytes)";
       return std::nullopt;
     }
   }

@@ -42,7 +42,8 @@ setting a line, changes the rest:
 
 expected.txt is the output with "\\n" line ends and "/" after the folder: on
 Windows they become "\\r\\n" and "\\". {library} stands for the client
-library's path beside the checker, {library_name} for its file name and
+library's path beside the checker, {library_name} for its file name,
+{sdk_folder} for the Steamworks SDK's folder of it (win64, linux64) and
 {program} for the checker's path.
 --update rewrites expected.txt from what the checker prints.
 """
@@ -261,6 +262,8 @@ class CheckerGoldenTest(unittest.TestCase):
         actual = actual.replace(library.encode(), b"{library}").replace(program.encode(),
                                                                          b"{program}")
         actual = actual.replace(library_name.encode(), b"{library_name}")
+        sdk_folder = b"redistributable_bin/" + (b"win64" if windows() else b"linux64")
+        actual = actual.replace(sdk_folder, b"redistributable_bin/{sdk_folder}")
         if UPDATE:
             with open(expected_path, "wb") as out:
                 out.write(actual)
