@@ -5,24 +5,13 @@
 #include <utility>
 
 #include "check/read_file.h"
+#include "description/reader.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr const char* kFileName = "steam_appid.txt";
 constexpr const char* kFails = "so the \"Initializing SteamAPI\" step will fail.";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 bool AllDigits(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
@@ -42,12 +31,12 @@ std::pair<std::string, std::string> Refusal(std::string_view text) {
     return {"is saved as UTF-16, which the Steam client library can't read",
             "Save it with the encoding \"UTF-8\" or \"ANSI\""};
   }
-  const std::string_view trimmed = Trim(text);
+  const std::string trimmed = TrimWhitespace(text);
   if (trimmed.empty()) {
     return {text.empty() ? "is empty" : "holds only blanks", justTheNumber};
   }
   if (AllDigits(trimmed)) {
-    if (trimmed.find_first_not_of('0') == std::string_view::npos) {
+    if (trimmed.find_first_not_of('0') == std::string::npos) {
       return {"holds 0, which is no app id", justTheNumber};
     }
     return {"holds " + Excerpt(trimmed, 40) + ", more than any app id (at most 4294967295)",
@@ -55,24 +44,24 @@ std::pair<std::string, std::string> Refusal(std::string_view text) {
   }
   // Words around a number, as in "AppID = 480": name the number.
   const size_t digits = trimmed.find_first_of("0123456789");
-  const std::string_view number =
-      digits == std::string_view::npos
-          ? std::string_view()
+  const std::string number =
+      digits == std::string::npos
+          ? std::string()
           : trimmed.substr(digits, trimmed.find_first_not_of("0123456789", digits) - digits);
-  return {
-      "holds \"" + Excerpt(trimmed, 40) + "\", not just a number",
-      ParseAppId(number) != 0 ? "Write just the number: " + std::string(number) : justTheNumber};
+  return {"holds \"" + Excerpt(trimmed, 40) + "\", not just a number",
+          ParseAppId(number) != 0 ? "Write just the number: " + number : justTheNumber};
 }
 
 }  // namespace
 
 uint32_t ParseAppId(std::string_view text) {
-  text = Trim(text);
-  if (!AllDigits(text)) {
+  // The blanks and line ends the description's reader trims, too.
+  const std::string number = TrimWhitespace(text);
+  if (!AllDigits(number)) {
     return 0;
   }
   uint64_t value = 0;
-  for (char digit : text) {
+  for (char digit : number) {
     value = value * 10 + static_cast<uint64_t>(digit - '0');
     if (value > std::numeric_limits<uint32_t>::max()) {
       return 0;
