@@ -234,11 +234,19 @@ class CheckerGoldenTest(unittest.TestCase):
                 self.addCleanup(os.chmod, folder, 0o755)
             if os.geteuid() == 0:
                 # Root reads every folder: the checker runs as nobody, who
-                # must be able to reach the rest.
+                # must be able to reach the rest. The build folder may lie
+                # where nobody can't go, so the checker and the library
+                # beside it run from copies.
                 os.chmod(work, 0o755)
+                if tool == TOOL:
+                    os.mkdir(os.path.join(work, "bin"))
+                    tool = os.path.join(work, "bin", os.path.basename(TOOL))
+                    shutil.copy2(TOOL, tool)
+                    shutil.copy2(os.path.join(os.path.dirname(TOOL), "libsteam_api.so"),
+                                 os.path.dirname(tool))
                 nobody = pwd.getpwnam("nobody")
                 command = ["setpriv", "--reuid=%d" % nobody.pw_uid, "--regid=%d" % nobody.pw_gid,
-                           "--clear-groups", "--"] + command
+                           "--clear-groups", "--"] + RUNNER + [tool] + args
 
         def limit_memory():
             resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
