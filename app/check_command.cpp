@@ -10,7 +10,11 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "check/app_id.h"
+#include "check/client_library.h"
+#include "check/content.h"
 #include "check/mod_check.h"
+#include "check/preview.h"
 #include "console/console.h"
 #include "description/language.h"
 #include "description/reader.h"
@@ -23,9 +27,6 @@
 namespace {
 
 constexpr size_t kTitleColumns = 50;
-// Folders nested deeper than this are not counted: only a link loop that
-// slipped through would go so deep.
-constexpr int kMaxFolderDepth = 64;
 
 // The findings about one file, printed under its name.
 struct FileReport {
@@ -105,80 +106,6 @@ DescriptionResult CheckDescription(const std::string& path, FileReport& report) 
   result.read = true;
   report.diagnostics = result.check.diagnostics();
   return result;
-}
-
-struct PreviewResult {
-  bool present = false;
-  uint64_t size = 0;
-  PngHeader png;
-};
-
-PreviewResult CheckPreview(const std::string& path, FileReport& report) {
-  PreviewResult result;
-  const char* fix =
-      " modpublish would fail at its last step, after the content and the descriptions were "
-      "uploaded. Save a square PNG picture under 1 MB (1048576 bytes) there";
-  const platform::PathKind kind = platform::StatPath(path, result.size);
-  std::unique_ptr<std::FILE, FileCloser> file;
-  if (kind == platform::PathKind::kFile) {
-    file.reset(platform::OpenFileForReading(path));
-  }
-  if (kind == platform::PathKind::kMissing) {
-    report.Add(0, true, std::string("the preview picture is missing;") + fix);
-    return result;
-  }
-  if (kind != platform::PathKind::kFile || file == nullptr) {
-    report.Add(0, true,
-               std::string(kind == platform::PathKind::kFile ? "the preview picture can't be read;"
-                                                             : "the preview picture is not a "
-                                                               "regular file;") +
-                   fix);
-    return result;
-  }
-  result.present = true;
-  if (result.size >= kPreviewLimit) {
-    report.Add(0, true,
-               "the preview picture is " + Bytes(result.size) +
-                   "; Steam refuses previews of 1 MB (1048576 bytes) or more, and the publish "
-                   "fails at its last step, after everything else was uploaded. Make it smaller");
-  }
-  // Only the header is read, whatever the file's size.
-  char head[kPngHeaderBytes];
-  const size_t got = std::fread(head, 1, sizeof head, file.get());
-  result.png = ReadPngHeader(std::string_view(head, got));
-  if (!result.png.isPng) {
-    report.Add(0, false,
-               "the preview picture is not a PNG file (no PNG signature and header at its "
-               "start); the Workshop may show no preview. Save it as PNG");
-  } else if (result.png.width != result.png.height) {
-    report.Add(0, false,
-               "the preview picture is " + std::to_string(result.png.width) + "x" +
-                   std::to_string(result.png.height) +
-                   " pixels, not square; the Workshop shows previews square, so it will look "
-                   "cropped or squeezed. Make it square");
-  }
-  return result;
-}
-
-struct ContentTotals {
-  uint64_t files = 0;
-  uint64_t bytes = 0;
-};
-
-void CountFolder(const std::string& folder, int depth, ContentTotals& totals) {
-  std::vector<platform::FolderEntry> entries;
-  if (depth > kMaxFolderDepth || !platform::ListFolder(folder, entries)) {
-    return;
-  }
-  for (const platform::FolderEntry& entry : entries) {
-    if (entry.kind == platform::PathKind::kFile) {
-      ++totals.files;
-      totals.bytes += entry.size;
-    } else if (entry.kind == platform::PathKind::kFolder && !entry.isLink) {
-      // A linked folder is not followed: it could lead back up.
-      CountFolder(folder + platform::kPathSeparator + entry.name, depth + 1, totals);
-    }
-  }
 }
 
 void PrintReport(const FileReport& report, uint64_t& errors, uint64_t& warnings) {
@@ -264,11 +191,13 @@ int RunModpublishCheck(int argc, const char* const* argv) {
                      "of the folder that holds descript.ion, steam_logo.png and the mod's files");
   }
   const DescriptionResult description = CheckDescription(descriptionReport.file, descriptionReport);
-  const PreviewResult preview = CheckPreview(previewReport.file, previewReport);
+  const PreviewCheck preview = CheckPreview(previewReport.file);
+  previewReport.diagnostics = preview.diagnostics;
 
-  ContentTotals content;
+  ContentCheck content;
   if (isFolder) {
-    CountFolder(folder, 0, content);
+    content = CheckContent(folder);
+    folderReport.diagnostics = content.diagnostics;
     // descript.ion and steam_logo.png are uploaded with the content, but
     // they are not the mod.
     const uint64_t known =
@@ -281,27 +210,16 @@ int RunModpublishCheck(int argc, const char* const* argv) {
     }
   }
 
-  if (programFolder.empty() ||
-      platform::StatPath(libraryReport.file, ignored) != platform::PathKind::kFile) {
-    libraryReport.Add(0, false,
-                      std::string("the Steam client library is not beside modpublish, so the "
-                                  "\"Initializing SteamAPI\" step will fail. Copy ") +
-                          platform::kSteamLibraryName +
-                          " from the game's installation folder into this folder");
-  }
-  const char* appId = std::getenv("SteamAppId");
-  if (platform::StatPath("steam_appid.txt", ignored) != platform::PathKind::kFile &&
-      (appId == nullptr || *appId == '\0')) {
-    appIdReport.Add(0, false,
-                    "there is no steam_appid.txt in the current folder and SteamAppId is not "
-                    "set, so the \"Initializing SteamAPI\" step will fail. Run modpublish from "
-                    "a folder holding steam_appid.txt with the game's app id, or set SteamAppId");
-  }
+  libraryReport.diagnostics =
+      CheckClientLibrary(programFolder, platform::kSteamLibraryName, platform::kLibraryFormat);
+  AppIdCheck appId = CheckAppId(std::getenv("SteamAppId"));
+  appIdReport.diagnostics = std::move(appId.file);
+  FileReport variableReport{"SteamAppId", std::move(appId.variable)};
 
   uint64_t errors = 0;
   uint64_t warnings = 0;
-  for (const FileReport* report :
-       {&folderReport, &descriptionReport, &previewReport, &libraryReport, &appIdReport}) {
+  for (const FileReport* report : {&folderReport, &descriptionReport, &previewReport,
+                                   &libraryReport, &appIdReport, &variableReport}) {
     PrintReport(*report, errors, warnings);
   }
   if (errors + warnings > 0) {
@@ -310,11 +228,9 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   PrintSections(description);
   if (!preview.present) {
     Print("Preview: none\n");
-  } else if (preview.png.isPng) {
-    Print("Preview: %s, PNG %" PRIu32 "x%" PRIu32 "\n", Bytes(preview.size).c_str(),
-          preview.png.width, preview.png.height);
   } else {
-    Print("Preview: %s, not a PNG\n", Bytes(preview.size).c_str());
+    Print("Preview: %s, %s\n", Bytes(preview.size).c_str(),
+          DescribePicture(preview.picture).c_str());
   }
   if (isFolder) {
     Print("Content: %" PRIu64 " %s, %s\n", content.files, Plural(content.files, "file", "files"),

@@ -128,26 +128,6 @@ std::string SuggestLanguageCode(std::string_view sectionName) {
   return guess;
 }
 
-PngHeader ReadPngHeader(std::string_view firstBytes) {
-  static constexpr std::string_view kSignature = "\x89PNG\r\n\x1A\n";
-  PngHeader header;
-  if (firstBytes.size() < kPngHeaderBytes || firstBytes.substr(0, 8) != kSignature ||
-      firstBytes.substr(12, 4) != "IHDR") {
-    return header;
-  }
-  auto bigEndian = [firstBytes](size_t at) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; ++i) {
-      value = (value << 8) | static_cast<unsigned char>(firstBytes[at + i]);
-    }
-    return value;
-  };
-  header.width = bigEndian(16);
-  header.height = bigEndian(20);
-  header.isPng = header.width != 0 && header.height != 0;
-  return header;
-}
-
 void DescriptionCheck::Warn(uint64_t line, std::string message) {
   diagnostics_.push_back(Diagnostic{line, false, std::move(message)});
 }

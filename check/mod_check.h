@@ -1,6 +1,6 @@
 // The checks of modpublish-check that need no file system: what the line
-// rules of descript.ion make of each line, what the upload will do with the
-// resulting record, and what a preview picture's first bytes say.
+// rules of descript.ion make of each line and what the upload will do with
+// the resulting record.
 //
 // The line rules are not repeated here: DescriptionCheck watches the reader
 // itself (DescriptionObserver), so the checker and the uploader always see
@@ -88,18 +88,6 @@ class DescriptionCheck : public DescriptionObserver {
   uint64_t ctrlZLine_ = 0;
   uint64_t ctrlZOffset_ = 0;
 };
-
-// The first bytes of a PNG file: the signature and the IHDR chunk.
-struct PngHeader {
-  bool isPng = false;  // signature and IHDR chunk in place, sizes not zero
-  uint32_t width = 0;
-  uint32_t height = 0;
-};
-constexpr size_t kPngHeaderBytes = 24;
-
-// Reads the picture's size from its first kPngHeaderBytes bytes (fewer when
-// the file is shorter); never looks further.
-PngHeader ReadPngHeader(std::string_view firstBytes);
 
 // True when `text` is well-formed UTF-8: no stray or missing continuation
 // bytes, no overlong forms, no surrogates, nothing beyond U+10FFFF.

@@ -293,32 +293,4 @@ TEST(IsValidUtf8Test, AcceptsWellFormedOnly) {
   }
 }
 
-std::string PngStart(uint32_t width, uint32_t height) {
-  std::string bytes = "\x89PNG\r\n\x1A\n"s + "\0\0\0\x0DIHDR"s;
-  for (uint32_t value : {width, height}) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-      bytes += static_cast<char>((value >> shift) & 0xFF);
-    }
-  }
-  return bytes + "\x08\x06\0\0\0"s;
-}
-
-TEST(ReadPngHeaderTest, SizesFromTheHeaderOnly) {
-  PngHeader square = ReadPngHeader(PngStart(256, 256).substr(0, kPngHeaderBytes));
-  EXPECT_TRUE(square.isPng);
-  EXPECT_EQ(square.width, 256u);
-  EXPECT_EQ(square.height, 256u);
-  PngHeader wide = ReadPngHeader(PngStart(0x01020304, 7));
-  EXPECT_TRUE(wide.isPng);
-  EXPECT_EQ(wide.width, 0x01020304u);
-  EXPECT_EQ(wide.height, 7u);
-
-  std::string noHeader = PngStart(1, 1);
-  noHeader[12] = 'X';
-  for (const std::string& bad : {std::string(), "\x89PNG\r\n\x1A\n"s, PngStart(1, 1).substr(0, 23),
-                                 noHeader, PngStart(0, 5), "GIF89a" + std::string(30, '\0')}) {
-    EXPECT_FALSE(ReadPngHeader(bad).isPng) << testing::PrintToString(bad);
-  }
-}
-
 }  // namespace

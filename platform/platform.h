@@ -22,6 +22,11 @@ extern const char kPathSeparator;
 // "steam_api64.dll" on Windows, "libsteam_api.so" elsewhere.
 extern const char* const kSteamLibraryName;
 
+// The file format of this platform's shared libraries, for checks that read
+// one without loading it: PE on Windows, ELF elsewhere.
+enum class LibraryFormat { kPe, kElf };
+extern const LibraryFormat kLibraryFormat;
+
 // Loads the shared library `fileName` from trusted places only: the folder
 // of the running program first, then the system's own library folders. The
 // current folder is never searched, so a library planted in a downloaded
@@ -70,20 +75,46 @@ enum class PathKind {
   kOther,  // a device, socket, pipe or the like
 };
 
-// Looks `path` up without opening it, following symbolic links. Sets `size`
-// to the byte count of a regular file, else to 0.
-PathKind StatPath(const std::string& path, uint64_t& size);
+// Which file or folder a path leads to: two paths lead to the same one
+// exactly when their identities are equal (a link and its target, two hard
+// links). POSIX: the device and inode numbers; Windows: the volume serial
+// number and the file index.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
 
-// One entry of a folder: its name (bytes, no separator) and what it is.
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && index == other.index;
+  }
+  bool operator<(const FileIdentity& other) const {
+    return volume != other.volume ? volume < other.volume : index < other.index;
+  }
+};
+
+// Looks `path` up without reading it, following symbolic links (and, on
+// Windows, every other kind of reparse point the system follows when it
+// opens a path) to what they lead to. Sets `size` to the byte count of a
+// regular file, else to 0. When `identity` is not null, sets it to the
+// identity of the file or folder found, and leaves it alone for the other
+// kinds. A link that leads nowhere (its target is missing, or links lead in
+// a circle) is kMissing.
+PathKind StatPath(const std::string& path, uint64_t& size, FileIdentity* identity = nullptr);
+
+// One entry of a folder: its name (bytes, no separator) and, like StatPath,
+// what it leads to once links are followed.
 struct FolderEntry {
   std::string name;
-  PathKind kind = PathKind::kMissing;
-  uint64_t size = 0;    // regular files only
-  bool isLink = false;  // a symbolic link or other reparse point
+  PathKind kind = PathKind::kMissing;  // kMissing for a link that leads nowhere
+  uint64_t size = 0;                   // regular files only
+  FileIdentity identity;               // files and folders only
+  bool isLink = false;                 // a symbolic link or other reparse point itself
+  bool linkLoops = false;              // kMissing because links lead in a circle
 };
 
 // Lists the entries of `folder`, without "." and "..", in no particular
-// order. Returns false when it is no folder or can't be read.
+// order. Returns false when it is no folder or can't be read. An entry that
+// can't be looked at is listed as kMissing. (Wine leaves links that lead
+// nowhere out of the listing altogether.)
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
 
 // Allocates `bytes` (more than 0) of uninitialised memory for a large

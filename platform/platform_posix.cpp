@@ -18,6 +18,7 @@ namespace platform {
 
 const char kPathSeparator = '/';
 const char* const kSteamLibraryName = "libsteam_api.so";
+const LibraryFormat kLibraryFormat = LibraryFormat::kElf;
 
 std::string ProgramFolder() {
   std::string path(4096, '\0');
@@ -92,17 +93,37 @@ bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 void UseUtf8ConsoleOutput() {}
 
-PathKind StatPath(const std::string& path, uint64_t& size) {
+namespace {
+
+// Looks `path` up with stat, which follows links; `loops` tells a circle of
+// links from a missing target.
+PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identity, bool* loops) {
   size = 0;
   struct stat info {};
   if (path.find('\0') != std::string::npos || stat(path.c_str(), &info) != 0) {
+    if (loops != nullptr) {
+      *loops = errno == ELOOP;
+    }
     return PathKind::kMissing;
   }
+  PathKind kind = PathKind::kOther;
   if (S_ISREG(info.st_mode)) {
     size = static_cast<uint64_t>(info.st_size);
-    return PathKind::kFile;
+    kind = PathKind::kFile;
+  } else if (S_ISDIR(info.st_mode)) {
+    kind = PathKind::kFolder;
   }
-  return S_ISDIR(info.st_mode) ? PathKind::kFolder : PathKind::kOther;
+  if (identity != nullptr && kind != PathKind::kOther) {
+    identity->volume = static_cast<uint64_t>(info.st_dev);
+    identity->index = static_cast<uint64_t>(info.st_ino);
+  }
+  return kind;
+}
+
+}  // namespace
+
+PathKind StatPath(const std::string& path, uint64_t& size, FileIdentity* identity) {
+  return Describe(path, size, identity, nullptr);
 }
 
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
@@ -123,7 +144,7 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
     std::string path = prefix + name;
     struct stat info {};
     entry.isLink = lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-    entry.kind = StatPath(path, entry.size);
+    entry.kind = Describe(path, entry.size, &entry.identity, &entry.linkLoops);
     entry.name = std::move(name);
     entries.push_back(std::move(entry));
   }

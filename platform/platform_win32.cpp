@@ -13,6 +13,7 @@ namespace platform {
 
 const char kPathSeparator = '\\';
 const char* const kSteamLibraryName = "steam_api64.dll";
+const LibraryFormat kLibraryFormat = LibraryFormat::kPe;
 
 std::string ProgramFolder() {
   std::string path(MAX_PATH, '\0');
@@ -125,30 +126,61 @@ void UseUtf8ConsoleOutput() {
 
 namespace {
 
-PathKind KindOf(DWORD attributes) {
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return PathKind::kFolder;
-  }
-  return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? PathKind::kOther : PathKind::kFile;
-}
+uint64_t Join(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; }
 
-uint64_t SizeOf(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; }
+// Looks `path` up through a handle: opening follows symbolic links and
+// junctions, where the attribute and search functions describe the link
+// itself (a linked file would show 0 bytes). `loops` tells a circle of links
+// from a missing target.
+PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identity, bool* loops) {
+  size = 0;
+  // The narrow API: the path stays bytes in the active code page.
+  if (path.find('\0') != std::string::npos) {
+    return PathKind::kMissing;
+  }
+  // A device is not opened: opening a serial port or a printer could
+  // disturb it.
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    return PathKind::kOther;
+  }
+  // No access asked for: only the file's description is wanted, which
+  // needs no permission to read and never meets a sharing conflict.
+  // FILE_FLAG_BACKUP_SEMANTICS lets a folder be opened too.
+  HANDLE handle =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    if (loops != nullptr) {
+      *loops = GetLastError() == ERROR_CANT_RESOLVE_FILENAME;
+    }
+    return PathKind::kMissing;
+  }
+  PathKind kind = PathKind::kOther;
+  BY_HANDLE_FILE_INFORMATION info{};
+  // A pipe or a character device (Wine shows a POSIX named pipe so) has no
+  // file information.
+  if (GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info)) {
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      kind = PathKind::kFolder;
+    } else {
+      kind = PathKind::kFile;
+      size = Join(info.nFileSizeHigh, info.nFileSizeLow);
+    }
+    if (identity != nullptr) {
+      identity->volume = info.dwVolumeSerialNumber;
+      identity->index = Join(info.nFileIndexHigh, info.nFileIndexLow);
+    }
+  }
+  CloseHandle(handle);
+  return kind;
+}
 
 }  // namespace
 
-PathKind StatPath(const std::string& path, uint64_t& size) {
-  size = 0;
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  // The narrow API: the path stays bytes in the active code page.
-  if (path.find('\0') != std::string::npos ||
-      !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-    return PathKind::kMissing;
-  }
-  PathKind kind = KindOf(data.dwFileAttributes);
-  if (kind == PathKind::kFile) {
-    size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
-  }
-  return kind;
+PathKind StatPath(const std::string& path, uint64_t& size, FileIdentity* identity) {
+  return Describe(path, size, identity, nullptr);
 }
 
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
@@ -160,9 +192,9 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
     return false;
   }
   const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
-  const std::string pattern = folder + (separated ? "*" : "\\*");
+  const std::string prefix = separated ? folder : folder + "\\";
   WIN32_FIND_DATAA found{};
-  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  HANDLE search = FindFirstFileA((prefix + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) {
     // An empty folder still lists "." and ".."; this one can't be read.
     return false;
@@ -173,11 +205,8 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
       continue;
     }
     FolderEntry entry;
-    entry.kind = KindOf(found.dwFileAttributes);
     entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (entry.kind == PathKind::kFile) {
-      entry.size = SizeOf(found.nFileSizeHigh, found.nFileSizeLow);
-    }
+    entry.kind = Describe(prefix + name, entry.size, &entry.identity, &entry.linkLoops);
     entry.name = std::move(name);
     entries.push_back(std::move(entry));
   } while (FindNextFileA(search, &found));

@@ -16,6 +16,9 @@ using namespace std::string_literals;
 
 using InitTest = SimTest;
 
+// 1025 bytes: one more than steam_appid.txt may hold.
+const std::string kLongFile = std::string(1021, ' ') + "480\n";
+
 TEST_F(InitTest, AppIdComesFromScenarioThenFileThenEnvironment) {
   const struct {
     const char* name;
@@ -31,8 +34,21 @@ TEST_F(InitTest, AppIdComesFromScenarioThenFileThenEnvironment) {
       {"file before environment", "", "480", "570", 0, 480},
       {"scenario before file", "app_id 250", "480", "570", 0, 250},
       {"scenario zero", "app_id 0", "480", nullptr, 0, 0},
-      {"no number in file", "", "four", "570", 0, 570},
+      {"blanks around", "", " \t480 \r\n\n", nullptr, 0, 480},
+      {"empty variable is unset", "", "480", "", 0, 480},
+      // A file or variable that is there and holds no app id fails the
+      // start, whatever the other holds.
+      {"no number in file", "", "four", "570", 1, 0},
+      {"byte-order mark in file", "",
+       "\xEF\xBB\xBF"
+       "480",
+       "570", 1, 0},
+      {"words in file", "", "AppID = 480", nullptr, 1, 0},
+      {"empty file", "", "", "570", 1, 0},
       {"zero in file", "", "0", nullptr, 1, 0},
+      {"beyond 32 bits", "", "4294967296", nullptr, 1, 0},
+      {"no number in variable", "", "480", "four", 1, 0},
+      {"too long a file", "", kLongFile.c_str(), nullptr, 1, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 
 #include "steam_sim/sim_platform.h"
 #include "steam_sim/text.h"
@@ -37,8 +37,13 @@ std::string VersionListBytes(const std::vector<std::string>& names) {
   return bytes;
 }
 
-// Reads an app id from steam_appid.txt or SteamAppId: a positive decimal
-// number, blanks and line ends around it allowed (editors add them).
+// The most steam_appid.txt may hold: the number and some blanks.
+constexpr size_t kAppIdFileLimit = 1024;
+
+// Reads an app id from steam_appid.txt or SteamAppId: a decimal number from
+// 1 to 2^32-1, blanks (spaces, tabs) and line ends (CR, LF) around it
+// allowed (editors add them). Anything else (a byte-order mark, words, a
+// sign, 0) is no app id.
 std::optional<AppId> ParseAppId(std::string text) {
   const char* const kBlanks = " \t\r\n";
   text.erase(0, std::min(text.size(), text.find_first_not_of(kBlanks)));
@@ -51,22 +56,49 @@ std::optional<AppId> ParseAppId(std::string text) {
   return static_cast<AppId>(value);
 }
 
-std::optional<AppId> FindAppId(const Scenario& scenario) {
+// The app id of the session. Stricter than a plain "first that works": a
+// steam_appid.txt that is there must hold an app id, and so must a
+// SteamAppId that is set and not empty, or there is none, whatever the
+// other holds (modpublish-check reports each as an error). The file's id
+// counts when both are there.
+std::optional<AppId> FindAppId(const Scenario& scenario, std::string* error) {
   if (scenario.appId) {
     return scenario.appId;
   }
-  std::ifstream file("steam_appid.txt", std::ios::binary);
-  if (file) {
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (std::optional<AppId> appId = ParseAppId(text.str())) {
-      return appId;
+  std::optional<AppId> appId;
+  std::error_code ignored;
+  const std::filesystem::file_status file = std::filesystem::status("steam_appid.txt", ignored);
+  if (std::filesystem::exists(file)) {
+    std::string text;
+    if (std::filesystem::is_regular_file(file)) {
+      std::ifstream stream("steam_appid.txt", std::ios::binary);
+      text.resize(kAppIdFileLimit + 1);
+      stream.read(text.data(), static_cast<std::streamsize>(text.size()));
+      text.resize(static_cast<size_t>(stream.gcount()));
+      appId = text.size() <= kAppIdFileLimit && !stream.bad() ? ParseAppId(text) : std::nullopt;
+    }
+    if (!appId) {
+      *error =
+          "no app id: steam_appid.txt in the current folder holds none (just a number from 1 "
+          "to 4294967295, blanks around it, at most 1024 bytes)";
+      return std::nullopt;
     }
   }
-  if (std::optional<std::string> variable = EnvironmentString("SteamAppId")) {
-    return ParseAppId(*variable);
+  if (std::optional<std::string> variable = EnvironmentString("SteamAppId");
+      variable && !variable->empty()) {
+    const std::optional<AppId> fromVariable = ParseAppId(*variable);
+    if (!fromVariable) {
+      *error = "no app id: the environment variable SteamAppId holds none";
+      return std::nullopt;
+    }
+    appId = appId.value_or(*fromVariable);
   }
-  return std::nullopt;
+  if (!appId) {
+    *error =
+        "no app id: put it in steam_appid.txt in the current folder, in the environment "
+        "variable SteamAppId, or in the scenario's app_id";
+  }
+  return appId;
 }
 
 // Tells the developer why initialisation failed, since a bad scenario or
@@ -136,11 +168,8 @@ int Session::Start(const std::vector<std::string>& versions, uint64_t initCall,
       return kInitFailed;
     }
   }
-  std::optional<AppId> appId = FindAppId(scenario);
+  std::optional<AppId> appId = FindAppId(scenario, error);
   if (!appId) {
-    *error =
-        "no app id: put it in steam_appid.txt in the current folder, in the environment "
-        "variable SteamAppId, or in the scenario's app_id";
     return kInitFailed;
   }
   state_.appId = *appId;

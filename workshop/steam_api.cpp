@@ -1,7 +1,9 @@
 #include "workshop/steam_api.h"
 
+#include <cstddef>
 #include <cstdint>
 
+#include "platform/client_library_exports.h"
 #include "platform/platform.h"
 
 namespace {
@@ -55,9 +57,8 @@ struct Exports {
 Exports exports;
 
 template <typename Function>
-bool Find(void* library, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(platform::FindSymbol(library, name));
-  return function != nullptr;
+void Take(void* address, Function& function) {
+  function = reinterpret_cast<Function>(address);
 }
 
 // The library's per-interface cache: when `generation` differs from the
@@ -149,15 +150,22 @@ bool InitSteamAPI(const char* libraryFileName) {
   if (library == nullptr) {
     return false;
   }
+  // Every export on the shared list, or none: a library without one of
+  // them is from another generation of the SDK.
+  void* addresses[platform::kClientLibraryExportCount] = {};
+  bool complete = true;
+  for (size_t index = 0; index < platform::kClientLibraryExportCount; ++index) {
+    addresses[index] = platform::FindSymbol(library, platform::kClientLibraryExports[index]);
+    complete = complete && addresses[index] != nullptr;
+  }
   Exports found;
-  bool complete =
-      Find(library, "SteamInternal_SteamAPI_Init", found.init) &&
-      Find(library, "SteamInternal_ContextInit", found.contextInit) &&
-      Find(library, "SteamInternal_FindOrCreateUserInterface", found.findOrCreateUserInterface) &&
-      Find(library, "SteamAPI_GetHSteamUser", found.getHSteamUser) &&
-      Find(library, "SteamAPI_RegisterCallResult", found.registerCallResult) &&
-      Find(library, "SteamAPI_UnregisterCallResult", found.unregisterCallResult) &&
-      Find(library, "SteamAPI_RunCallbacks", found.runCallbacks);
+  Take(addresses[platform::kSteamApiInitExport], found.init);
+  Take(addresses[platform::kContextInitExport], found.contextInit);
+  Take(addresses[platform::kFindOrCreateUserInterfaceExport], found.findOrCreateUserInterface);
+  Take(addresses[platform::kGetHSteamUserExport], found.getHSteamUser);
+  Take(addresses[platform::kRegisterCallResultExport], found.registerCallResult);
+  Take(addresses[platform::kUnregisterCallResultExport], found.unregisterCallResult);
+  Take(addresses[platform::kRunCallbacksExport], found.runCallbacks);
   if (!complete || found.init(kInterfaceVersions, nullptr) != 0) {
     return false;
   }

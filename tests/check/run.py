@@ -21,16 +21,37 @@ setting a line, changes the rest:
     long-line-mb N      appends a key line of N MiB to descript.ion
     memory-limit-mb N   limits the checker's address space to N MiB (Linux,
                         not the sanitizer build, which needs far more)
+    library KIND        the checker runs from a folder of its own, beside a
+                        client library of that kind: text (a saved web
+                        page), 32-bit (a 32-bit library of the platform's
+                        format), old-sdk (the library built from
+                        tests/fixtures/incomplete_steam_api.cpp), or
+                        steam_api.dll (a 32-bit steam_api.dll and no
+                        steam_api64.dll; Windows only)
+    appid BYTES         steam_appid.txt holds BYTES (Python escapes such as
+                        \xEF and \n) instead of "480\n"
+    appid-name NAME     the app id file is named NAME instead
+    link NAME TARGET    NAME in the mod becomes a symbolic link to TARGET
+    fifo NAME           NAME in the mod becomes a named pipe
+    unreadable NAME     NAME in the mod becomes a folder no one but root may
+                        read; run as root, the checker runs as nobody (Linux
+                        only: the Wine prefix belongs to root)
+    nest N              N folders inside each other in the mod, a file in
+                        the deepest
+    linux-only WHY...   skips the case on Windows, saying why
 
 expected.txt is the output with "\\n" line ends and "/" after the folder: on
 Windows they become "\\r\\n" and "\\". {library} stands for the client
-library's path beside the checker, {library_name} for its file name and
+library's path beside the checker, {library_name} for its file name,
+{sdk_folder} for the Steamworks SDK's folder of it (win64, linux64) and
 {program} for the checker's path.
 --update rewrites expected.txt from what the checker prints.
 """
 
 import argparse
+import codecs
 import os
+import pwd
 import resource
 import shutil
 import struct
@@ -42,6 +63,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOL = None
+INCOMPLETE_LIBRARY = None
 PLATFORM = "linux"
 RUNNER = []
 SANITIZED = False
@@ -71,6 +93,25 @@ def png(width, height, padding=0):
     if padding:
         body += chunk(b"zzPd", b"\0" * padding)
     return b"\x89PNG\r\n\x1a\n" + body + chunk(b"IEND", b"")
+
+
+def library_file(kind):
+    """The bytes of a client library file of `kind` that the checker must
+    refuse, in this platform's format; old-sdk comes from the build."""
+    if kind == "text":
+        return (b"<!DOCTYPE html>\n<html><head><title>steam_api64.dll download</title></head>\n"
+                b"<body>Your download will start shortly.</body></html>\n")
+    if kind in ("32-bit", "steam_api.dll"):
+        if windows():
+            # MZ header pointing at a PE header: i386, a DLL, a PE32 optional
+            # header; nothing more is read of a library for another machine.
+            pe = struct.pack("<4sHHIIIHH", b"PE\0\0", 0x14C, 0, 0, 0, 0, 0xE0, 0x2102)
+            return (b"MZ" + b"\0" * 0x3A + struct.pack("<I", 0x40) + pe +
+                    struct.pack("<H", 0x10B) + b"\0" * 0xDE)
+        # ELFCLASS32, little-endian, a shared object for i386.
+        return (b"\x7fELF\x01\x01\x01" + b"\0" * 9 + struct.pack("<HHI", 3, 3, 1) +
+                b"\0" * 28)
+    raise ValueError("unknown library kind %s" % kind)
 
 
 def read_options(case):
@@ -110,6 +151,10 @@ class CheckerGoldenTest(unittest.TestCase):
         env = dict(os.environ)
         env.pop("SteamAppId", None)
         limit = None
+        appid_bytes = b"480\n"
+        appid_name = "steam_appid.txt"
+        unreadable = []
+        user = None
         for name, values in read_options(case):
             if name == "remove":
                 target = os.path.join(mod, values[0])
@@ -128,12 +173,45 @@ class CheckerGoldenTest(unittest.TestCase):
             elif name == "preview-folder":
                 os.remove(os.path.join(mod, "steam_logo.png"))
                 os.mkdir(os.path.join(mod, "steam_logo.png"))
-            elif name == "lonely-tool":
+            elif name in ("lonely-tool", "library"):
                 os.mkdir(os.path.join(work, "bin"))
                 tool = os.path.join(work, "bin", os.path.basename(TOOL))
                 shutil.copy2(TOOL, tool)
+                if name == "library":
+                    kind = values[0]
+                    if kind == "steam_api.dll" and not windows():
+                        self.skipTest("steam_api.dll is the 32-bit library of Windows")
+                    file_name = ("steam_api.dll" if kind == "steam_api.dll"
+                                 else "steam_api64.dll" if windows() else "libsteam_api.so")
+                    target = os.path.join(work, "bin", file_name)
+                    if kind == "old-sdk":
+                        shutil.copy2(INCOMPLETE_LIBRARY, target)
+                    else:
+                        with open(target, "wb") as out:
+                            out.write(library_file(kind))
             elif name == "no-appid":
                 appid = False
+            elif name == "appid":
+                appid_bytes = codecs.escape_decode(" ".join(values))[0]
+            elif name == "appid-name":
+                appid_name = values[0]
+            elif name == "link":
+                os.symlink(values[1], os.path.join(mod, values[0]))
+            elif name == "fifo":
+                os.mkfifo(os.path.join(mod, values[0]))
+            elif name == "unreadable":
+                if windows():
+                    self.skipTest("the Wine prefix belongs to root, so Wine runs as root only")
+                os.mkdir(os.path.join(mod, values[0]), 0o755)
+                unreadable.append(os.path.join(mod, values[0]))
+            elif name == "nest":
+                deepest = os.path.join(mod, *(["d"] * int(values[0])))
+                os.makedirs(deepest)
+                with open(os.path.join(deepest, "deep.txt"), "w", encoding="ascii") as out:
+                    out.write("deep\n")
+            elif name == "linux-only":
+                if windows():
+                    self.skipTest(" ".join(values))
             elif name == "env":
                 key, _, value = values[0].partition("=")
                 env[key] = value
@@ -147,13 +225,33 @@ class CheckerGoldenTest(unittest.TestCase):
             else:
                 self.fail("unknown option %s in %s" % (name, case))
         if appid:
-            with open(os.path.join(work, "steam_appid.txt"), "w") as out:
-                out.write("480\n")
+            with open(os.path.join(work, appid_name), "wb") as out:
+                out.write(appid_bytes)
+        command = RUNNER + [tool] + args
+        if unreadable:
+            for folder in unreadable:
+                os.chmod(folder, 0)
+                self.addCleanup(os.chmod, folder, 0o755)
+            if os.geteuid() == 0:
+                # Root reads every folder: the checker runs as nobody, who
+                # must be able to reach the rest. The build folder may lie
+                # where nobody can't go, so the checker and the library
+                # beside it run from copies.
+                os.chmod(work, 0o755)
+                if tool == TOOL:
+                    os.mkdir(os.path.join(work, "bin"))
+                    tool = os.path.join(work, "bin", os.path.basename(TOOL))
+                    shutil.copy2(TOOL, tool)
+                    shutil.copy2(os.path.join(os.path.dirname(TOOL), "libsteam_api.so"),
+                                 os.path.dirname(tool))
+                nobody = pwd.getpwnam("nobody")
+                command = ["setpriv", "--reuid=%d" % nobody.pw_uid, "--regid=%d" % nobody.pw_gid,
+                           "--clear-groups", "--"] + RUNNER + [tool] + args
 
         def limit_memory():
             resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
 
-        completed = subprocess.run(RUNNER + [tool] + args, cwd=work, env=env,
+        completed = subprocess.run(command, cwd=work, env=env,
                                    stdin=subprocess.DEVNULL, capture_output=True,
                                    timeout=120, check=False,
                                    preexec_fn=limit_memory if limit else None)
@@ -170,6 +268,8 @@ class CheckerGoldenTest(unittest.TestCase):
         actual = actual.replace(library.encode(), b"{library}").replace(program.encode(),
                                                                          b"{program}")
         actual = actual.replace(library_name.encode(), b"{library_name}")
+        sdk_folder = b"redistributable_bin/" + (b"win64" if windows() else b"linux64")
+        actual = actual.replace(sdk_folder, b"redistributable_bin/{sdk_folder}")
         if UPDATE:
             with open(expected_path, "wb") as out:
                 out.write(actual)
@@ -193,10 +293,13 @@ def add_cases():
 
 
 def main():
-    global TOOL, PLATFORM, RUNNER, SANITIZED, UPDATE, CASES
+    global TOOL, INCOMPLETE_LIBRARY, PLATFORM, RUNNER, SANITIZED, UPDATE, CASES
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--tool", required=True)
+    parser.add_argument("--incomplete-library",
+                        help="a client library lacking exports, built from tests/fixtures "
+                             "(default: fixtures/incomplete_steam_api.* beside the tool's folder)")
     parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
     parser.add_argument("--runner", action="append", default=[])
     parser.add_argument("--sanitized", action="store_true",
@@ -205,6 +308,9 @@ def main():
     parser.add_argument("cases", nargs="*")
     options = parser.parse_args()
     TOOL = os.path.abspath(options.tool)
+    INCOMPLETE_LIBRARY = os.path.abspath(options.incomplete_library or os.path.join(
+        os.path.dirname(TOOL), "..", "fixtures",
+        "incomplete_steam_api" + (".dll" if PLATFORM == "windows" else ".so")))
     PLATFORM = options.platform
     RUNNER = options.runner
     SANITIZED = options.sanitized

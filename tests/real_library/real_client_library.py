@@ -4,6 +4,7 @@ libraries, not only against the simulated one written from the same facts.
 
     real_client_library.py --source-dir . --work-dir build/default/real_client_library \
         --tool build/default/bin/modpublish --probe build/default/bin/slot_probe \
+        --checker build/default/bin/modpublish-check \
         [--platform windows --runner cmake/wine-run.sh --runner PREFIX]
 
 The libraries come from the npm package steamworks.js 0.4.0, fetched with
@@ -21,7 +22,8 @@ Checks, each failure naming what differed:
   behaviour  the tool of this build, run against the real library of its
              platform with no Steam client running, fails "Initializing
              SteamAPI" cleanly, verbose and silent, and never loads the
-             library from the current folder.
+             library from the current folder; modpublish-check of this
+             build, beside the real library, finds nothing wrong with it.
 
 Exit status: 0 passed, 1 failed, 77 skipped (npm or the registry is not
 available; one line on standard output says why).
@@ -312,19 +314,23 @@ def declared_operations(header):
     return operations
 
 
-def looked_up_symbols(source_file):
-    """The names the tool resolves in the library, as its source spells them."""
-    with open(source_file, encoding="utf-8") as source:
-        names = re.findall(r'Find\(library, "(\w+)"', source.read())
+def looked_up_symbols(header):
+    """The names the tool resolves in the library: the shared list that the
+    loader and the checker both read."""
+    with open(header, encoding="utf-8") as source:
+        text = source.read()
+    match = re.search(r"kClientLibraryExports\[[^]]*\] = \{(.*?)\};", text, re.S)
+    names = re.findall(r'"(\w+)"', match.group(1)) if match else []
     if not names:
-        raise Failure("%s: no Find(library, \"...\") look-ups found" % source_file)
+        raise Failure("%s: no list of exports found" % header)
     return names
 
 
 def check_exports_and_slots(options, libraries):
     images = {"linux": read_elf(libraries["linux"]), "windows": read_pe(libraries["windows"])}
     errors = []
-    symbols = looked_up_symbols(os.path.join(options.source_dir, "workshop", "steam_api.cpp"))
+    symbols = looked_up_symbols(os.path.join(options.source_dir, "platform",
+                                             "client_library_exports.h"))
     for image in images.values():
         for symbol in symbols:
             if symbol not in image.exports:
@@ -413,6 +419,8 @@ def check_behaviour(options, libraries):
     shutil.copy2(options.tool, os.path.join(alone, tool_name))
     shutil.copy2(options.tool, os.path.join(beside, tool_name))
     shutil.copy2(library, os.path.join(beside, name))
+    checker_name = os.path.basename(options.checker)
+    shutil.copy2(options.checker, os.path.join(beside, checker_name))
     shutil.copytree(os.path.join(options.source_dir, "examples", "example_mod"),
                     os.path.join(work, "example_mod"))
     with open(os.path.join(work, "steam_appid.txt"), "w", encoding="ascii") as appid:
@@ -429,8 +437,8 @@ def check_behaviour(options, libraries):
 
     traced_environment = dict(environment, LD_DEBUG="files", MODPUBLISH_WINEDEBUG="+loaddll")
 
-    def run(folder, *args, trace=False):
-        command = options.runner + [os.path.join(folder, tool_name)] + list(args)
+    def run(folder, *args, trace=False, program=None):
+        command = options.runner + [os.path.join(folder, program or tool_name)] + list(args)
         try:
             completed = subprocess.run(command, cwd=work,
                                        env=traced_environment if trace else environment,
@@ -470,6 +478,15 @@ def check_behaviour(options, libraries):
     silent = run(beside, "-s", "example_mod")
     expect("real %s beside the tool, silent" % name, silent, text(SILENT_INIT_FAILED, platform))
 
+    # The checker reads the real library without loading it: a 64-bit
+    # library of its platform with every export the tool resolves.
+    checked = run(beside, "example_mod", program=checker_name)
+    findings = [line for line in checked.stdout.decode("utf-8", "replace").splitlines()
+                if ": error: " in line or ": warning: " in line]
+    if checked.returncode != 0 or findings:
+        errors.append("%s beside the real %s: exit status %d, findings:\n%s"
+                      % (checker_name, name, checked.returncode, "\n".join(findings)))
+
     # The library in the current folder and in the mod folder, none beside
     # the tool: it must not be loaded. With no Steam client the output
     # can't tell, so the loader's own trace is asked which libraries were
@@ -491,7 +508,8 @@ def check_behaviour(options, libraries):
     if errors:
         raise Failure("\n".join(errors))
     print("behaviour: the %s tool fails \"Initializing SteamAPI\" cleanly against the real %s "
-          "(verbose, silent, current folder)" % (platform, name))
+          "(verbose, silent, current folder); the checker finds nothing wrong with it"
+          % (platform, name))
 
 
 def main():
@@ -501,11 +519,13 @@ def main():
     parser.add_argument("--work-dir", required=True, help="cache and scratch folders go here")
     parser.add_argument("--tool", required=True)
     parser.add_argument("--probe", required=True)
+    parser.add_argument("--checker", required=True, help="modpublish-check of the same build")
     parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
     parser.add_argument("--runner", action="append", default=[])
     options = parser.parse_args()
     options.tool = os.path.abspath(options.tool)
     options.probe = os.path.abspath(options.probe)
+    options.checker = os.path.abspath(options.checker)
     options.work_dir = os.path.abspath(options.work_dir)
     try:
         libraries = fetch(os.path.join(options.work_dir, "cache"))
