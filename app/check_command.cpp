@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/mod_paths.h"
 #include "check/mod_check.h"
 #include "console/console.h"
 #include "description/language.h"

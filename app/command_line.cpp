@@ -5,10 +5,10 @@
 #include <new>
 #include <string>
 
+#include "app/mod_paths.h"
 #include "app/run_driver.h"
 #include "console/console.h"
 #include "description/reader.h"
-#include "platform/platform.h"
 
 #ifndef MODPUBLISH_VERSION
 #define MODPUBLISH_VERSION "0.0.0"
@@ -55,18 +55,20 @@ void PrintUsage(const char* programName) {
   Print("        * ... and your mod data, of course :3\n");
 }
 
-std::string ModFilePath(const char* folder, const char* name) {
-  return std::string(folder) + platform::kPathSeparator + name;
-}
-
 int RunModpublish(int argc, const char* const* argv) {
   RunSettings settings;
   if (!ParseCommandLine(argc, argv, settings)) {
     PrintUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish");
     return 0;
   }
-  const std::string descriptionPath = ModFilePath(settings.contentDir, "descript.ion");
-  const std::string previewPath = ModFilePath(settings.contentDir, "steam_logo.png");
+  ModPaths paths;
+  if (!ResolveModPaths(settings.contentDir, paths)) {
+    Print(
+        "The current folder can't be determined, so the mod folder's path can't be made "
+        "absolute for Steam. Run modpublish from an existing folder, or give the full path\n");
+    return 1;
+  }
+  const std::string& descriptionPath = paths.descriptionPath;
   ModDescription modDescription;
   try {
     modDescription = LoadModDescription(descriptionPath, settings.verbose);
@@ -80,7 +82,7 @@ int RunModpublish(int argc, const char* const* argv) {
     Print("Not enough memory to read %s\n", descriptionPath.c_str());
     return 1;
   }
-  RunUpload(settings.verbose, settings.existingId, settings.contentDir, previewPath.c_str(),
-            modDescription);
+  RunUpload(settings.verbose, settings.existingId, paths.contentFolder.c_str(),
+            paths.previewPath.c_str(), modDescription);
   return 0;
 }

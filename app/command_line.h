@@ -3,7 +3,6 @@
 #define MODPUBLISH_APP_COMMAND_LINE_H_
 
 #include <cstdint>
-#include <string>
 
 // What one invocation asks for.
 struct RunSettings {
@@ -23,19 +22,17 @@ struct RunSettings {
 // atoll does, except that values beyond the 64-bit range are clamped to it.
 bool ParseCommandLine(int argc, const char* const* argv, RunSettings& settings);
 
-// The path of the file `name` in the mod folder `folder`: the folder as
-// typed (no separator is added or removed), the platform's separator, the
-// name. modpublish and modpublish-check both compose their paths so.
-std::string ModFilePath(const char* folder, const char* name);
-
 // Prints the ten-line usage text through Print, naming `programName`.
 void PrintUsage(const char* programName);
 
 // The whole program: parses the arguments, reads the description file and
-// runs the upload. Returns the process exit status: 0 after the usage text
-// and after every run, 1 when the description file can't be read, and also
-// 1, after printing "Not enough memory to read %s\n" with its path, when it
-// doesn't fit in memory. Steam is never touched in those two cases.
+// runs the upload, handing Steam the content folder and the preview made
+// absolute (ResolveModPaths). Returns the process exit status: 0 after the
+// usage text and after every run; 1 when the current folder, needed to
+// make the path absolute, can't be determined (after a line that says so);
+// 1 when the description file can't be read, and also 1, after printing
+// "Not enough memory to read %s\n" with its path, when it doesn't fit in
+// memory. Steam is never touched in those cases.
 int RunModpublish(int argc, const char* const* argv);
 
 #endif  // MODPUBLISH_APP_COMMAND_LINE_H_

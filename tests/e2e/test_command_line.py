@@ -65,6 +65,27 @@ class PathCandidateTest(ToolTestCase):
                 self.assertOutput(run, not_found(folder), status=1)
                 self.assertEqual(run.calls(), [], "nothing reached Steam")
 
+    def test_a_removed_current_folder_is_reported_before_steam(self):
+        if harness.windows():
+            self.skipTest("Windows can't remove a process's current folder")
+        self.make_mod("[en]\ntitle=x\n")
+        self.seed_item(917)
+        self.scenario(["app_id 250"])
+
+        def enter_a_removed_folder():
+            os.mkdir(self.path("gone"))
+            os.chdir(self.path("gone"))
+            os.rmdir(self.path("gone"))
+
+        run = self.run_tool("-u", "917", "mod", preexec_fn=enter_a_removed_folder)
+        self.assertOutput(run, "The current folder can't be determined, so the mod folder's "
+                               "path can't be made absolute for Steam. Run modpublish from an "
+                               "existing folder, or give the full path\n", status=1)
+        self.assertEqual(run.journal, [], "nothing reached Steam")
+        # A full path needs no current folder.
+        run = self.run_tool("-s", "-u", "917", self.path("mod"), preexec_fn=enter_a_removed_folder)
+        self.assertTrue(run.stdout.endswith(b"Uploading done successfully\n"), run.stdout)
+
     def test_a_folder_named_descript_ion_is_not_a_file(self):
         os.makedirs(self.path("mod", "descript.ion"))
         for args in (["mod"], ["-s", "mod"]):
