@@ -245,9 +245,19 @@ void PrintSections(const DescriptionResult& description) {
 
 int RunModpublishCheck(int argc, const char* const* argv) {
   RunSettings settings;
-  if (!ParseCommandLine(argc, argv, settings)) {
-    PrintCheckUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check");
+  const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check";
+  const ParseOutcome outcome = ParseCommandLine(argc, argv, settings);
+  if (outcome == ParseOutcome::kUsage) {
+    PrintCheckUsage(programName);
     return 2;
+  }
+  // A mistake in the command line is the program's, as a compiler names
+  // itself for a bad option; the folder is checked all the same.
+  FileReport commandLineReport{programName, {}};
+  if (outcome == ParseOutcome::kBadItemId) {
+    commandLineReport.Add(
+        0, true,
+        BadItemIdMessage(settings.badItemId) + "; modpublish stops there, before reading anything");
   }
   const std::string folder = settings.contentDir;
   FileReport descriptionReport{ModFilePath(settings.contentDir, "descript.ion"), {}};
@@ -301,8 +311,8 @@ int RunModpublishCheck(int argc, const char* const* argv) {
 
   uint64_t errors = 0;
   uint64_t warnings = 0;
-  for (const FileReport* report :
-       {&folderReport, &descriptionReport, &previewReport, &libraryReport, &appIdReport}) {
+  for (const FileReport* report : {&commandLineReport, &folderReport, &descriptionReport,
+                                   &previewReport, &libraryReport, &appIdReport}) {
     PrintReport(*report, errors, warnings);
   }
   if (errors + warnings > 0) {

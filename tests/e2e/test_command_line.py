@@ -91,3 +91,20 @@ class PathCandidateTest(ToolTestCase):
         for args in (["mod"], ["-s", "mod"]):
             with self.subTest(args=args):
                 self.assertOutput(self.run_tool(*args), not_found("mod"), status=1)
+
+
+class ItemIdTest(ToolTestCase):
+    """The value after -u is an item id, or nothing happens at all."""
+
+    def test_a_value_that_is_no_id_stops_before_anything_is_read(self):
+        # Which values are ids is ParseItemId's (unit tests); these are the
+        # line and the status a process gives, in verbose mode, where reading
+        # the description would echo it.
+        self.make_mod("[en]\ntitle=x\n")
+        for value, shown in (("123x", "123x"), ("-h", "-h"), ("\x1b[2J9", "\\x1B[2J9")):
+            with self.subTest(value=value):
+                run = self.run_tool("-u", value, "mod")
+                self.assertOutput(run, '"%s" is not an item id: give -u the item\'s number (such '
+                                       'as 917) or its page address (https://steamcommunity.com/'
+                                       'sharedfiles/filedetails/?id=917)\n' % shown, status=2)
+                self.assertEqual(run.journal, [], "the client library was not even loaded")

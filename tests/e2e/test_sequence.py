@@ -168,15 +168,13 @@ Uploading done successfully
         self.assertEqual([line.split(" -> ")[0] for line in run.calls("SetItemTitle")],
                          ['SetItemTitle update=2 title="A\\x0dB"'])
 
-    def test_negative_and_huge_ids_are_passed_on_unchanged(self):
+    def test_the_largest_id_is_passed_on_unchanged(self):
         self.make_mod("[en]\ntitle=x\n")
         self.scenario(["app_id 250"])
-        run = self.run_tool("-s", "-u", "-5", "mod")
-        self.assertTrue(run.stdout.startswith(b"Starting uploading fileid -5"))
-        self.assertIn("StartItemUpdate app=250 item=18446744073709551611",
-                      run.calls("StartItemUpdate")[0])
-        run = self.run_tool("-s", "-u", "99999999999999999999", "mod")
+        run = self.run_tool("-s", "-u", "9223372036854775807", "mod")
         self.assertTrue(run.stdout.startswith(b"Starting uploading fileid 9223372036854775807"))
+        self.assertIn("StartItemUpdate app=250 item=9223372036854775807",
+                      run.calls("StartItemUpdate")[0])
 
 
 class TerminalTest(ToolTestCase):
