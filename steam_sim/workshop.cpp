@@ -169,7 +169,7 @@ bool ParseItemFile(std::string_view text, WorkshopItem* item) {
   return true;
 }
 
-Workshop::Workshop(fs::path root) : root_(std::move(root)) {}
+Workshop::Workshop(fs::path root, Journal* journal) : root_(std::move(root)), journal_(journal) {}
 
 PublishedFileId Workshop::NextFreeId() const {
   PublishedFileId highest = 0;
@@ -263,6 +263,20 @@ int32_t Workshop::CheckUpdate(const ItemUpdate& update, AppId runningApp, uint64
       (update.description && update.description->size() > kMaxDescriptionBytes) ||
       update.changeNote.size() > kMaxChangeNoteBytes) {
     return kResultInvalidParam;
+  }
+
+  // The Steam client runs in its own folder: a relative path names
+  // something inside its installation, not what the caller meant.
+  for (const auto& checked : {std::make_pair(&update.contentFolder, "folder"),
+                              std::make_pair(&update.previewFile, "file")}) {
+    const std::optional<std::string>& path = *checked.first;
+    if (path && !IsFullyQualifiedPath(*path)) {
+      if (journal_ != nullptr) {
+        journal_->Write(
+            [&] { return std::string("RelativePath ") + checked.second + "=" + Quote(*path); });
+      }
+      return kResultFileNotFound;
+    }
   }
 
   // Where the new revision's content and preview come from: the update, or

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "steam_sim/abi.h"
+#include "steam_sim/journal.h"
 
 namespace steam_sim {
 
@@ -79,7 +80,8 @@ struct ItemUpdate {
   std::optional<std::string> title;
   std::optional<std::string> description;
   std::optional<int32_t> visibility;
-  // Paths as the caller gave them, relative to the current folder.
+  // Paths as the caller gave them (UTF-8). The service finds only fully
+  // qualified ones: it runs in a folder of its own.
   std::optional<std::string> contentFolder;
   std::optional<std::string> previewFile;
   std::string changeNote;
@@ -88,7 +90,9 @@ struct ItemUpdate {
 class Workshop {
  public:
   // The Workshop kept in folder `root`, which is created on the first write.
-  explicit Workshop(std::filesystem::path root);
+  // What the service refuses is written to `journal` (when not null), which
+  // must outlive the Workshop.
+  explicit Workshop(std::filesystem::path root, Journal* journal = nullptr);
 
   // The id the next new item gets: one above the highest id in the
   // Workshop, 1 when it is empty.
@@ -105,7 +109,8 @@ class Workshop {
   // unknown item, kResultAccessDenied when the item's app, the update's app
   // and `runningApp` are not all the same, kResultInvalidParam for a title,
   // description or change note over its limit, kResultFileNotFound for a
-  // content folder or preview file that isn't there, kResultLimitExceeded
+  // content folder or preview file that isn't there or isn't given by a
+  // fully qualified path (journaled as "RelativePath"), kResultLimitExceeded
   // for a preview of kPreviewSizeLimit bytes or more, and kResultFail when
   // the item's files are damaged or the disk fails. While another process
   // updates the same item in the same Workshop, waits for it to finish.
@@ -145,6 +150,7 @@ class Workshop {
   static bool CommitRevision(const std::filesystem::path& folder, uint64_t liveNumber);
 
   std::filesystem::path root_;
+  Journal* journal_;
 };
 
 }  // namespace steam_sim
