@@ -170,6 +170,28 @@ TEST_F(WorkshopTest, RelativePathsAreNotFoundAndJournaled) {
   EXPECT_EQ(Names(ItemFolder(item)), std::vector<std::string>{"r2"}) << "only the last applied";
 }
 
+TEST_F(WorkshopTest, CopiesLeaveThePermissionBitsBehind) {
+  // Copied with their bits, a read-only folder (mode 555) could not be
+  // filled, and on Windows a revision holding a read-only file could not be
+  // deleted once superseded.
+  const fs::path mod = fs::current_path() / "mod";
+  WriteFile(mod / "locked" / "fixed.txt", "fixed");
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::owner_exec;
+  fs::permissions(mod / "locked" / "fixed.txt", readOnly);
+  fs::permissions(mod / "locked", readOnly);
+  Start();
+  const uint64_t item = CreateDelivered();
+  const uint64_t update = StartItemUpdate(250, item);
+  SetContent(update, Absolute("mod").c_str());
+  ASSERT_EQ(SubmitDelivered(update), 1);
+  const fs::path copy = ItemFolder(item) / "r2" / "content" / "locked";
+  EXPECT_EQ(ReadFile(copy / "fixed.txt"), "fixed");
+  for (const fs::path& path : {copy, copy / "fixed.txt"}) {
+    EXPECT_NE(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none) << path;
+  }
+  fs::permissions(mod / "locked", fs::perms::owner_all);  // for the clean-up
+}
+
 TEST_F(WorkshopTest, ItemsOutliveTheSessionAndTheProcess) {
   // Another process creates item 1 in this test's Workshop...
   SetEnvironment("SteamAppId", "250");
