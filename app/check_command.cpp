@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/mod_paths.h"
 #include "check/app_id.h"
 #include "check/client_library.h"
 #include "check/content.h"
@@ -171,9 +172,19 @@ void PrintSections(const DescriptionResult& description) {
 
 int RunModpublishCheck(int argc, const char* const* argv) {
   RunSettings settings;
-  if (!ParseCommandLine(argc, argv, settings)) {
-    PrintCheckUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check");
+  const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check";
+  const ParseOutcome outcome = ParseCommandLine(argc, argv, settings);
+  if (outcome == ParseOutcome::kUsage) {
+    PrintCheckUsage(programName);
     return 2;
+  }
+  // A mistake in the command line is the program's, as a compiler names
+  // itself for a bad option; the folder is checked all the same.
+  FileReport commandLineReport{programName, {}};
+  if (outcome == ParseOutcome::kBadItemId) {
+    commandLineReport.Add(
+        0, true,
+        BadItemIdMessage(settings.badItemId) + "; modpublish stops there, before reading anything");
   }
   const std::string folder = settings.contentDir;
   FileReport descriptionReport{ModFilePath(settings.contentDir, "descript.ion"), {}};
@@ -218,8 +229,8 @@ int RunModpublishCheck(int argc, const char* const* argv) {
 
   uint64_t errors = 0;
   uint64_t warnings = 0;
-  for (const FileReport* report : {&folderReport, &descriptionReport, &previewReport,
-                                   &libraryReport, &appIdReport, &variableReport}) {
+  for (const FileReport* report : {&commandLineReport, &folderReport, &descriptionReport,
+                                   &previewReport, &libraryReport, &appIdReport, &variableReport}) {
     PrintReport(*report, errors, warnings);
   }
   if (errors + warnings > 0) {

@@ -6,8 +6,9 @@
 
 // The whole program. Takes modpublish's command line ("-s" and "-u <id>" are
 // accepted and change nothing, so a publish command can be checked by
-// changing the program name); the mod folder is composed with the same
-// separator. Prints on standard output the findings, one per line in the
+// changing the program name; a "-u" value that is not an item id is an
+// error finding, "<program>: error: ..."); the mod folder is composed with
+// the same separator. Prints on standard output the findings, one per line in the
 // form "<file>:<line>: error: ..." or "<file>: warning: ...", then a
 // summary of the upload, then "N errors, M warnings" ("1 error", "1
 // warning" in the singular).

@@ -1,22 +1,23 @@
 #include "app/command_line.h"
 
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "app/mod_paths.h"
 #include "app/run_driver.h"
+#include "check/mod_check.h"
 #include "console/console.h"
 #include "description/reader.h"
-#include "platform/platform.h"
 
 #ifndef MODPUBLISH_VERSION
 #define MODPUBLISH_VERSION "0.0.0"
 #endif
 
-bool ParseCommandLine(int argc, const char* const* argv, RunSettings& settings) {
+ParseOutcome ParseCommandLine(int argc, const char* const* argv, RunSettings& settings) {
   if (argc < 2) {
-    return false;
+    return ParseOutcome::kUsage;
   }
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
@@ -24,22 +25,107 @@ bool ParseCommandLine(int argc, const char* const* argv, RunSettings& settings) 
       settings.verbose = false;  // and it is a path candidate all the same
     }
     if (std::strcmp(argument, "-h") == 0) {
-      return false;
+      return ParseOutcome::kUsage;
     }
     if (std::strcmp(argument, "-u") == 0) {
       if (i + 1 == argc) {
-        return false;
+        return ParseOutcome::kUsage;
       }
-      // strtoll reads exactly what atoll reads, but clamps out-of-range
-      // values instead of leaving them undefined.
-      settings.existingId = std::strtoll(argv[++i], nullptr, 10);
+      const char* value = argv[++i];
+      if (!ParseItemId(value, settings.existingId) && settings.badItemId == nullptr) {
+        settings.badItemId = value;
+      }
       continue;
     }
     // Everything else is a path candidate: a plain path, "-s", and any
     // option the tool doesn't know, unreported.
+    settings.pathCandidates.push_back(argument);
     settings.contentDir = argument;
   }
-  return settings.contentDir != nullptr;
+  if (settings.contentDir == nullptr) {
+    return ParseOutcome::kUsage;
+  }
+  return settings.badItemId != nullptr ? ParseOutcome::kBadItemId : ParseOutcome::kRun;
+}
+
+namespace {
+
+// How much of a bad "-u" value a message shows: enough to recognise it.
+constexpr size_t kShownValueBytes = 80;
+
+// The address modpublish prints after a run, up to the query.
+constexpr std::string_view kPageAddress = "steamcommunity.com/sharedfiles/filedetails/?";
+
+bool ParseDigits(std::string_view digits, int64_t& id) {
+  if (digits.empty()) {
+    return false;
+  }
+  int64_t value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9' || value > (INT64_MAX - (c - '0')) / 10) {
+      return false;
+    }
+    value = value * 10 + (c - '0');
+  }
+  id = value;
+  return true;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+bool ParseItemId(std::string_view text, int64_t& id) {
+  const std::string_view kBlanks = " \t\r\n";
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) {
+    return false;
+  }
+  text = text.substr(first, text.find_last_not_of(kBlanks) + 1 - first);
+  for (std::string_view scheme : {"https://", "http://"}) {
+    if (!StartsWith(text, scheme)) {
+      continue;
+    }
+    text.remove_prefix(scheme.size());
+    if (!StartsWith(text, kPageAddress)) {
+      return false;
+    }
+    text.remove_prefix(kPageAddress.size());
+    // The query's fields; exactly one of them is the id.
+    std::string_view digits;
+    bool seen = false;
+    while (true) {
+      const size_t end = text.find('&');
+      const std::string_view field = text.substr(0, end);
+      if (StartsWith(field, "id=")) {
+        if (seen) {
+          return false;
+        }
+        seen = true;
+        digits = field.substr(3);
+      }
+      if (end == std::string_view::npos) {
+        break;
+      }
+      text.remove_prefix(end + 1);
+    }
+    // No item has id 0: an address with it names no page.
+    int64_t value = 0;
+    if (!seen || !ParseDigits(digits, value) || value == 0) {
+      return false;
+    }
+    id = value;
+    return true;
+  }
+  return ParseDigits(text, id);
+}
+
+std::string BadItemIdMessage(const char* value) {
+  return "\"" + Excerpt(value, kShownValueBytes) +
+         "\" is not an item id: give -u the item's number (such as 917) or its page address "
+         "(https://steamcommunity.com/sharedfiles/filedetails/?id=917)";
 }
 
 void PrintUsage(const char* programName) {
@@ -55,18 +141,26 @@ void PrintUsage(const char* programName) {
   Print("        * ... and your mod data, of course :3\n");
 }
 
-std::string ModFilePath(const char* folder, const char* name) {
-  return std::string(folder) + platform::kPathSeparator + name;
-}
-
 int RunModpublish(int argc, const char* const* argv) {
   RunSettings settings;
-  if (!ParseCommandLine(argc, argv, settings)) {
-    PrintUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish");
-    return 0;
+  switch (ParseCommandLine(argc, argv, settings)) {
+    case ParseOutcome::kUsage:
+      PrintUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish");
+      return 0;
+    case ParseOutcome::kBadItemId:
+      Print("%s\n", BadItemIdMessage(settings.badItemId).c_str());
+      return 2;
+    case ParseOutcome::kRun:
+      break;
   }
-  const std::string descriptionPath = ModFilePath(settings.contentDir, "descript.ion");
-  const std::string previewPath = ModFilePath(settings.contentDir, "steam_logo.png");
+  ModPaths paths;
+  if (!ResolveModPaths(settings.contentDir, paths)) {
+    Print(
+        "The current folder can't be determined, so the mod folder's path can't be made "
+        "absolute for Steam. Run modpublish from an existing folder, or give the full path\n");
+    return 1;
+  }
+  const std::string& descriptionPath = paths.descriptionPath;
   ModDescription modDescription;
   try {
     modDescription = LoadModDescription(descriptionPath, settings.verbose);
@@ -80,7 +174,7 @@ int RunModpublish(int argc, const char* const* argv) {
     Print("Not enough memory to read %s\n", descriptionPath.c_str());
     return 1;
   }
-  RunUpload(settings.verbose, settings.existingId, settings.contentDir, previewPath.c_str(),
-            modDescription);
+  RunUpload(settings.verbose, settings.existingId, paths.contentFolder.c_str(),
+            paths.previewPath.c_str(), modDescription);
   return 0;
 }

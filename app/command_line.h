@@ -4,38 +4,75 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // What one invocation asks for.
 struct RunSettings {
-  bool verbose = true;               // cleared by "-s"
-  int64_t existingId = 0;            // the value after "-u"; 0 creates a new item
-  const char* contentDir = nullptr;  // the last path candidate, not copied
+  bool verbose = true;     // cleared by "-s"
+  int64_t existingId = 0;  // the value after the last "-u"; 0 creates a new item
+  // Every path candidate, in the order given; the arguments themselves, not
+  // copied.
+  std::vector<const char*> pathCandidates;
+  const char* contentDir = nullptr;  // the last path candidate
+  // The first value after a "-u" that is not an item id (ParseItemId), or
+  // null when there is none.
+  const char* badItemId = nullptr;
 };
 
-// Reads the arguments (argv[1] to argv[argc - 1]) into `settings`. Returns
-// true when they describe a run, false when the usage text is due instead
-// (no arguments, "-h", a trailing "-u", no path candidate).
+// What the arguments ask for.
+enum class ParseOutcome {
+  kRun,        // a run with the settings read
+  kUsage,      // the usage text instead
+  kBadItemId,  // nothing: a value after "-u" is not an item id
+};
+
+// Reads the arguments (argv[1] to argv[argc - 1]) into `settings`.
 //
 // Options are whole, case-sensitive arguments. "-s" silences the run and is
 // also a path candidate; any other argument that is not "-h" or "-u" is a
 // path candidate, unknown options included, and the last one wins. "-u"
-// takes the next argument whatever it is, read as a decimal number the way
-// atoll does, except that values beyond the 64-bit range are clamped to it.
-bool ParseCommandLine(int argc, const char* const* argv, RunSettings& settings);
+// takes the next argument whatever it is as its value, and the last "-u"
+// sets existingId.
+//
+// Returns kUsage when the arguments describe no run: none at all, "-h"
+// (later arguments are not looked at), a "-u" without a value, or no path
+// candidate. Otherwise kBadItemId when the value of any "-u" is not an item
+// id, even if a later "-u" gives a good one: a mistyped id must not create
+// a new item or update another; badItemId is the first such value. Else
+// kRun. So the usage text wins over a bad value, wherever "-h" stands
+// ("-u -h" is a value, though, and a bad one).
+ParseOutcome ParseCommandLine(int argc, const char* const* argv, RunSettings& settings);
 
-// The path of the file `name` in the mod folder `folder`: the folder as
-// typed (no separator is added or removed), the platform's separator, the
-// name. modpublish and modpublish-check both compose their paths so.
-std::string ModFilePath(const char* folder, const char* name);
+// Reads a Workshop item id. Accepted, with blanks (space, tab, CR, LF)
+// around it:
+// - decimal digits, 0 to 2^63 - 1; 0 stands for "create a new item";
+// - the item's page address as modpublish prints it,
+//   https://steamcommunity.com/sharedfiles/filedetails/?id=<digits> (or
+//   http://), where the id field may stand among other query fields
+//   (...?searchtext=&id=917); the id must be from 1 to 2^63 - 1 and the one
+//   id field of the query.
+// No sign, no other text. Sets `id` and returns true, or returns false and
+// leaves `id` alone.
+bool ParseItemId(std::string_view text, int64_t& id);
+
+// The line (without its line end) that tells that `value`, given after
+// "-u", is not an item id: the value in quotes, control bytes shown as
+// \xNN, and what an item id looks like.
+std::string BadItemIdMessage(const char* value);
 
 // Prints the ten-line usage text through Print, naming `programName`.
 void PrintUsage(const char* programName);
 
 // The whole program: parses the arguments, reads the description file and
-// runs the upload. Returns the process exit status: 0 after the usage text
-// and after every run, 1 when the description file can't be read, and also
-// 1, after printing "Not enough memory to read %s\n" with its path, when it
-// doesn't fit in memory. Steam is never touched in those two cases.
+// runs the upload, handing Steam the content folder and the preview made
+// absolute (ResolveModPaths). Returns the process exit status: 0 after the
+// usage text and after every run; 2 after the BadItemIdMessage line, before
+// anything is read; 1 when the current folder, needed to make the path
+// absolute, can't be determined (after a line that says so); 1 when the
+// description file can't be read, and also 1, after printing "Not enough
+// memory to read %s\n" with its path, when it doesn't fit in memory. Steam
+// is never touched in those cases.
 int RunModpublish(int argc, const char* const* argv);
 
 #endif  // MODPUBLISH_APP_COMMAND_LINE_H_

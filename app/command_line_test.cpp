@@ -10,11 +10,16 @@ namespace {
 
 struct ParseCase {
   std::vector<const char*> args;  // without the program name
-  bool run;
+  ParseOutcome outcome;
   bool verbose;
   int64_t existingId;
   const char* contentDir;  // null: none
+  const char* badItemId;   // null: none
 };
+
+constexpr ParseOutcome kRun = ParseOutcome::kRun;
+constexpr ParseOutcome kUsage = ParseOutcome::kUsage;
+constexpr ParseOutcome kBad = ParseOutcome::kBadItemId;
 
 class ParseCommandLineTest : public testing::TestWithParam<ParseCase> {};
 
@@ -23,49 +28,119 @@ TEST_P(ParseCommandLineTest, Reads) {
   std::vector<const char*> argv{"modpublish"};
   argv.insert(argv.end(), c.args.begin(), c.args.end());
   RunSettings settings;
-  bool run = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), settings);
-  EXPECT_EQ(run, c.run);
-  if (!run) {
+  const ParseOutcome outcome =
+      ParseCommandLine(static_cast<int>(argv.size()), argv.data(), settings);
+  EXPECT_EQ(outcome, c.outcome);
+  if (outcome == kUsage) {
     return;
   }
   EXPECT_EQ(settings.verbose, c.verbose);
   EXPECT_EQ(settings.existingId, c.existingId);
   ASSERT_NE(settings.contentDir, nullptr);
   EXPECT_STREQ(settings.contentDir, c.contentDir);
+  ASSERT_FALSE(settings.pathCandidates.empty());
+  EXPECT_EQ(settings.pathCandidates.back(), settings.contentDir);
+  if (c.badItemId == nullptr) {
+    EXPECT_EQ(settings.badItemId, nullptr);
+  } else {
+    EXPECT_STREQ(settings.badItemId, c.badItemId);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ParseCommandLineTest,
     testing::Values(
-        ParseCase{{}, false, true, 0, nullptr}, ParseCase{{"mod"}, true, true, 0, "mod"},
-        ParseCase{{"a", "b"}, true, true, 0, "b"},  // the last path wins
-        ParseCase{{"-s", "mod"}, true, false, 0, "mod"},
-        ParseCase{{"mod", "-s"}, true, false, 0, "-s"},  // "-s" is also a path
-        ParseCase{{"-s"}, true, false, 0, "-s"},
-        ParseCase{{"-u", "917", "mod"}, true, true, 917, "mod"},
-        ParseCase{{"mod", "-u", "1", "-u", "2"}, true, true, 2, "mod"},  // the last -u wins
-        ParseCase{{"-u", "mod"}, false, true, 0, nullptr},               // -u swallowed the path
-        ParseCase{{"mod", "-u"}, false, true, 0, nullptr},               // trailing -u
-        ParseCase{{"-u", "-h", "mod"}, true, true, 0, "mod"},            // -u swallows even -h
-        ParseCase{{"-u", "-s", "mod"}, true, true, 0, "mod"},            // ... and -s, unseen
-        ParseCase{{"mod", "-h"}, false, true, 0, nullptr},
-        ParseCase{{"-h", "mod"}, false, true, 0, nullptr},
-        ParseCase{{"-h"}, false, true, 0, nullptr},
-        ParseCase{{"-s", "-h"}, false, true, 0, nullptr},
-        ParseCase{{"-h", "-u"}, false, true, 0, nullptr},
-        ParseCase{{"-u", "1", "-u"}, false, true, 0, nullptr},  // the second -u lacks its id
-        ParseCase{{"-u", "abc", "mod"}, true, true, 0, "mod"},
-        ParseCase{{"-u", "123x", "mod"}, true, true, 123, "mod"},
-        ParseCase{{"-u", "  -42", "mod"}, true, true, -42, "mod"},
-        ParseCase{{"-u", "+7", "mod"}, true, true, 7, "mod"},
-        ParseCase{{"-u", "9223372036854775807", "mod"}, true, true, INT64_MAX, "mod"},
-        // Beyond the 64-bit range: clamped, where atoll would be undefined.
-        ParseCase{{"-u", "99999999999999999999", "mod"}, true, true, INT64_MAX, "mod"},
-        ParseCase{{"-u", "-99999999999999999999", "mod"}, true, true, INT64_MIN, "mod"},
-        ParseCase{{"-S"}, true, true, 0, "-S"}, ParseCase{{"-U"}, true, true, 0, "-U"},
-        ParseCase{{"-x"}, true, true, 0, "-x"}, ParseCase{{"-hx"}, true, true, 0, "-hx"},
-        ParseCase{{"-"}, true, true, 0, "-"}, ParseCase{{"--"}, true, true, 0, "--"},
-        ParseCase{{""}, true, true, 0, ""},  // an empty path is still a path
-        ParseCase{{"mod", "-x"}, true, true, 0, "-x"}));
+        ParseCase{{}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{{"mod"}, kRun, true, 0, "mod", nullptr},
+        ParseCase{{"a", "b"}, kRun, true, 0, "b", nullptr},  // the last path wins
+        ParseCase{{"-s", "mod"}, kRun, false, 0, "mod", nullptr},
+        ParseCase{{"mod", "-s"}, kRun, false, 0, "-s", nullptr},  // "-s" is also a path
+        ParseCase{{"-s"}, kRun, false, 0, "-s", nullptr},
+        ParseCase{{"-u", "917", "mod"}, kRun, true, 917, "mod", nullptr},
+        ParseCase{{"-u", "0", "mod"}, kRun, true, 0, "mod", nullptr},             // 0: a new item
+        ParseCase{{"mod", "-u", "1", "-u", "2"}, kRun, true, 2, "mod", nullptr},  // last -u wins
+        ParseCase{{"-u", "mod"}, kUsage, true, 0, nullptr, nullptr},  // -u swallowed the path
+        ParseCase{{"mod", "-u"}, kUsage, true, 0, nullptr, nullptr},  // trailing -u
+        ParseCase{{"mod", "-h"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{{"-h", "mod"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{{"-h"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{{"-s", "-h"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{{"-h", "-u"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{{"-u", "1", "-u"}, kUsage, true, 0, nullptr, nullptr},  // the second lacks its id
+        // A value that is no id stops the run, wherever it stands...
+        ParseCase{{"-u", "abc", "mod"}, kBad, true, 0, "mod", "abc"},
+        ParseCase{{"-u", "-h", "mod"}, kBad, true, 0, "mod", "-h"},  // -u swallows even -h
+        ParseCase{{"-u", "-s", "mod"}, kBad, true, 0, "mod", "-s"},  // ... and -s, unseen
+        ParseCase{{"-u", "x", "-u", "917", "mod"}, kBad, true, 917, "mod", "x"},
+        ParseCase{{"-u", "917", "-u", "x", "-u", "y", "mod"}, kBad, true, 917, "mod", "x"},
+        // ...but the usage text wins over it, and so does a missing path.
+        ParseCase{{"-u", "abc", "mod", "-h"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{{"-u", "abc"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{{"-S"}, kRun, true, 0, "-S", nullptr},
+        ParseCase{{"-U"}, kRun, true, 0, "-U", nullptr},
+        ParseCase{{"-x"}, kRun, true, 0, "-x", nullptr},
+        ParseCase{{"-hx"}, kRun, true, 0, "-hx", nullptr},
+        ParseCase{{"-"}, kRun, true, 0, "-", nullptr},
+        ParseCase{{"--"}, kRun, true, 0, "--", nullptr},
+        ParseCase{{""}, kRun, true, 0, "", nullptr},  // an empty path is still a path
+        ParseCase{{"mod", "-x"}, kRun, true, 0, "-x", nullptr}));
+
+TEST(PathCandidatesTest, KeptInOrder) {
+  const char* argv[] = {"modpublish", "a", "-s", "-u", "1", "-x", "b"};
+  RunSettings settings;
+  ASSERT_EQ(ParseCommandLine(7, argv, settings), kRun);
+  EXPECT_EQ(settings.pathCandidates,
+            (std::vector<const char*>{argv[1], argv[2], argv[5], argv[6]}));
+}
+
+constexpr char kPage[] = "https://steamcommunity.com/sharedfiles/filedetails/?";
+
+TEST(ParseItemIdTest, AcceptsDigitsAndThePageAddress) {
+  const struct {
+    std::string text;
+    int64_t id;
+  } accepted[] = {
+      {"917", 917},
+      {"0", 0},
+      {" \t917\r\n", 917},  // as a script may pass it, read from a file
+      {"9223372036854775807", INT64_MAX},
+      {std::string(kPage) + "id=917", 917},
+      {"http://steamcommunity.com/sharedfiles/filedetails/?id=917", 917},
+      {std::string(kPage) + "searchtext=&id=3121977093", 3121977093},
+      {" " + std::string(kPage) + "id=9223372036854775807 ", INT64_MAX},
+  };
+  for (const auto& c : accepted) {
+    int64_t id = -1;
+    EXPECT_TRUE(ParseItemId(c.text, id)) << c.text;
+    EXPECT_EQ(id, c.id) << c.text;
+  }
+}
+
+TEST(ParseItemIdTest, RefusesEverythingElse) {
+  for (const std::string& text : {
+           std::string(""),
+           std::string("abc"),
+           std::string("123x"),
+           std::string("-5"),
+           std::string("-h"),
+           std::string("9223372036854775808"),  // 2^63
+           std::string("917\v"),
+           std::string("917\0", 4),
+           std::string("\xef\xbc\x99\xef\xbc\x91\xef\xbc\x97"),  // full-width digits
+           std::string(kPage) + "id=",
+           std::string(kPage) + "id=0",  // no page has id 0
+           std::string(kPage) + "id=917x",
+           std::string(kPage) + "id=1&id=2",
+           std::string(kPage) + "xid=917",
+           std::string(kPage) + "id=917#comments",
+           std::string("https://steamcommunity.com/sharedfiles/filedetails?id=917"),
+           std::string("https://example.com/sharedfiles/filedetails/?id=917"),
+           std::string("HTTPS://steamcommunity.com/sharedfiles/filedetails/?id=917"),
+       }) {
+    int64_t id = 42;
+    EXPECT_FALSE(ParseItemId(text, id)) << text;
+    EXPECT_EQ(id, 42) << "left alone: " << text;
+  }
+}
 
 }  // namespace

@@ -67,6 +67,22 @@ void UseUtf8ConsoleOutput();
 // the system won't say.
 std::string ProgramFolder();
 
+// Makes `path` absolute, for a program that works in another folder (the
+// Steam client does the upload in its own). Returns false, leaving
+// `absolute` alone, when the current folder can't be determined (on POSIX,
+// say, because it was removed) or `path` is empty or holds a NUL byte.
+// - POSIX: a path that starts with '/' is returned unchanged; any other
+//   becomes the current folder, '/', then `path`. Nothing is normalised and
+//   no symbolic link is resolved: a folder the author reaches through a
+//   link keeps that name.
+// - Windows: GetFullPathNameW, which also makes '/' into '\\', resolves a
+//   drive-relative path such as "C:mod" against that drive's current folder
+//   and removes "." and ".." segments, absolute paths included. `path` is
+//   read in the active code page and the result is UTF-8, the encoding
+//   Steam expects; under the programs' manifest both are UTF-8. Fails also
+//   when `path` isn't valid in that code page.
+bool MakeAbsolutePath(const std::string& path, std::string& absolute);
+
 // What a path names, for checks that must not open or load it.
 enum class PathKind {
   kMissing,  // nothing there, or the path can't be looked at

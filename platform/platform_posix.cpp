@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,33 @@ std::string ProgramFolder() {
   path.resize(static_cast<size_t>(length));
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool MakeAbsolutePath(const std::string& path, std::string& absolute) {
+  if (path.empty() || path.find('\0') != std::string::npos) {
+    return false;
+  }
+  if (path[0] == '/') {
+    absolute = path;
+    return true;
+  }
+  std::string folder(4096, '\0');
+  while (getcwd(folder.data(), folder.size()) == nullptr) {
+    // Only a buffer too small is worth another try; far beyond any real
+    // folder's length, give up.
+    if (errno != ERANGE || folder.size() >= (size_t{1} << 20)) {
+      return false;
+    }
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::strlen(folder.c_str()));
+  // Older C libraries report a folder outside the process's root as
+  // "(unreachable)/...": not a path anyone else could use.
+  if (folder.empty() || folder[0] != '/') {
+    return false;
+  }
+  absolute = folder.back() == '/' ? folder + path : folder + '/' + path;
+  return true;
 }
 
 void* LoadTrustedLibrary(const char* fileName) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -30,6 +31,64 @@ std::string ProgramFolder() {
   }
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+namespace {
+
+// `bytes` in code page `codePage` as UTF-16; false when they aren't valid
+// there (a lossy conversion would name another file).
+bool ToWide(UINT codePage, const std::string& bytes, std::wstring& wide) {
+  const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                                         static_cast<int>(bytes.size()), nullptr, 0);
+  if (length <= 0) {
+    return false;
+  }
+  wide.assign(static_cast<size_t>(length), L'\0');
+  return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                             static_cast<int>(bytes.size()), wide.data(), length) == length;
+}
+
+// `wide` as UTF-8; false for a lone surrogate, which UTF-8 can't hold.
+bool ToUtf8(const std::wstring& wide, std::string& bytes) {
+  const int length =
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), static_cast<int>(wide.size()),
+                          nullptr, 0, nullptr, nullptr);
+  if (length <= 0) {
+    return false;
+  }
+  bytes.assign(static_cast<size_t>(length), '\0');
+  return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
+                             static_cast<int>(wide.size()), bytes.data(), length, nullptr,
+                             nullptr) == length;
+}
+
+}  // namespace
+
+bool MakeAbsolutePath(const std::string& path, std::string& absolute) {
+  std::wstring wide;
+  if (path.empty() || path.find('\0') != std::string::npos || path.size() > INT_MAX / 2 ||
+      !ToWide(CP_ACP, path, wide)) {
+    return false;
+  }
+  // The size needed changes only if another thread changes the current
+  // folder in between; then ask again.
+  std::wstring full;
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  while (size > 0) {
+    full.assign(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (length < size) {
+      full.resize(length);
+      break;
+    }
+    size = length;
+  }
+  std::string result;
+  if (size == 0 || full.empty() || !ToUtf8(full, result)) {
+    return false;
+  }
+  absolute = std::move(result);
+  return true;
 }
 
 namespace {

@@ -149,8 +149,8 @@ int Session::Start(const std::vector<std::string>& versions, uint64_t initCall,
     }
   }
   const Scenario& scenario = state_.scenario;
-  state_.workshop =
-      Workshop(EnvironmentPath("STEAMSIM_WORKSHOP").value_or(OwnLibraryFolder() / "workshop"));
+  state_.workshop = Workshop(
+      EnvironmentPath("STEAMSIM_WORKSHOP").value_or(OwnLibraryFolder() / "workshop"), &journal_);
   state_.callHandles.Reset(scenario.callHandles);
   state_.updateHandles.Reset(scenario.updateHandles);
 

@@ -168,6 +168,10 @@ std::string SimTest::RunProbe(const std::vector<std::string>& arguments) {
   return text;
 }
 
+std::string SimTest::Absolute(const std::string& relative) {
+  return (fs::current_path() / fs::u8path(relative)).u8string();
+}
+
 fs::path SimTest::ItemFolder(uint64_t item) const {
   return workshop_ / "items" / std::to_string(item);
 }

@@ -62,6 +62,10 @@ class SimTest : public ::testing::Test {
   // "exit <status>" when it fails.
   std::string RunProbe(const std::vector<std::string>& arguments);
 
+  // `relative` in the current folder, as a fully qualified UTF-8 path: the
+  // form the service finds.
+  static std::string Absolute(const std::string& relative);
+
   std::filesystem::path ItemFolder(uint64_t item) const;
   // The names in `folder`, sorted.
   static std::vector<std::string> Names(const std::filesystem::path& folder);

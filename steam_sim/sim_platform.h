@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace steam_sim {
 
@@ -23,6 +24,13 @@ std::optional<std::filesystem::path> EnvironmentPath(const char* name);
 
 // The value of environment variable `name` as bytes, or nullopt when unset.
 std::optional<std::string> EnvironmentString(const char* name);
+
+// Whether `path` (UTF-8) names the same place from any current folder: on
+// POSIX it starts with '/'; on Windows it is fully qualified, a drive
+// letter, ':' and a separator (C:\mod, C:/mod) or two separators
+// (\\server\share, \\?\C:\mod). On Windows mod, \mod and C:mod depend on
+// the current drive or folder.
+bool IsFullyQualifiedPath(std::string_view path);
 
 // The id of the running process, to keep file names of concurrent
 // processes apart.

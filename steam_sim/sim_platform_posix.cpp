@@ -43,6 +43,8 @@ std::optional<std::string> EnvironmentString(const char* name) {
   return std::string(value);
 }
 
+bool IsFullyQualifiedPath(std::string_view path) { return !path.empty() && path[0] == '/'; }
+
 unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
 
 FileLock::FileLock(const std::filesystem::path& path)

@@ -73,6 +73,15 @@ std::optional<std::string> EnvironmentString(const char* name) {
   return bytes;
 }
 
+bool IsFullyQualifiedPath(std::string_view path) {
+  const auto separator = [&](size_t i) { return path[i] == '\\' || path[i] == '/'; };
+  if (path.size() >= 2 && separator(0) && separator(1)) {
+    return true;  // UNC, or a \\?\ or \\.\ path
+  }
+  const char drive = static_cast<char>(path.empty() ? 0 : path[0] | 0x20);
+  return path.size() >= 3 && drive >= 'a' && drive <= 'z' && path[1] == ':' && separator(2);
+}
+
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
 FileLock::FileLock(const std::filesystem::path& path)

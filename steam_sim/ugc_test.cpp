@@ -7,11 +7,13 @@
 #include <string>
 
 #include "steam_sim/sim_fixture.h"
+#include "steam_sim/text.h"
 
 namespace steam_sim_test {
 namespace {
 
 namespace fs = std::filesystem;
+using steam_sim::Quote;
 
 using UGCTest = SimTest;
 
@@ -32,33 +34,34 @@ TEST_F(UGCTest, JournalRecordsAPublicationLineByLine) {
   SetTitle(update, "My mod");
   SetDescription(update, "Line one\nLine two");
   SetVisibility(update, 2);
-  SetContent(update, "mod");
-  SetPreview(update, "mod/steam_logo.png");
+  SetContent(update, Absolute("mod").c_str());
+  SetPreview(update, Absolute("mod/steam_logo.png").c_str());
   Register(&submitted, Submit(update, "initial commit"));
   Pump();
   sim_.unregisterCallResult(&submitted, 6700);
 
   const std::string slot = std::to_string(kRunSlot);
-  EXPECT_EQ(Journal(),
-            (std::vector<std::string>{
-                "GetAppID -> 250",
-                "CreateItem app=250 type=0 -> 6699",
-                "RegisterCallResult call=6699 id=3403 size=" + std::to_string(kCreateRecordSize),
-                "RunCallbacks",
-                "Deliver call=6699 slot=" + slot + " result=1 io=false legal=false item=917",
-                "StartItemUpdate app=250 item=917 -> 11",
-                R"(SetItemUpdateLanguage update=11 language="english" -> true)",
-                R"(SetItemTitle update=11 title="My mod" -> true)",
-                R"(SetItemDescription update=11 description="Line one\x0aLine two" -> true)",
-                "SetItemVisibility update=11 visibility=2 -> true",
-                R"(SetItemContent update=11 folder="mod" -> true)",
-                R"(SetItemPreview update=11 file="mod/steam_logo.png" -> true)",
-                R"(SubmitItemUpdate update=11 note="initial commit" -> 6700)",
-                "RegisterCallResult call=6700 id=3404 size=16",
-                "RunCallbacks",
-                "Deliver call=6700 slot=" + slot + " result=1 io=false legal=false item=917",
-                "UnregisterCallResult call=6700",
-            }));
+  EXPECT_EQ(
+      Journal(),
+      (std::vector<std::string>{
+          "GetAppID -> 250",
+          "CreateItem app=250 type=0 -> 6699",
+          "RegisterCallResult call=6699 id=3403 size=" + std::to_string(kCreateRecordSize),
+          "RunCallbacks",
+          "Deliver call=6699 slot=" + slot + " result=1 io=false legal=false item=917",
+          "StartItemUpdate app=250 item=917 -> 11",
+          R"(SetItemUpdateLanguage update=11 language="english" -> true)",
+          R"(SetItemTitle update=11 title="My mod" -> true)",
+          R"(SetItemDescription update=11 description="Line one\x0aLine two" -> true)",
+          "SetItemVisibility update=11 visibility=2 -> true",
+          "SetItemContent update=11 folder=" + Quote(Absolute("mod")) + " -> true",
+          "SetItemPreview update=11 file=" + Quote(Absolute("mod/steam_logo.png")) + " -> true",
+          R"(SubmitItemUpdate update=11 note="initial commit" -> 6700)",
+          "RegisterCallResult call=6700 id=3404 size=16",
+          "RunCallbacks",
+          "Deliver call=6700 slot=" + slot + " result=1 io=false legal=false item=917",
+          "UnregisterCallResult call=6700",
+      }));
 }
 
 TEST_F(UGCTest, JournalQuotesOddBytes) {

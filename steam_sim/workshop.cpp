@@ -3,6 +3,7 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <system_error>
 #include <utility>
 
 #include "steam_sim/sim_platform.h"
@@ -18,7 +19,9 @@ constexpr char kItemFileName[] = "item.txt";
 constexpr char kContentFolderName[] = "content";
 constexpr char kPreviewFolderName[] = "preview";
 // The revision being assembled, beside the item's revisions; never read.
+// When one can't be deleted, the next one is assembled in next-1, next-2...
 constexpr char kNextRevisionName[] = "next";
+constexpr int kStagingNames = 8;
 // Beside the item's folder: items/<id>.lock.
 constexpr char kLockSuffix[] = ".lock";
 
@@ -43,6 +46,86 @@ std::optional<uint64_t> RevisionNumber(const fs::path& folder) {
     return std::nullopt;
   }
   return number;
+}
+
+// Whether `folder` is one a revision was or is being assembled in.
+bool IsStagingFolder(const fs::path& folder) {
+  const std::string name = folder.filename().u8string();
+  const std::string prefix = std::string(kNextRevisionName) + "-";
+  return name == kNextRevisionName ||
+         (name.compare(0, prefix.size(), prefix) == 0 && IsDecimal(name.substr(prefix.size())));
+}
+
+// What a file of the service is made with: the bytes of the source, not its
+// permission bits. A read-only copy could not be deleted with its revision
+// on Windows.
+constexpr fs::perms kCopyPermissions =
+    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+
+void CopyFileTo(const fs::path& from, const fs::path& to, bool link, std::error_code& error) {
+  if (link) {
+    fs::create_hard_link(from, to, error);
+    if (!error) {
+      return;
+    }
+    error.clear();  // where the file system can't link, the file is copied
+  }
+  if (fs::copy_file(from, to, error)) {
+    fs::permissions(to, kCopyPermissions, fs::perm_options::replace, error);
+  }
+}
+
+// Copies the folder `from` into the new folder `to`, links followed as
+// fs::copy follows them. Each folder is made afresh before it is filled:
+// copying the source's bits would make a read-only folder (mode 555) that
+// can't be filled, or an unreadable one (mode 000) that can't be deleted
+// when the copy fails. `link`: files are shared by hard links where the
+// file system allows it (revisions are never changed once live).
+void CopyFolder(const fs::path& from, const fs::path& to, bool link, std::error_code& error) {
+  if (!fs::create_directory(to, error)) {
+    if (!error) {
+      error = std::make_error_code(std::errc::file_exists);
+    }
+    return;
+  }
+  for (fs::directory_iterator it(from, error), end; !error && it != end; it.increment(error)) {
+    const fs::path target = to / it->path().filename();
+    const fs::file_status status = it->status(error);
+    if (error) {
+      return;
+    }
+    if (fs::is_directory(status)) {
+      CopyFolder(it->path(), target, link, error);
+    } else if (fs::is_regular_file(status)) {
+      CopyFileTo(it->path(), target, link, error);
+    } else {
+      // A pipe or a device has no content to keep.
+      error = std::make_error_code(std::errc::not_supported);
+    }
+    if (error) {
+      return;
+    }
+  }
+}
+
+// Gives the owner write access to `path` and everything below it, without
+// following links, so that it can be deleted: Windows refuses to delete a
+// read-only file, POSIX to empty a folder without write or search access.
+void MakeWritable(const fs::path& path) {
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(path, error);
+  if (error || fs::is_symlink(status)) {
+    return;
+  }
+  if (!fs::is_directory(status)) {
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                    error);
+    return;
+  }
+  fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
+  for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+    MakeWritable(it->path());
+  }
 }
 
 bool WriteFile(const fs::path& path, const std::string& bytes) {
@@ -169,7 +252,7 @@ bool ParseItemFile(std::string_view text, WorkshopItem* item) {
   return true;
 }
 
-Workshop::Workshop(fs::path root) : root_(std::move(root)) {}
+Workshop::Workshop(fs::path root, Journal* journal) : root_(std::move(root)), journal_(journal) {}
 
 PublishedFileId Workshop::NextFreeId() const {
   PublishedFileId highest = 0;
@@ -199,8 +282,10 @@ int32_t Workshop::CreateItem(PublishedFileId id, AppId app, int32_t fileType) {
     item.id = id;
     item.app = app;
     item.fileType = fileType;
-    if (!StageRevision(folder, item, RevisionSources()) || !CommitRevision(folder, 0)) {
-      fs::remove_all(folder, error);
+    fs::path staged;
+    if (!StageRevision(folder, item, RevisionSources(), &staged) ||
+        !CommitRevision(folder, staged, 0)) {
+      Remove(folder);
       return kResultFail;
     }
     return kResultOk;
@@ -239,7 +324,9 @@ int32_t Workshop::ApplyUpdate(const ItemUpdate& update, AppId runningApp) {
     return verdict;
   }
   MergeUpdate(update, sources, &item);
-  if (!StageRevision(folder, item, sources) || !CommitRevision(folder, liveNumber)) {
+  fs::path staged;
+  if (!StageRevision(folder, item, sources, &staged) ||
+      !CommitRevision(folder, staged, liveNumber)) {
     return kResultFail;
   }
   return kResultOk;
@@ -265,6 +352,20 @@ int32_t Workshop::CheckUpdate(const ItemUpdate& update, AppId runningApp, uint64
     return kResultInvalidParam;
   }
 
+  // The Steam client runs in its own folder: a relative path names
+  // something inside its installation, not what the caller meant.
+  for (const auto& checked : {std::make_pair(&update.contentFolder, "folder"),
+                              std::make_pair(&update.previewFile, "file")}) {
+    const std::optional<std::string>& path = *checked.first;
+    if (path && !IsFullyQualifiedPath(*path)) {
+      if (journal_ != nullptr) {
+        journal_->Write(
+            [&] { return std::string("RelativePath ") + checked.second + "=" + Quote(*path); });
+      }
+      return kResultFileNotFound;
+    }
+  }
+
   // Where the new revision's content and preview come from: the update, or
   // else the live revision, since an update that doesn't mention them keeps
   // them.
@@ -272,7 +373,8 @@ int32_t Workshop::CheckUpdate(const ItemUpdate& update, AppId runningApp, uint64
   if (update.contentFolder) {
     sources->content = fs::u8path(*update.contentFolder);
     // A folder typed with a trailing separator (mod\ or mod/) names the same
-    // folder, but the recursive copy of libstdc++ on Windows trips over it.
+    // folder; it is used without one, which libstdc++'s file system
+    // functions on Windows trip over.
     if (!sources->content.has_filename() && sources->content.has_relative_path()) {
       sources->content = sources->content.parent_path();
     }
@@ -319,63 +421,83 @@ void Workshop::MergeUpdate(const ItemUpdate& update, const RevisionSources& sour
 }
 
 bool Workshop::StageRevision(const fs::path& folder, const WorkshopItem& item,
-                             const RevisionSources& sources) {
-  const fs::path next = folder / kNextRevisionName;
-  std::error_code error;
-  // Whatever an interrupted run left here is of no use.
-  fs::remove_all(next, error);
-  if (!error) {
-    fs::create_directory(next, error);
+                             const RevisionSources& sources, fs::path* staged) const {
+  // Whatever an interrupted or failed run left here is of no use; what
+  // can't be deleted is left aside for a later update to try again.
+  fs::path next;
+  for (int k = 0; k < kStagingNames && next.empty(); ++k) {
+    const fs::path candidate =
+        folder / (k == 0 ? std::string(kNextRevisionName)
+                         : std::string(kNextRevisionName) + "-" + std::to_string(k));
+    if (Remove(candidate)) {
+      next = candidate;
+    }
   }
+  if (next.empty()) {
+    return false;
+  }
+  std::error_code error;
+  fs::create_directory(next, error);
   if (!error && !sources.content.empty()) {
-    const fs::path content = next / kContentFolderName;
-    if (sources.contentIsLive) {
-      // Sharing saves copying a big mod again for every text update; where
-      // the file system can't link, it is copied after all.
-      fs::copy(sources.content, content,
-               fs::copy_options::recursive | fs::copy_options::create_hard_links, error);
-      if (error) {
-        fs::remove_all(content, error);
-      }
-    }
-    if (!error && !fs::exists(content, error)) {
-      fs::copy(sources.content, content, fs::copy_options::recursive, error);
-    }
+    CopyFolder(sources.content, next / kContentFolderName, sources.contentIsLive, error);
   }
   if (!error && !sources.preview.empty()) {
     fs::create_directory(next / kPreviewFolderName, error);
     if (!error) {
-      fs::copy_file(sources.preview, next / kPreviewFolderName / fs::u8path(item.preview), error);
+      CopyFileTo(sources.preview, next / kPreviewFolderName / fs::u8path(item.preview), false,
+                 error);
     }
   }
   if (error || !WriteFile(next / kItemFileName, FormatItemFile(item))) {
-    fs::remove_all(next, error);
+    Remove(next);
     return false;
+  }
+  *staged = next;
+  return true;
+}
+
+bool Workshop::CommitRevision(const fs::path& folder, const fs::path& staged,
+                              uint64_t liveNumber) const {
+  std::error_code error;
+  fs::rename(staged, folder / ("r" + std::to_string(liveNumber + 1)), error);
+  if (error) {
+    Remove(staged);
+    return false;
+  }
+  // The new revision is live from the rename on. Older ones go now,
+  // including any that an interrupted run failed to delete, and staging
+  // folders left aside.
+  std::vector<fs::path> debris;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::optional<uint64_t> revision = RevisionNumber(it->path());
+    if ((revision && *revision <= liveNumber) || IsStagingFolder(it->path())) {
+      debris.push_back(it->path());
+    }
+  }
+  for (const fs::path& path : debris) {
+    Remove(path);
   }
   return true;
 }
 
-bool Workshop::CommitRevision(const fs::path& folder, uint64_t liveNumber) {
-  const fs::path next = folder / kNextRevisionName;
+bool Workshop::Remove(const fs::path& path) const {
   std::error_code error;
-  fs::rename(next, folder / ("r" + std::to_string(liveNumber + 1)), error);
+  fs::remove_all(path, error);
   if (error) {
-    fs::remove_all(next, error);
-    return false;
+    MakeWritable(path);
+    error.clear();
+    fs::remove_all(path, error);
   }
-  // The new revision is live from the rename on. Older ones go now,
-  // including any that an interrupted run failed to delete.
-  std::vector<fs::path> older;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::optional<uint64_t> revision = RevisionNumber(it->path());
-    if (revision && *revision <= liveNumber) {
-      older.push_back(it->path());
-    }
+  if (!error) {
+    return true;
   }
-  for (const fs::path& revision : older) {
-    fs::remove_all(revision, error);
+  if (journal_ != nullptr) {
+    journal_->Write([&] {
+      return "CleanupFailed path=" + Quote(path.lexically_relative(root_).generic_u8string()) +
+             " error=" + Quote(error.message());
+    });
   }
-  return true;
+  return false;
 }
 
 fs::path Workshop::ItemFolder(PublishedFileId id) const {

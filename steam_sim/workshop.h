@@ -6,7 +6,8 @@
 //     item.txt                 the item's fields (see FormatItemFile)
 //     content/                 copy of the last content folder submitted
 //     preview/<file name>      copy of the last preview submitted
-//   items/<id>/next/           the next revision, being assembled
+//   items/<id>/next/           the next revision, being assembled (next-<k>/
+//                              when an earlier next/ can't be deleted)
 //   items/<id>.lock            locked while an update of item <id> runs
 //
 // A change becomes live in one step: the new revision is assembled in next/
@@ -15,6 +16,11 @@
 // complete; the debris is never read, and the item's next update clears it.
 // Updates of one item are serialised across processes by its lock, held
 // from reading the live revision to renaming the new one into place.
+//
+// Copies are made without the source's permission bits, and debris is made
+// writable before it is deleted, so that nothing the service leaves behind
+// can block a later update. What still can't be deleted is journaled
+// ("CleanupFailed") and left aside.
 #ifndef MODPUBLISH_STEAM_SIM_WORKSHOP_H_
 #define MODPUBLISH_STEAM_SIM_WORKSHOP_H_
 
@@ -27,6 +33,7 @@
 #include <vector>
 
 #include "steam_sim/abi.h"
+#include "steam_sim/journal.h"
 
 namespace steam_sim {
 
@@ -79,7 +86,8 @@ struct ItemUpdate {
   std::optional<std::string> title;
   std::optional<std::string> description;
   std::optional<int32_t> visibility;
-  // Paths as the caller gave them, relative to the current folder.
+  // Paths as the caller gave them (UTF-8). The service finds only fully
+  // qualified ones: it runs in a folder of its own.
   std::optional<std::string> contentFolder;
   std::optional<std::string> previewFile;
   std::string changeNote;
@@ -88,7 +96,9 @@ struct ItemUpdate {
 class Workshop {
  public:
   // The Workshop kept in folder `root`, which is created on the first write.
-  explicit Workshop(std::filesystem::path root);
+  // What the service refuses or fails to clean up is written to `journal`
+  // (when not null), which must outlive the Workshop.
+  explicit Workshop(std::filesystem::path root, Journal* journal = nullptr);
 
   // The id the next new item gets: one above the highest id in the
   // Workshop, 1 when it is empty.
@@ -96,7 +106,7 @@ class Workshop {
 
   // Creates item `id` of app `app` with no texts, content or preview.
   // Returns kResultOk, or kResultFail when the id is taken or the disk
-  // fails (then nothing changed).
+  // fails (then nothing changed, but for debris that couldn't be deleted).
   int32_t CreateItem(PublishedFileId id, AppId app, int32_t fileType);
 
   // Checks `update` as the service does, for a program running as app
@@ -105,7 +115,8 @@ class Workshop {
   // unknown item, kResultAccessDenied when the item's app, the update's app
   // and `runningApp` are not all the same, kResultInvalidParam for a title,
   // description or change note over its limit, kResultFileNotFound for a
-  // content folder or preview file that isn't there, kResultLimitExceeded
+  // content folder or preview file that isn't there or isn't given by a
+  // fully qualified path (journaled as "RelativePath"), kResultLimitExceeded
   // for a preview of kPreviewSizeLimit bytes or more, and kResultFail when
   // the item's files are damaged or the disk fails. While another process
   // updates the same item in the same Workshop, waits for it to finish.
@@ -136,15 +147,24 @@ class Workshop {
   // Applies what `update` sets to `item`, and appends its change note.
   static void MergeUpdate(const ItemUpdate& update, const RevisionSources& sources,
                           WorkshopItem* item);
-  // Assembles `item` with copies of `sources` in the next/ folder of the
-  // item folder `folder`. Returns false, leaving no next/, on any failure.
-  static bool StageRevision(const std::filesystem::path& folder, const WorkshopItem& item,
-                            const RevisionSources& sources);
-  // Makes next/ revision liveNumber + 1 and deletes the older ones. Returns
-  // false, with the live revision untouched, when the rename fails.
-  static bool CommitRevision(const std::filesystem::path& folder, uint64_t liveNumber);
+  // Assembles `item` with copies of `sources` in a staging folder of the
+  // item folder `folder`: next/, or the first next-<k>/ that is free when
+  // earlier ones can't be cleared. Sets `staged` to it. Returns false,
+  // leaving no staging folder, on any failure.
+  bool StageRevision(const std::filesystem::path& folder, const WorkshopItem& item,
+                     const RevisionSources& sources, std::filesystem::path* staged) const;
+  // Makes `staged` revision liveNumber + 1 and deletes the older ones and
+  // other staging debris. Returns false, with the live revision untouched,
+  // when the rename fails.
+  bool CommitRevision(const std::filesystem::path& folder, const std::filesystem::path& staged,
+                      uint64_t liveNumber) const;
+  // Deletes `path` and everything below it, if there; what carries
+  // read-only bits is made writable first. Returns false, and journals it,
+  // when something stays.
+  bool Remove(const std::filesystem::path& path) const;
 
   std::filesystem::path root_;
+  Journal* journal_;
 };
 
 }  // namespace steam_sim

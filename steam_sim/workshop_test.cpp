@@ -34,8 +34,8 @@ TEST_F(WorkshopTest, UpdatesReplaceTheItemWholeAndLeaveNoStaging) {
   SetTitle(update, "My mod");
   SetDescription(update, "Two\nlines");
   SetVisibility(update, 0);
-  SetContent(update, "mod");
-  SetPreview(update, "logo.png");
+  SetContent(update, Absolute("mod").c_str());
+  SetPreview(update, Absolute("logo.png").c_str());
   ASSERT_EQ(SubmitDelivered(update, "initial commit"), 1);
 
   EXPECT_EQ(Names(workshop_), std::vector<std::string>{"items"}) << "nothing beside the items";
@@ -118,10 +118,10 @@ TEST_F(WorkshopTest, ServiceChecksEverySubmission) {
       SetDescription(update, std::string(c.description, 'd').c_str());
     }
     if (c.content != nullptr) {
-      SetContent(update, c.content);
+      SetContent(update, Absolute(c.content).c_str());
     }
     if (c.preview != nullptr) {
-      SetPreview(update, c.preview);
+      SetPreview(update, Absolute(c.preview).c_str());
     }
     EXPECT_EQ(SubmitDelivered(update, std::string(c.note, 'n').c_str()), c.result);
     if (c.result != 1) {
@@ -129,6 +129,67 @@ TEST_F(WorkshopTest, ServiceChecksEverySubmission) {
     }
     EXPECT_FALSE(fs::exists(ItemFolder(item) / "next")) << "no half-built revision left";
   }
+}
+
+TEST_F(WorkshopTest, RelativePathsAreNotFoundAndJournaled) {
+  // The Steam client runs in its own folder, where these name nothing.
+  WriteFile(fs::current_path() / "mod" / "logo.png", "png");
+  Start();
+  const uint64_t item = CreateDelivered();
+  const struct {
+    std::string content;
+    std::string preview;
+    int32_t result;
+    const char* journaled;  // the RelativePath line's field, if any
+  } cases[] = {
+      {"mod", "", 9, "folder=\"mod\""},
+      {"./mod/", "", 9, "folder=\"./mod/\""},
+      {"C:mod", "", 9, "folder=\"C:mod\""},    // the current folder of drive C
+      {"\\mod", "", 9, "folder=\"\\\\mod\""},  // the root of the current drive
+      {Absolute("mod"), "mod/logo.png", 9, "file=\"mod/logo.png\""},
+      {fs::u8path(Absolute("mod")).generic_u8string(), Absolute("mod/logo.png"), 1, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content + " " + c.preview);
+    ClearJournal();
+    const uint64_t update = StartItemUpdate(250, item);
+    SetContent(update, c.content.c_str());
+    if (!c.preview.empty()) {
+      SetPreview(update, c.preview.c_str());
+    }
+    EXPECT_EQ(SubmitDelivered(update), c.result);
+    std::vector<std::string> refused;
+    for (const std::string& line : Journal()) {
+      if (line.rfind("RelativePath ", 0) == 0) {
+        refused.push_back(line.substr(13));
+      }
+    }
+    EXPECT_EQ(refused, c.journaled == nullptr ? std::vector<std::string>()
+                                              : std::vector<std::string>{c.journaled});
+  }
+  EXPECT_EQ(Names(ItemFolder(item)), std::vector<std::string>{"r2"}) << "only the last applied";
+}
+
+TEST_F(WorkshopTest, CopiesLeaveThePermissionBitsBehind) {
+  // Copied with their bits, a read-only folder (mode 555) could not be
+  // filled, and on Windows a revision holding a read-only file could not be
+  // deleted once superseded.
+  const fs::path mod = fs::current_path() / "mod";
+  WriteFile(mod / "locked" / "fixed.txt", "fixed");
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::owner_exec;
+  fs::permissions(mod / "locked" / "fixed.txt", readOnly);
+  fs::permissions(mod / "locked", readOnly);
+  Start();
+  const uint64_t item = CreateDelivered();
+  const uint64_t update = StartItemUpdate(250, item);
+  SetContent(update, Absolute("mod").c_str());
+  ASSERT_EQ(SubmitDelivered(update), 1);
+  const fs::path copy = ItemFolder(item) / "r2" / "content" / "locked";
+  EXPECT_EQ(ReadFile(copy / "fixed.txt"), "fixed");
+  for (const fs::path& path : {copy, copy / "fixed.txt"}) {
+    EXPECT_NE(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none) << path;
+  }
+  fs::permissions(mod / "locked", fs::perms::owner_all);  // for the clean-up
 }
 
 TEST_F(WorkshopTest, ItemsOutliveTheSessionAndTheProcess) {
@@ -174,7 +235,7 @@ TEST_F(WorkshopTest, DebrisOfAnInterruptedRevisionIsClearedAndNeverRead) {
   WriteFile(ItemFolder(7) / "next" / "item.txt", "id 7\napp 250\ntype 0\nvisibility 2\n");
 
   uint64_t update = StartItemUpdate(250, item);
-  SetContent(update, "mod");
+  SetContent(update, Absolute("mod").c_str());
   EXPECT_EQ(SubmitDelivered(update), 1);
   EXPECT_EQ(Names(ItemFolder(item)), std::vector<std::string>{"r2"});
   EXPECT_EQ(Names(ItemFolder(item) / "r2" / "content"), std::vector<std::string>{"new.txt"});

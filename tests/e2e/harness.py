@@ -56,6 +56,22 @@ def native_path(path):
     return os.path.abspath(path)
 
 
+def journal_string(data):
+    """`data` (bytes, or str as UTF-8) written the way the simulator's journal
+    writes strings."""
+    if isinstance(data, str):
+        data = data.encode("utf-8")
+    out = []
+    for byte in data:
+        if byte in b'"\\':
+            out.append("\\" + chr(byte))
+        elif 0x20 <= byte <= 0x7E:
+            out.append(chr(byte))
+        else:
+            out.append("\\x%02x" % byte)
+    return '"%s"' % "".join(out)
+
+
 def library_name():
     """The file name the tool loads the client library by."""
     return "steam_api64.dll" if windows() else "libsteam_api.so"
@@ -102,6 +118,15 @@ class ToolTestCase(unittest.TestCase):
     def path(self, *parts):
         return os.path.join(self.dir, *parts)
 
+    def steam_path(self, *parts):
+        """A path below the test folder as the tool hands it to Steam: made
+        absolute from the current folder as the system reports it (links
+        resolved), in the platform's form, a trailing separator kept."""
+        path = os.path.join(os.path.realpath(self.dir), *parts)
+        trailing = path.endswith(("/", sep()))
+        path = native_path(path.rstrip("/" + sep()))
+        return path + sep() if trailing else path
+
     def write(self, relative, data):
         """Writes bytes (or UTF-8 text) to a file below the test folder."""
         full = self.path(relative)
@@ -132,10 +157,11 @@ class ToolTestCase(unittest.TestCase):
         self.write("scenario.txt", "\n".join(lines) + "\n")
 
     def run_tool(self, *args, env=None, tool=None, check_stderr=True, timeout=RUN_TIMEOUT,
-                 preexec_fn=None):
-        """Runs the tool in the test folder with `args` and returns a Run.
-        Nothing may ever reach standard error. `preexec_fn` runs in the
-        child before the tool starts (to set a resource limit, say)."""
+                 preexec_fn=None, cwd=None):
+        """Runs the tool in the test folder (or its subfolder `cwd`) with
+        `args` and returns a Run. Nothing may ever reach standard error.
+        `preexec_fn` runs in the child before the tool starts (to set a
+        resource limit, say)."""
         environment = dict(os.environ)
         for name in ("STEAMSIM_SCENARIO", "STEAMSIM_JOURNAL", "STEAMSIM_WORKSHOP", "SteamAppId"):
             environment.pop(name, None)
@@ -156,7 +182,7 @@ class ToolTestCase(unittest.TestCase):
                 "--log-file=" + log_path]
             if os.path.exists(log_path):
                 os.remove(log_path)
-        completed = subprocess.run(command, cwd=self.dir, env=environment,
+        completed = subprocess.run(command, cwd=self.path(cwd or ""), env=environment,
                                    stdin=subprocess.DEVNULL, capture_output=True,
                                    timeout=timeout, check=False, preexec_fn=preexec_fn)
         if check_stderr:

@@ -65,8 +65,46 @@ class PathCandidateTest(ToolTestCase):
                 self.assertOutput(run, not_found(folder), status=1)
                 self.assertEqual(run.calls(), [], "nothing reached Steam")
 
+    def test_a_removed_current_folder_is_reported_before_steam(self):
+        if harness.windows():
+            self.skipTest("Windows can't remove a process's current folder")
+        self.make_mod("[en]\ntitle=x\n")
+        self.seed_item(917)
+        self.scenario(["app_id 250"])
+
+        def enter_a_removed_folder():
+            os.mkdir(self.path("gone"))
+            os.chdir(self.path("gone"))
+            os.rmdir(self.path("gone"))
+
+        run = self.run_tool("-u", "917", "mod", preexec_fn=enter_a_removed_folder)
+        self.assertOutput(run, "The current folder can't be determined, so the mod folder's "
+                               "path can't be made absolute for Steam. Run modpublish from an "
+                               "existing folder, or give the full path\n", status=1)
+        self.assertEqual(run.journal, [], "nothing reached Steam")
+        # A full path needs no current folder.
+        run = self.run_tool("-s", "-u", "917", self.path("mod"), preexec_fn=enter_a_removed_folder)
+        self.assertTrue(run.stdout.endswith(b"Uploading done successfully\n"), run.stdout)
+
     def test_a_folder_named_descript_ion_is_not_a_file(self):
         os.makedirs(self.path("mod", "descript.ion"))
         for args in (["mod"], ["-s", "mod"]):
             with self.subTest(args=args):
                 self.assertOutput(self.run_tool(*args), not_found("mod"), status=1)
+
+
+class ItemIdTest(ToolTestCase):
+    """The value after -u is an item id, or nothing happens at all."""
+
+    def test_a_value_that_is_no_id_stops_before_anything_is_read(self):
+        # Which values are ids is ParseItemId's (unit tests); these are the
+        # line and the status a process gives, in verbose mode, where reading
+        # the description would echo it.
+        self.make_mod("[en]\ntitle=x\n")
+        for value, shown in (("123x", "123x"), ("-h", "-h"), ("\x1b[2J9", "\\x1B[2J9")):
+            with self.subTest(value=value):
+                run = self.run_tool("-u", value, "mod")
+                self.assertOutput(run, '"%s" is not an item id: give -u the item\'s number (such '
+                                       'as 917) or its page address (https://steamcommunity.com/'
+                                       'sharedfiles/filedetails/?id=917)\n' % shown, status=2)
+                self.assertEqual(run.journal, [], "the client library was not even loaded")

@@ -3,6 +3,7 @@ planted in the current folder, a call that is never answered, and
 descriptions of absurd size."""
 
 import os
+import pwd
 import shutil
 import subprocess
 
@@ -104,6 +105,86 @@ class NewItemLeftBehindTest(ToolTestCase):
         item = live_item(self.workshop, 917)
         self.assertIsNotNone(item)
         self.assertFalse([line for line in item if line.startswith("change")])
+
+
+class StagingTest(ToolTestCase):
+    """What a failed copy or an earlier run leaves in the simulated Workshop
+    never blocks the item's next update. The tool runs as a user whom file
+    permissions bind: as nobody when the tests run as root."""
+
+    SUCCESS = text("Uploading done successfully\n")
+
+    def setUp(self):
+        super().setUp()
+        self.make_mod("[en]\ntitle=x\n")
+        self.seed_item(917)
+        self.scenario(["app_id 250"])
+        self.user = None
+        if not harness.windows() and os.geteuid() == 0:
+            try:
+                self.user = pwd.getpwnam("nobody")
+            except KeyError:
+                self.skipTest("the tests run as root and there is no user nobody to run as")
+            self.hand_over()
+
+    def hand_over(self):
+        """Gives the test folder, and all in it so far, to the user."""
+        if self.user is not None:
+            for folder, _, files in os.walk(self.dir):
+                for name in [folder] + [os.path.join(folder, name) for name in files]:
+                    os.chown(name, self.user.pw_uid, self.user.pw_gid)
+
+    def publish(self):
+        def become_the_user():
+            os.setgroups([])
+            os.setgid(self.user.pw_gid)
+            os.setuid(self.user.pw_uid)
+
+        return self.run_tool("-s", "-u", "917", "mod",
+                             preexec_fn=become_the_user if self.user is not None else None)
+
+    def item_folder(self):
+        return sorted(os.listdir(self.path("workshop", "items", "917")))
+
+    def test_read_only_content_and_debris(self):
+        # Copied with its bits, a read-only file made each superseded revision
+        # undeletable on Windows; read-only debris (a folder of mode 555
+        # holding a read-only file) blocked every later update.
+        os.chmod(self.write(os.path.join("mod", "data", "fixed.txt"), "f"), 0o444)
+        debris = self.write(os.path.join("workshop", "items", "917", "next", "content", "x"), "x")
+        self.hand_over()
+        os.chmod(debris, 0o444)
+        os.chmod(os.path.dirname(debris), 0o555)
+        for _ in range(3):
+            self.assertTrue(self.publish().stdout.endswith(self.SUCCESS))
+        self.assertEqual(self.item_folder(), ["r10"], "three updates a run, one revision each")
+
+    def test_a_subfolder_that_cant_be_read_fails_one_update_only(self):
+        if harness.windows():
+            self.skipTest("a folder without read permission is POSIX's")
+        secret = os.path.dirname(self.write(os.path.join("mod", "data", "secret", "key"), "k"))
+        os.chmod(secret, 0)
+        run = self.publish()
+        self.assertEqual(run.stdout.splitlines()[1],
+                         b"Fail during Submiting item update with SteamUGC step.")
+        self.assertEqual(self.item_folder(), ["r1"], "the half-made copy is gone")
+        os.chmod(secret, 0o755)
+        self.assertTrue(self.publish().stdout.endswith(self.SUCCESS))
+        self.assertEqual(self.item_folder(), ["r4"])
+
+    def test_debris_that_cant_be_deleted_is_journaled_and_passed_by(self):
+        if harness.windows():
+            self.skipTest("another user's files are POSIX's here: Wine runs as one user")
+        if self.user is None:
+            self.skipTest("another user's debris can only be made as root")
+        # Made by root after the hand-over, so the user can't delete it.
+        self.write(os.path.join("workshop", "items", "917", "next", "content", "x"), "x")
+        for revision in ("r4", "r7"):
+            run = self.publish()
+            self.assertTrue(run.stdout.endswith(self.SUCCESS))
+            self.assertEqual({line.split(" error=")[0] for line in run.calls("CleanupFailed")},
+                             {'CleanupFailed path="items/917/next"'})
+            self.assertEqual(self.item_folder(), ["next", revision])
 
 
 class HugeDescriptionTest(ToolTestCase):

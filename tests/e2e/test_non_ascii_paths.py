@@ -12,20 +12,7 @@ import time
 import unittest
 
 import harness
-from harness import ToolTestCase
-
-
-def journal_string(data):
-    """`data` written the way the simulator's journal writes strings."""
-    out = []
-    for byte in data:
-        if byte in b'"\\':
-            out.append("\\" + chr(byte))
-        elif 0x20 <= byte <= 0x7E:
-            out.append(chr(byte))
-        else:
-            out.append("\\x%02x" % byte)
-    return '"%s"' % "".join(out)
+from harness import ToolTestCase, journal_string
 
 
 class NonAsciiPathTest(ToolTestCase):
@@ -40,15 +27,15 @@ class NonAsciiPathTest(ToolTestCase):
         self.seed_item(917)
         self.scenario(["app_id 250"])
 
-    def check_run(self, mod_argument):
-        """Runs the copied tool on the mod at `mod_argument` (a str) and checks
-        what reached Steam."""
+    def check_run(self, mod_argument, absolute=False):
+        """Runs the copied tool on the mod at `mod_argument` (a str; `absolute`
+        when it is an absolute path) and checks what reached Steam."""
         run = self.run_tool("-u", "917", mod_argument, tool=self.tool_copy)
         lines = run.stdout.decode("utf-8").replace("\r\n", "\n").splitlines()
         self.assertEqual(lines[:2], ["Parsing [ru]", "[ru] title = Фонари 日本"], lines)
         self.assertEqual(lines[-1], "Uploading done successfully", lines)
         self.assertEqual(run.status, 0)
-        folder = mod_argument.encode("utf-8")
+        folder = (mod_argument if absolute else self.steam_path(mod_argument)).encode("utf-8")
         preview = folder + harness.sep().encode() + b"steam_logo.png"
         calls = run.calls()
         self.assertIn("SetItemContent update=1 folder=%s -> true" % journal_string(folder),
@@ -76,7 +63,7 @@ class NonAsciiPathTest(ToolTestCase):
     def test_mod_given_by_its_full_path(self):
         self.make_mod("[ru]\ntitle=Фонари 日本\ndescription=Мод\n",
                       folder=os.path.join("Дмитрий", "моды", "日本"))
-        self.check_run(harness.native_path(self.path("Дмитрий", "моды", "日本")))
+        self.check_run(harness.native_path(self.path("Дмитрий", "моды", "日本")), absolute=True)
 
 
 @unittest.skipUnless(harness.windows(), "the output code page of a Windows console")

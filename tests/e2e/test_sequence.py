@@ -5,15 +5,10 @@ import os
 import subprocess
 
 import harness
-from harness import ToolTestCase, sep, text
+from harness import ToolTestCase, journal_string, sep, text
 
 PAGE = "https://steamcommunity.com/sharedfiles/filedetails/?id="
 SCENARIO = ["app_id 250", "item_ids 917"]
-
-
-def quoted(path):
-    """A path as the journal quotes it."""
-    return path.replace("\\", "\\\\")
 
 
 class SentToSteamTest(ToolTestCase):
@@ -71,10 +66,52 @@ class SentToSteamTest(ToolTestCase):
         run = self.run_tool("-s", folder)
         self.assertEqual([line.split(" -> ")[0] for line in run.calls("SetItemContent")
                           + run.calls("SetItemPreview")], [
-            'SetItemContent update=1 folder="%s"' % quoted(folder),
-            'SetItemPreview update=3 file="%s"' % quoted(folder + sep() + "steam_logo.png"),
+            "SetItemContent update=1 folder=%s" % journal_string(self.steam_path(folder)),
+            "SetItemPreview update=3 file=%s"
+            % journal_string(self.steam_path(folder) + sep() + "steam_logo.png"),
         ])
         self.assertEqual(run.status, 0)
+
+
+class AbsolutePathTest(ToolTestCase):
+    """Steam uploads from a folder of its own, so the content folder and the
+    preview reach it absolute, from wherever the tool runs and however the
+    path is typed. POSIX puts the current folder before the path as typed;
+    Windows normalises the result as well."""
+
+    def test_every_way_of_typing_the_path_reaches_steam_absolute(self):
+        mod = os.path.join("mods", "Мод 日本")
+        self.make_mod("[en]\ntitle=x\n", folder=mod)
+        self.seed_item(917)
+        self.scenario(["app_id 250"])
+        os.makedirs(self.path("work", "here"))
+        s = sep()
+        # Run from (below the test folder), the path as typed, and what Steam
+        # gets on Windows, below the test folder.
+        cases = [
+            (os.path.join("work", "here"), ".." + s + ".." + s + "mods" + s + "Мод 日本", mod),
+            ("mods", "." + s + "Мод 日本" + s, mod + s),  # the separator is kept
+            (mod, ".", mod),
+            ("work", "../mods/Мод 日本", mod),  # Windows takes / too
+            ("work", self.steam_path("work") + s + ".." + s + mod, mod),
+        ]
+        for cwd, typed, on_windows in cases:
+            with self.subTest(cwd=cwd, typed=typed):
+                run = self.run_tool("-s", "-u", "917", typed, cwd=cwd)
+                self.assertTrue(run.stdout.endswith(text("Uploading done successfully\n")),
+                                run.stdout)
+                if harness.windows():
+                    folder = self.steam_path(on_windows)
+                elif os.path.isabs(typed):
+                    folder = typed
+                else:
+                    folder = os.path.realpath(self.path(cwd)) + "/" + typed
+                self.assertEqual([line.split(" -> ")[0] for line in run.calls("SetItemContent")
+                                  + run.calls("SetItemPreview")], [
+                    "SetItemContent update=1 folder=%s" % journal_string(folder),
+                    "SetItemPreview update=3 file=%s"
+                    % journal_string(folder + s + "steam_logo.png"),
+                ])
 
 
 class DescriptionShapeTest(ToolTestCase):
@@ -131,15 +168,13 @@ Uploading done successfully
         self.assertEqual([line.split(" -> ")[0] for line in run.calls("SetItemTitle")],
                          ['SetItemTitle update=2 title="A\\x0dB"'])
 
-    def test_negative_and_huge_ids_are_passed_on_unchanged(self):
+    def test_the_largest_id_is_passed_on_unchanged(self):
         self.make_mod("[en]\ntitle=x\n")
         self.scenario(["app_id 250"])
-        run = self.run_tool("-s", "-u", "-5", "mod")
-        self.assertTrue(run.stdout.startswith(b"Starting uploading fileid -5"))
-        self.assertIn("StartItemUpdate app=250 item=18446744073709551611",
-                      run.calls("StartItemUpdate")[0])
-        run = self.run_tool("-s", "-u", "99999999999999999999", "mod")
+        run = self.run_tool("-s", "-u", "9223372036854775807", "mod")
         self.assertTrue(run.stdout.startswith(b"Starting uploading fileid 9223372036854775807"))
+        self.assertIn("StartItemUpdate app=250 item=9223372036854775807",
+                      run.calls("StartItemUpdate")[0])
 
 
 class TerminalTest(ToolTestCase):

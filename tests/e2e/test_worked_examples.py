@@ -1,7 +1,7 @@
 """Whole runs against a simulated Steam scripted to known ids, handles and
 delays, compared byte for byte with their complete standard output."""
 
-from harness import ToolTestCase, sep
+from harness import ToolTestCase, journal_string, sep
 
 PAGE = "https://steamcommunity.com/sharedfiles/filedetails/?id="
 
@@ -130,7 +130,7 @@ class NewItemTest(ToolTestCase):
 
     def test_what_reaches_steam(self):
         run = self.run_tool("-s", "mod")
-        preview = "mod%ssteam_logo.png" % sep().replace("\\", "\\\\")
+        folder = self.steam_path("mod")
         self.assertEqual(run.calls("Create") + run.calls("Start") + run.calls("Set")
                          + run.calls("Submit"), [
             "CreateItem app=250 type=0 -> 6699",
@@ -139,7 +139,7 @@ class NewItemTest(ToolTestCase):
             "StartItemUpdate app=250 item=917 -> 13",
             "StartItemUpdate app=250 item=917 -> 14",
             "SetItemVisibility update=11 visibility=2 -> true",
-            'SetItemContent update=11 folder="mod" -> true',
+            "SetItemContent update=11 folder=%s -> true" % journal_string(folder),
             'SetItemUpdateLanguage update=12 language="english" -> true',
             'SetItemTitle update=12 title="My mod" -> true',
             'SetItemDescription update=12 description="It does things" -> true',
@@ -149,7 +149,8 @@ class NewItemTest(ToolTestCase):
             'SetItemDescription update=13 description="\\xd0\\x9e\\xd0\\xbd '
             '\\xd0\\xb4\\xd0\\xb5\\xd0\\xbb\\xd0\\xb0\\xd0\\xb5\\xd1\\x82 '
             '\\xd0\\xb2\\xd0\\xb5\\xd1\\x89\\xd0\\xb8" -> true',
-            'SetItemPreview update=14 file="%s" -> true' % preview,
+            "SetItemPreview update=14 file=%s -> true"
+            % journal_string(folder + sep() + "steam_logo.png"),
             'SubmitItemUpdate update=11 note="initial commit" -> 6700',
             'SubmitItemUpdate update=12 note="initial commit" -> 6701',
             'SubmitItemUpdate update=13 note="initial commit" -> 6702',
