@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr size_t kOutputBlock = 64 * 1024;
+constexpr size_t kOutputBlock = size_t{64} * 1024;
 constexpr size_t kShownWarnings = 10;
 constexpr size_t kQuoteLimit = 40;
 constexpr std::string_view kReplacement = "&#xFFFD;";
@@ -404,11 +404,10 @@ class Renderer {
   // [noparse] and [code]: the text up to the closing tag, as it is.
   size_t VerbatimTag(const Token& token) {
     size_t closer = FindCloser(token.tag, token.end);
-    size_t end = closer;
+    size_t end = text_.size();
     if (closer == std::string_view::npos) {
       Report(MarkupProblem::kNeverClosed, token.start, token.end - token.start);
       closer = text_.size();
-      end = text_.size();
     } else {
       end = CloserEnd(token.tag, closer);
     }
