@@ -87,8 +87,9 @@ TEST(PageTest, EscapesEveryTextFromTheMod) {
   PageModel model = ExampleModel();
   model.folder = hostile;
   model.sections[0].title = hostile;
-  model.sections[0].description = hostile + "[url=" + hostile + "]x[/url][quote=" + hostile +
+  const std::string description = hostile + "[url=" + hostile + "]x[/url][quote=" + hostile +
                                   "]q[/quote][img]" + hostile + "[/img]";
+  model.sections[0].description = description;  // the model borrows its texts
   model.skipped[0].name = hostile;
   model.skipped[0].reason = hostile;
   const std::string html = Page(model);
