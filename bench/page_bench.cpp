@@ -231,16 +231,10 @@ int main(int argc, char** argv) {
   if (tool.empty()) {
     tool = (fs::path(OwnPath()).parent_path() / "modpublish-check").string();
   }
-  fs::path scratch = scratchOption;
+  const fs::path scratch = ScratchFolder(scratchOption, "page_bench");
   if (scratch.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/page_bench.XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-      Fail("could not make a scratch folder");
-    }
-    scratch = pattern;
+    Fail("could not make a scratch folder");
   }
-  fs::create_directories(scratch);
   std::printf("modpublish-check page benchmark, tool %s\n\n", tool.c_str());
   BenchSmallPage(scratch);
   BenchWholeRuns(tool, scratch);
