@@ -217,29 +217,33 @@ Token ReadToken(std::string_view text, size_t start) {
 
 bool IsAddressBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
-// The address as a browser reads it from an href: without the control
-// bytes and spaces at its ends, and without tabs and line ends inside.
-std::string CleanAddress(std::string_view address) {
+// The address without the control bytes and spaces at its ends, which a
+// browser drops from an href; it also drops tabs and line ends inside,
+// which WriteAddress leaves out. Neither copies the address: it may be as
+// long as the description.
+std::string_view TrimAddress(std::string_view address) {
   while (!address.empty() && IsAddressBlank(address.front())) {
     address.remove_prefix(1);
   }
   while (!address.empty() && IsAddressBlank(address.back())) {
     address.remove_suffix(1);
   }
-  std::string clean;
-  clean.reserve(address.size());
-  for (char c : address) {
-    if (c != '\t' && c != '\n' && c != '\r') {
-      clean += c;
-    }
-  }
-  return clean;
+  return address;
 }
 
+bool IsDroppedFromAddress(char c) { return c == '\t' || c == '\n' || c == '\r'; }
+
 // Only these become links or pictures: "javascript:", "data:" and every
-// other scheme stay text.
-bool IsWebAddress(std::string_view clean) {
-  return StartsWithIgnoringCase(clean, "http://") || StartsWithIgnoringCase(clean, "https://");
+// other scheme stay text. Read as the browser would, without tabs and line
+// ends.
+bool IsWebAddress(std::string_view trimmed) {
+  std::string head;
+  for (size_t at = 0; at < trimmed.size() && head.size() < 8; ++at) {
+    if (!IsDroppedFromAddress(trimmed[at])) {
+      head += trimmed[at];
+    }
+  }
+  return StartsWithIgnoringCase(head, "http://") || StartsWithIgnoringCase(head, "https://");
 }
 
 constexpr std::string_view kLinkAttributes = "\" rel=\"nofollow noopener noreferrer\">";
@@ -358,9 +362,17 @@ class Renderer {
   }
   size_t CloserEnd(Tag tag, size_t closer) const { return closer + SpecOf(tag).name.size() + 3; }
 
-  void Link(std::string_view clean) {
+  void Link(std::string_view trimmed) {
     Html("<a class=\"bb_link\" href=\"");
-    Escaped(clean);
+    size_t at = 0;
+    while (at < trimmed.size()) {
+      size_t end = at;
+      while (end < trimmed.size() && !IsDroppedFromAddress(trimmed[end])) {
+        ++end;
+      }
+      Escaped(trimmed.substr(at, end - at));
+      at = end + 1;
+    }
     Html(kLinkAttributes);
   }
 
@@ -372,8 +384,8 @@ class Renderer {
       return Literal(token);
     }
     const std::string_view address = text_.substr(token.end, closer - token.end);
-    const std::string clean = CleanAddress(address);
-    const bool web = IsWebAddress(clean);
+    const std::string_view trimmed = TrimAddress(address);
+    const bool web = IsWebAddress(trimmed);
     if (!web) {
       Report(MarkupProblem::kNotAnAddress, token.start, token.end - token.start, address);
     }
@@ -382,7 +394,7 @@ class Renderer {
       // Never loaded: the page must work offline and fetch nothing.
       Html("<span class=\"bb_img\">Picture not loaded: ");
       if (link) {
-        Link(clean);
+        Link(trimmed);
         Escaped(address);
         Html("</a>");
       } else {
@@ -390,7 +402,7 @@ class Renderer {
       }
       Html("</span>");
     } else if (link) {
-      Link(clean);
+      Link(trimmed);
       Escaped(address);
       Html("</a>");
     } else {
@@ -459,13 +471,13 @@ class Renderer {
     }
     switch (token.tag) {
       case Tag::kUrl: {
-        const std::string clean = CleanAddress(token.value);
-        const bool web = IsWebAddress(clean);
+        const std::string_view trimmed = TrimAddress(token.value);
+        const bool web = IsWebAddress(trimmed);
         if (!web) {
           Report(MarkupProblem::kNotAnAddress, token.start, token.end - token.start, token.value);
         }
         if (web && linkDepth_ == 0) {
-          Link(clean);
+          Link(trimmed);
           Push(token, "</a>", true);
         } else {
           Html("<span class=\"bb_link_off\">");
@@ -621,9 +633,11 @@ void HtmlOutput::Markup(std::string_view html) {
 void HtmlOutput::Text(std::string_view text) {
   size_t at = 0;
   while (at < text.size()) {
-    // The bytes that need nothing, in one piece.
+    // The bytes that need nothing, in one piece of at most a block, so the
+    // buffer stays small whatever the text.
+    const size_t limit = std::min(text.size(), at + kOutputBlock);
     size_t plain = at;
-    while (plain < text.size()) {
+    while (plain < limit) {
       const auto byte = static_cast<unsigned char>(text[plain]);
       if (byte < 0x20 || byte >= 0x7F || byte == '&' || byte == '<' || byte == '>' || byte == '"' ||
           byte == '\'') {
@@ -637,7 +651,7 @@ void HtmlOutput::Text(std::string_view text) {
     }
     buffer_.append(text.data() + at, plain - at);
     at = plain;
-    if (at < text.size()) {
+    if (at < limit) {  // a byte that needs escaping
       switch (text[at]) {
         case '&':
           buffer_ += "&amp;";
