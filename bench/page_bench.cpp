@@ -50,11 +50,17 @@ const std::string kBlock =
     "[/table][code]lantern.fuel = 10 < 12[/code][spoiler]They go out at dawn[/spoiler]"
     "[img]https://example.com/lantern.png[/img][hr][/hr] ";
 
-std::string Description(size_t bytes) {
+// Prose without markup or anything to escape: one run of text as long as
+// the description, the case where nothing breaks the text into pieces.
+const std::string kPlainBlock =
+    "Adds oil lanterns along village roads and lets them light up at dusk. Lanterns burn out "
+    "by dawn and can be refilled at any general store. Works with existing saves. ";
+
+std::string Description(size_t bytes, const std::string& block = kBlock) {
   std::string text;
-  text.reserve(bytes + kBlock.size());
+  text.reserve(bytes + block.size());
   while (text.size() < bytes) {
-    text += kBlock;
+    text += block;
   }
   return text;
 }
@@ -167,25 +173,27 @@ RunFigures CheckRun(const std::string& tool, const fs::path& work, bool page, in
 
 void BenchWholeRuns(const std::string& tool, const fs::path& scratch) {
   std::printf(
-      "modpublish-check on a mod whose description is one line of repeated markup, fresh\n"
-      "processes. time: wall, median; CPU: user + system, median; peak: the largest\n"
-      "ru_maxrss; x file: peak / descript.ion's size; page adds: the run with --page less\n"
-      "the same run without.\n\n");
+      "modpublish-check on a mod whose description is one line of repeated markup (or of\n"
+      "prose without markup), fresh processes. time: wall, median; CPU: user + system,\n"
+      "median; peak: the largest ru_maxrss; x file: peak / descript.ion's size; page\n"
+      "adds: the run with --page less the same run without.\n\n");
   std::printf(
-      "| description |    page | runs |        time |         CPU |      peak |  x file |"
+      "| description | text   |    page | runs |        time |         CPU |      peak |  x file |"
       " page adds time |  page adds CPU | page adds peak |\n");
   std::printf(
-      "|-------------|---------|------|-------------|-------------|-----------|---------|"
+      "|-------------|--------|---------|------|-------------|-------------|-----------|---------|"
       "----------------|----------------|----------------|\n");
   struct Case {
     size_t bytes;
     int runs;
+    bool plain = false;  // prose without markup
   };
   double perMB25 = 0;
-  for (const Case& test :
-       {Case{7000, 51}, Case{25000000, 5}, Case{50000000, 5}, Case{100000000, 5}}) {
+  double perMB100 = 0;
+  for (const Case& test : {Case{7000, 51}, Case{25000000, 5}, Case{50000000, 5}, Case{100000000, 5},
+                           Case{100000000, 5, true}}) {
     const fs::path work = scratch / ("run_" + std::to_string(test.bytes));
-    WriteMod(work / "mod", Description(test.bytes));
+    WriteMod(work / "mod", Description(test.bytes, test.plain ? kPlainBlock : kBlock));
     const double fileBytes = static_cast<double>(fs::file_size(work / "mod" / "descript.ion"));
     const RunFigures without = CheckRun(tool, work, false, test.runs);
     const RunFigures with = CheckRun(tool, work, true, test.runs);
@@ -194,21 +202,22 @@ void BenchWholeRuns(const std::string& tool, const fs::path& scratch) {
     const double unit = small ? 1000 : kMB;
     const char* unitName = small ? "KB" : "MB";
     std::printf(
-        "| %8.2f %s | %5.0f %s | %4d | %8.2f ms | %8.2f ms | %6.1f MB | %6.3fx |"
+        "| %8.2f %s | %-6s | %5.0f %s | %4d | %8.2f ms | %8.2f ms | %6.1f MB | %6.3fx |"
         " %11.2f ms | %11.2f ms | %11.1f MB |\n",
-        fileBytes / unit, unitName, pageBytes / unit, unitName, test.runs, with.seconds * 1e3,
-        with.cpuSeconds * 1e3, with.peakBytes / kMB, with.peakBytes / fileBytes,
-        (with.seconds - without.seconds) * 1e3, (with.cpuSeconds - without.cpuSeconds) * 1e3,
-        (with.peakBytes - without.peakBytes) / kMB);
+        fileBytes / unit, unitName, test.plain ? "prose" : "markup", pageBytes / unit, unitName,
+        test.runs, with.seconds * 1e3, with.cpuSeconds * 1e3, with.peakBytes / kMB,
+        with.peakBytes / fileBytes, (with.seconds - without.seconds) * 1e3,
+        (with.cpuSeconds - without.cpuSeconds) * 1e3, (with.peakBytes - without.peakBytes) / kMB);
     const double perMB = with.cpuSeconds / (fileBytes / kMB);
     if (test.bytes == 25000000) {
       perMB25 = perMB;
-    } else if (test.bytes == 100000000) {
-      std::printf("\nCPU time per MB, 100 MB against 25 MB: %.2fx (1.00x is linear)\n",
-                  perMB / perMB25);
+    } else if (test.bytes == 100000000 && !test.plain) {
+      perMB100 = perMB;
     }
     fs::remove_all(work);
   }
+  std::printf("\nCPU time per MB of markup, 100 MB against 25 MB: %.2fx (1.00x is linear)\n",
+              perMB100 / perMB25);
 }
 
 }  // namespace
