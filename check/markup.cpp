@@ -93,10 +93,10 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 
 std::optional<Tag> FindTag(std::string_view name) {
   constexpr size_t kLongestName = 7;  // "spoiler", "noparse"
-  if (name.size() > kLongestName) {
+  if (name.empty() || name.size() > kLongestName) {
     return std::nullopt;
   }
-  char lower[kLongestName];
+  char lower[kLongestName] = {};
   for (size_t i = 0; i < name.size(); ++i) {
     lower[i] = Lower(name[i]);
   }
