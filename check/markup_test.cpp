@@ -252,8 +252,8 @@ TEST(MarkupTest, WarningsNameTheSectionTheTagAndItsByte) {
 
 TEST(MarkupTest, OutputComesInBoundedBlocksAndWhole) {
   // Text that needs no escaping and text that all does, around a block.
-  const std::string plain(300 * 1024, 'a');
-  const std::string special(100 * 1024, '<');
+  const std::string plain(size_t{300} * 1024, 'a');
+  const std::string special(size_t{100} * 1024, '<');
   std::string expected = plain;
   for (size_t i = 0; i < special.size(); ++i) {
     expected += "&lt;";

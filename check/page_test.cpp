@@ -63,7 +63,7 @@ TEST(PageTest, ShowsEverySectionInUploadOrderWithItsFacts) {
   for (const char* expected : {
            "<title>Workshop page preview: Laternen</title>",
            "<h1 class=\"item_title\">Laternen</h1>",
-           "<div class=\"description\"><div class=\"bb_h1\" role=\"heading\" "
+           "<div class=\"description\"><div class=\"bb_h1\" role=\"heading\"",
            "aria-level=\"1\">Laternen</div></div>",
            "<h1 class=\"item_title\">No title</h1>",
            "The section has no &quot;title&quot; key, so the publish sends &quot;No title&quot;.",
@@ -75,8 +75,8 @@ TEST(PageTest, ShowsEverySectionInUploadOrderWithItsFacts) {
            "<dt>Visibility</dt><dd>Private: every publish run, an update too,",
            "<dt>Item</dt><dd>a new item, created by the publish</dd>",
            "<dt>Content</dt><dd>3 files, 363 bytes</dd>",
-           "<nav>Languages, in upload order: <a href=\"#lang-de\">german</a> <a "
-           "href=\"#lang-en\">english</a></nav>",
+           "<nav>Languages, in upload order: <a href=\"#lang-de\">german</a>",
+           "german</a> <a href=\"#lang-en\">english</a></nav>",
        }) {
     EXPECT_NE(html.find(expected), std::string::npos) << expected;
   }
