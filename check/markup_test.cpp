@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/html_check.h"
+
 namespace {
 
 using namespace std::string_literals;
@@ -44,6 +46,7 @@ struct Rendered {
   std::vector<std::string> findings;
 };
 
+// The HTML must be well-formed whatever the text, mistakes included.
 Rendered Render(std::string_view text) {
   Rendered rendered;
   {
@@ -52,6 +55,7 @@ Rendered Render(std::string_view text) {
       rendered.findings.push_back(Describe(finding));
     });
   }
+  EXPECT_EQ(HtmlProblem(rendered.html, false), "") << text;
   return rendered;
 }
 
@@ -84,6 +88,7 @@ const MarkupCase kCorrect[] = {
      kLink + "https://e.org/?a=1&amp;b=&quot;x&quot;" + kLinkEnd + "site</a>",
      {}},
     {"[URL]http://e.org[/Url]", kLink + "http://e.org" + kLinkEnd + "http://e.org</a>", {}},
+    {"[url=HTTPS://e.org]x[/url]", kLink + "HTTPS://e.org" + kLinkEnd + "x</a>", {}},
     {"[url= https://e.org/\ta ]x[/url]", kLink + "https://e.org/a" + kLinkEnd + "x</a>", {}},
     {"[img]https://e.org/p.png[/img]",
      "<span class=\"bb_img\">Picture not loaded: " + kLink + "https://e.org/p.png" + kLinkEnd +

@@ -127,8 +127,13 @@ struct Reader {
       if (!problem.empty()) {
         return problem;
       }
-      if (attribute == "href" && !StartsWith(value, "http://") && !StartsWith(value, "https://") &&
-          !StartsWith(value, "#")) {
+      // Schemes are read in any letter case, as a browser reads them.
+      std::string scheme(value.substr(0, 8));
+      for (char& c : scheme) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+      }
+      if (attribute == "href" && !StartsWith(scheme, "http://") &&
+          !StartsWith(scheme, "https://") && !StartsWith(value, "#")) {
         return Fail("a link to " + std::string(value));
       }
       end = valueEnd + 1;
