@@ -219,8 +219,8 @@ bool IsAddressBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 // The address without the control bytes and spaces at its ends, which a
 // browser drops from an href; it also drops tabs and line ends inside,
-// which WriteAddress leaves out. Neither copies the address: it may be as
-// long as the description.
+// which Renderer::Link leaves out as it writes. Neither copies the
+// address: it may be as long as the description.
 std::string_view TrimAddress(std::string_view address) {
   while (!address.empty() && IsAddressBlank(address.front())) {
     address.remove_prefix(1);
