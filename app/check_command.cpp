@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "check/client_library.h"
 #include "check/content.h"
 #include "check/mod_check.h"
+#include "check/page.h"
 #include "check/preview.h"
 #include "console/console.h"
 #include "description/language.h"
@@ -48,9 +50,11 @@ void PrintCheckUsage(const char* programName) {
         MODPUBLISH_VERSION);
   Print("Made by the modpublish developers\n");
   Print("\n");
-  Print("Usage: %s [-h] <path>\n", programName);
-  Print("    <path> is the mod folder you would give modpublish; nothing is uploaded\n");
-  Print("    or written. modpublish's -s and -u <steamfileid> are accepted and ignored.\n");
+  Print("Usage: %s [-h] [--page FILE] <path>\n", programName);
+  Print("    <path> is the mod folder you would give modpublish; nothing is uploaded.\n");
+  Print("    modpublish's -s and -u <steamfileid> are accepted and ignored.\n");
+  Print("    --page FILE, before the rest, writes FILE: an HTML page showing the item\n");
+  Print("    as the Workshop would. Nothing else is written.\n");
   Print("Exit status: 0 no errors, 1 errors found, 2 this text.\n");
 }
 
@@ -168,12 +172,70 @@ void PrintSections(const DescriptionResult& description) {
   }
 }
 
+// The page's model from what the checker found: the one place that says
+// which sections the upload sends, with which texts, for the page. It
+// follows the uploader's rule (no name or no Steam language: skipped; a
+// missing "title" or "description" sends "No title" or "No description"),
+// read off the same record the summary above is printed from.
+PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& description,
+                         const PreviewCheck& preview, bool isFolder, const ContentCheck& content) {
+  static constexpr std::string_view kNoTitle = "No title";
+  static constexpr std::string_view kNoDescription = "No description";
+  PageModel model;
+  model.folder = settings.contentDir;
+  model.existingId = settings.existingId;
+  model.descriptionRead = description.read;
+  if (description.read) {
+    for (const auto& [name, section] : description.record.sections) {
+      const char* language = SteamLanguageFor(name);
+      if (name.empty() || *language == '\0') {
+        const DescriptionView& view = description.check.view();
+        auto seen = view.find(std::string_view(name));
+        model.skipped.push_back(
+            PageSkippedSection{name, seen == view.end() ? 0 : seen->second.firstLine,
+                               name.empty() ? "no section name" : "not a known language code"});
+        continue;
+      }
+      auto title = section.find("title");
+      auto text = section.find("description");
+      PageSection page;
+      page.name = name;
+      page.language = language;
+      page.titleIsFallback = title == section.end();
+      page.title = page.titleIsFallback ? kNoTitle : title->second.view();
+      page.descriptionIsFallback = text == section.end();
+      page.description = page.descriptionIsFallback ? kNoDescription : text->second.view();
+      model.sections.push_back(page);
+    }
+  }
+  model.preview.present = preview.present;
+  model.preview.size = preview.size;
+  model.preview.bytes = preview.bytes;
+  model.preview.format = preview.picture.format;
+  model.contentFolder = isFolder;
+  model.contentFiles = content.files;
+  model.contentBytes = content.bytes;
+  return model;
+}
+
 }  // namespace
 
 int RunModpublishCheck(int argc, const char* const* argv) {
+  // "--page FILE" is the checker's own and comes first; the rest is
+  // modpublish's command line, read by modpublish's own parser.
+  const char* pagePath = nullptr;
+  std::vector<const char*> args(argv, argv + argc);
+  const bool page = argc >= 2 && std::string_view(argv[1]) == "--page";
+  if (page && argc >= 3) {
+    pagePath = argv[2];
+    args.erase(args.begin() + 1, args.begin() + 3);
+  }
   RunSettings settings;
   const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check";
-  const ParseOutcome outcome = ParseCommandLine(argc, argv, settings);
+  const ParseOutcome outcome =
+      page && pagePath == nullptr
+          ? ParseOutcome::kUsage
+          : ParseCommandLine(static_cast<int>(args.size()), args.data(), settings);
   if (outcome == ParseOutcome::kUsage) {
     PrintCheckUsage(programName);
     return 2;
@@ -227,10 +289,19 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   appIdReport.diagnostics = std::move(appId.file);
   FileReport variableReport{"SteamAppId", std::move(appId.variable)};
 
+  FileReport pageReport{pagePath != nullptr ? pagePath : "", {}};
+  if (pagePath != nullptr &&
+      !WritePageFile(pagePath, BuildPageModel(settings, description, preview, isFolder, content))) {
+    pageReport.Add(0, true,
+                   "the page can't be written there. Give a file in a folder that exists and "
+                   "can be written to");
+  }
+
   uint64_t errors = 0;
   uint64_t warnings = 0;
-  for (const FileReport* report : {&commandLineReport, &folderReport, &descriptionReport,
-                                   &previewReport, &libraryReport, &appIdReport, &variableReport}) {
+  for (const FileReport* report :
+       {&commandLineReport, &folderReport, &descriptionReport, &previewReport, &libraryReport,
+        &appIdReport, &variableReport, &pageReport}) {
     PrintReport(*report, errors, warnings);
   }
   if (errors + warnings > 0) {
@@ -248,6 +319,9 @@ int RunModpublishCheck(int argc, const char* const* argv) {
           Bytes(content.bytes).c_str());
   } else {
     Print("Content: none, no such folder\n");
+  }
+  if (pagePath != nullptr && pageReport.diagnostics.empty()) {
+    Print("Page: %s\n", pagePath);
   }
   // Always in this one form, "1 errors" included, so that a script can match
   // the last line with one pattern.

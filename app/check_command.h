@@ -1,6 +1,7 @@
 // modpublish-check: finds what would go wrong with a mod folder before
 // anything is published. It reads the folder as modpublish would, but never
-// loads the Steam client library and never writes a file.
+// loads the Steam client library and writes no file but the page it is
+// asked for.
 #ifndef MODPUBLISH_APP_CHECK_COMMAND_H_
 #define MODPUBLISH_APP_CHECK_COMMAND_H_
 
@@ -8,12 +9,15 @@
 // accepted and change nothing, so a publish command can be checked by
 // changing the program name; a "-u" value that is not an item id is an
 // error finding, "<program>: error: ..."); the mod folder is composed with
-// the same separator. Prints on standard output the findings, one per line in the
-// form "<file>:<line>: error: ..." or "<file>: warning: ...", then a
-// summary of the upload, then "N errors, M warnings" ("1 error", "1
-// warning" in the singular).
+// the same separator. Its own option "--page FILE" comes first, before
+// modpublish's command line, and writes the item's page to FILE
+// (check/page.h); a page that can't be written is an error about FILE.
+// Prints on standard output the findings, one per line in the form
+// "<file>:<line>: error: ..." or "<file>: warning: ...", then a summary of
+// the upload ("Page: FILE" last when a page was written), then "N errors, M
+// warnings", always in that form.
 // Returns 0 when there is no error, 1 when there is one, 2 after the usage
-// text (no path, "-h").
+// text (no path, "-h", "--page" without a file).
 int RunModpublishCheck(int argc, const char* const* argv);
 
 #endif  // MODPUBLISH_APP_CHECK_COMMAND_H_

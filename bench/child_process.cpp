@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 extern char** environ;
@@ -131,4 +132,18 @@ double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const size_t middle = values.size() / 2;
   return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::string ScratchFolder(const std::string& given, const char* prefix) {
+  std::string folder = given;
+  if (folder.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    folder = std::string(tmp != nullptr ? tmp : "/tmp") + "/" + prefix + ".XXXXXX";
+    if (mkdtemp(folder.data()) == nullptr) {
+      return std::string();
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  return folder;
 }

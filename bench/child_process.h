@@ -45,4 +45,9 @@ long ProcStatusKiB(const char* field);
 // The median of `values` (the mean of the middle two for an even count).
 double Median(std::vector<double> values);
 
+// `given` when it is not empty, else a new folder under $TMPDIR (or /tmp)
+// named `prefix` and six random characters; either way it exists after the
+// call. Returns "" when no folder can be made.
+std::string ScratchFolder(const std::string& given, const char* prefix);
+
 #endif  // MODPUBLISH_BENCH_CHILD_PROCESS_H_

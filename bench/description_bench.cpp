@@ -498,16 +498,10 @@ int main(int argc, char** argv) {
   if (argc % 2 == 0) {
     Fail("usage: modpublish_bench [--tool PATH] [--scratch DIR] [--before BENCH]");
   }
-  fs::path scratch = scratchOption;
+  const fs::path scratch = ScratchFolder(scratchOption, "modpublish-bench");
   if (scratch.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/modpublish-bench.XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-      Fail("could not make a scratch folder");
-    }
-    scratch = pattern;
+    Fail("could not make a scratch folder");
   }
-  fs::create_directories(scratch);
 
   std::printf("modpublish benchmarks: %ld cores, tool %s\n", sysconf(_SC_NPROCESSORS_ONLN),
               tool.c_str());

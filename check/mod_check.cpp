@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "check/markup.h"
 #include "description/language.h"
 
 namespace {
@@ -43,43 +44,11 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 bool IsValidUtf8(std::string_view text) {
-  size_t at = 0;
-  while (at < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead < 0x80) {
-      ++at;
-      continue;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
-      high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      low = lead == 0xF0 ? 0x90 : 0x80;
-      high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
-    } else {
+  for (size_t at = 0, length = 0; at < text.size(); at += length) {
+    length = static_cast<unsigned char>(text[at]) < 0x80 ? 1 : Utf8CharacterLength(text.substr(at));
+    if (length == 0) {
       return false;
     }
-    if (text.size() - at < length) {
-      return false;
-    }
-    const auto second = static_cast<unsigned char>(text[at + 1]);
-    if (second < low || second > high) {
-      return false;
-    }
-    for (size_t i = 2; i < length; ++i) {
-      const auto next = static_cast<unsigned char>(text[at + i]);
-      if (next < 0x80 || next > 0xBF) {
-        return false;
-      }
-    }
-    at += length;
   }
   return true;
 }
@@ -290,6 +259,9 @@ void DescriptionCheck::CheckValue(std::string_view name, std::string_view key,
     Warn(line, what +
                    " is not valid UTF-8, so the Workshop page will show it garbled. Save the "
                    "file as UTF-8");
+  }
+  for (std::string& warning : MarkupWarnings(name, key, value)) {
+    Warn(line, std::move(warning));
   }
 }
 

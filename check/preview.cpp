@@ -179,6 +179,9 @@ PreviewCheck CheckPreview(const std::string& path) {
                   "fails at its last step, after everything else was uploaded. Make it smaller");
   }
   check.picture = ReadPictureHeader(bytes, check.size);
+  if (check.size < kPreviewLimit) {
+    check.bytes = std::move(bytes);
+  }
   const PictureHeader& picture = check.picture;
   if (picture.format == PictureHeader::Format::kOther) {
     add(true, "the preview picture is " +

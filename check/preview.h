@@ -39,6 +39,9 @@ struct PreviewCheck {
   bool present = false;  // a regular file that could be read
   uint64_t size = 0;
   PictureHeader picture;
+  // The file's bytes when it is under kPreviewLimit (as Steam would take
+  // it), else empty.
+  std::string bytes;
   // Errors: missing, not a regular file, unreadable, 1 MB (1048576 bytes)
   // or more, not PNG, JPEG or GIF, a damaged PNG. Warnings: not square.
   std::vector<Diagnostic> diagnostics;

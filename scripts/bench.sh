@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds the benchmark program beside the tool and the simulated client
+# Builds the benchmark programs beside the tool and the simulated client
 # library (the default preset's settings, in a folder of its own) and runs
-# it: the description reader against a plain baseline, a whole upload run
-# and the start-up. Prints the figures; bench/README.md explains them.
-# Takes a few minutes and about 1.5 GB of scratch space. Not part of
-# scripts/test.sh: figures are reported, never asserted.
+# them: modpublish-check's page (a real-sized page, and whole runs up to a
+# 100 MB description), then the description reader against a plain
+# baseline, a whole upload run and the start-up. Prints the figures;
+# bench/README.md explains them. Takes a few minutes and about 1.5 GB of
+# scratch space. Not part of scripts/test.sh: figures are reported, never
+# asserted.
 #
 #   scripts/bench.sh [--before REV] [--scratch DIR]
+#   scripts/bench.sh --page [--scratch DIR]  the page benchmark alone
 #   BENCH_BUILD_DIR=dir scripts/bench.sh     default build/bench
 #
 # --before REV also builds the benchmark program of an earlier revision (in
@@ -16,6 +19,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build_dir=${BENCH_BUILD_DIR:-build/bench}
+page_only=false
+if [[ ${1:-} == --page ]]; then
+  page_only=true
+  shift
+fi
 args=()
 while [[ $# -gt 0 ]]; do
   if [[ $1 == --before && $# -ge 2 ]]; then
@@ -35,5 +43,16 @@ while [[ $# -gt 0 ]]; do
   fi
 done
 cmake --preset default -B "$build_dir" -D MODPUBLISH_BENCH=ON -D MODPUBLISH_TESTS=OFF >/dev/null
-cmake --build "$build_dir" --target modpublish_bench -j2
+cmake --build "$build_dir" --target page_bench modpublish_bench -j2
+page_args=()
+for ((i = 0; i + 1 < ${#args[@]}; i++)); do
+  if [[ ${args[i]} == --scratch ]]; then
+    page_args=(--scratch "${args[i + 1]}/page")
+  fi
+done
+"$build_dir/bin/page_bench" "${page_args[@]}"
+if $page_only; then
+  exit 0
+fi
+echo
 exec "$build_dir/bin/modpublish_bench" "${args[@]}"

@@ -15,6 +15,7 @@ packages=(
   g++-mingw-w64-x86-64-posix     # the Windows x64 cross build
   wine64                         # runs its tests
   procps                         # pgrep, used by cmake/wine-run.sh
+  chromium                       # loads modpublish-check's page in the browser test
 )
 
 # One dpkg-query for all: it prints the installed ones and is silent (but

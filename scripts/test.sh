@@ -9,7 +9,7 @@
 #   - beside those from the default build on: process tests of the default
 #     build under Valgrind's memory checker, the formatting, layering and
 #     static-analysis checks, and a bounded fuzzing run of the description
-#     reader.
+#     reader and of the description markup with modpublish-check's page.
 # Installs what it needs first when run as root (Debian packages). Prints
 # how long each stage took, in wall-clock and in CPU seconds.
 set -euo pipefail

@@ -1,0 +1,126 @@
+// Steam's description markup: the tags the Workshop renders in an item's
+// description ([h1], [b], [url=…], [list], [table], …), read the way the
+// Workshop page shows them, and the mistakes in them that make the page
+// look other than meant.
+//
+// One pass over the text gives both the rendered HTML and the mistakes, so
+// what modpublish-check warns about is exactly what its page shows.
+//
+// The rules:
+//  - A tag is "[" name "]", "[/" name "]", "[" name "=" value "]" or, for
+//    [table], "[table" attributes "]" (noborder=1, equalcells=1). It runs to
+//    the first "]" and holds no "[". A name starts with an ASCII letter and
+//    goes on with letters and digits, or is "*"; names are case-insensitive.
+//  - Brackets that don't make a tag ("[1]", "[ ]", "[a b]") are text and
+//    no mistake. A tag of an unknown name, or a known name in a form it
+//    doesn't take ("[b=1]"), shows as typed: a mistake.
+//  - [noparse] and [code] take the text up to their closing tag as it is;
+//    [url]ADDRESS[/url] and [img]ADDRESS[/img] take their address so.
+//    [url=ADDRESS] holds markup. Only an address starting with http:// or
+//    https:// becomes a link; any other ("javascript:", "data:", a bare
+//    host name) is a mistake and shows as text. A picture is never loaded:
+//    it shows as a placeholder with its address.
+//  - [hr] stands alone ("[hr][/hr]" is one rule too). [*] starts a list item
+//    directly inside [list] or [olist] and ends at the next [*] or at the end
+//    of the list; elsewhere it is text.
+//  - A closing tag closes the innermost open tag of its name, and with it
+//    every tag opened inside that one: if one of those was not a list item,
+//    that is a mistake (closed in the wrong order), and its own closing tag,
+//    when it comes later, is dropped. A closing tag with no open tag of its
+//    name shows as typed: a mistake. Tags still open at the end are closed
+//    there: each a mistake.
+//  - Tags open inside kMaxMarkupDepth others show as typed: a mistake,
+//    reported once per text.
+// Rendered, every byte of the text is escaped for HTML; control bytes and
+// bytes that are not UTF-8 show as U+FFFD, so the output is valid UTF-8.
+#ifndef MODPUBLISH_CHECK_MARKUP_H_
+#define MODPUBLISH_CHECK_MARKUP_H_
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// How deep tags may nest before they show as typed; it bounds the parser's
+// memory whatever the text.
+constexpr size_t kMaxMarkupDepth = 64;
+
+// What is wrong with a piece of markup.
+enum class MarkupProblem {
+  kNeverClosed,    // `tag` opens and no closing tag follows
+  kClosesNothing,  // `tag` closes no open tag; it shows as typed
+  kWrongOrder,     // `tag` closes its tag while `inner`, opened inside it, is open
+  kUnknownTag,     // `tag` is no Steam tag, or a form its name doesn't take
+  kNotAnAddress,   // `tag`'s address (`inner`) doesn't start with http:// or https://
+  kTooDeep,        // `tag` opens inside kMaxMarkupDepth other tags
+  kInTitle,        // `tag` is markup in a title, which Steam shows as plain text
+};
+
+// One mistake. The views point into the text given to the parser and are
+// valid as long as it is.
+struct MarkupFinding {
+  MarkupProblem problem = MarkupProblem::kUnknownTag;
+  size_t offset = 0;       // where `tag` starts in the text, 0-based
+  std::string_view tag;    // the tag as typed, brackets included
+  std::string_view inner;  // kWrongOrder: the tag still open; kNotAnAddress: the address
+};
+
+// Collects HTML and hands it to `sink` in order, in blocks of about 64 KiB
+// (and whatever is left at Flush), so that a page of any size is written
+// through a bounded buffer. Text from the mod goes through Text, which
+// escapes every byte of it; Markup is for the caller's own HTML.
+class HtmlOutput {
+ public:
+  explicit HtmlOutput(std::function<void(std::string_view)> sink);
+  // Flushes what is left.
+  ~HtmlOutput();
+  HtmlOutput(const HtmlOutput&) = delete;
+  HtmlOutput& operator=(const HtmlOutput&) = delete;
+
+  // Writes `html` as it is.
+  void Markup(std::string_view html);
+  // Writes `text` escaped for HTML text and for a quoted attribute value
+  // alike: & < > " ' as character references, control bytes (all below
+  // 0x20 but tab, LF and CR, and 0x7F) and bytes that are not part of a
+  // well-formed UTF-8 character as U+FFFD.
+  void Text(std::string_view text);
+  // Hands what is collected to the sink now.
+  void Flush();
+
+ private:
+  std::function<void(std::string_view)> sink_;
+  std::string buffer_;
+};
+
+// Renders the description `text` as the Workshop page shows it, into `out`
+// (when not null), and tells `onFinding` (when set) of every mistake: in
+// the order found, so the tags never closed come last. The HTML is a run of
+// well-nested elements, with no <p>, <table>, heading or nested <a> that a
+// browser would move about.
+void RenderMarkup(std::string_view text, HtmlOutput* out,
+                  const std::function<void(const MarkupFinding&)>& onFinding);
+
+// The mistakes of the description `text`, ordered by offset: the first
+// `limit` of them. `total`, when not null, gets how many there are.
+std::vector<MarkupFinding> FindMarkupMistakes(std::string_view text, size_t limit,
+                                              size_t* total = nullptr);
+
+// The first Steam tag in `title` (kInTitle), if any. Brackets that are no
+// Steam tag ("[WIP] My mod") are ordinary title text and no finding.
+std::optional<MarkupFinding> FindMarkupInTitle(std::string_view title);
+
+// What modpublish-check says about the markup of the value of `key`
+// ("title" or "description") in section `sectionName`: one message per
+// mistake, in text order, at most ten and then one that counts the rest;
+// none for correct markup or another key.
+std::vector<std::string> MarkupWarnings(std::string_view sectionName, std::string_view key,
+                                        std::string_view value);
+
+// The length of the well-formed UTF-8 character at the start of `text`
+// (1 to 4), or 0 when it starts with a byte that begins none (no overlong
+// forms, surrogates, or code points past U+10FFFF); 0 for an empty text.
+size_t Utf8CharacterLength(std::string_view text);
+
+#endif  // MODPUBLISH_CHECK_MARKUP_H_
