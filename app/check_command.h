@@ -9,10 +9,14 @@
 // changing the program name); the mod folder is composed with the same
 // separator. Prints on standard output the findings, one per line in the
 // form "<file>:<line>: error: ..." or "<file>: warning: ...", then a
-// summary of the upload, then "N errors, M warnings" ("1 error", "1
-// warning" in the singular).
+// summary of the upload, then "N errors, M warnings", always in that form
+// ("1 errors" too).
+// Of each kind of finding at most 20 are printed, then a "note" line with the
+// count of the others, which the last line counts all the same.
 // Returns 0 when there is no error, 1 when there is one, 2 after the usage
-// text (no path, "-h").
+// text (no path, "-h"). When memory runs out other than for the description
+// itself (which is reported as an error), prints "Not enough memory to
+// finish the check\n" and returns 1.
 int RunModpublishCheck(int argc, const char* const* argv);
 
 #endif  // MODPUBLISH_APP_CHECK_COMMAND_H_

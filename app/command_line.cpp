@@ -2,12 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 
-#include "app/run_driver.h"
 #include "console/console.h"
-#include "description/reader.h"
 #include "platform/platform.h"
 
 #ifndef MODPUBLISH_VERSION
@@ -57,30 +54,4 @@ void PrintUsage(const char* programName) {
 
 std::string ModFilePath(const char* folder, const char* name) {
   return std::string(folder) + platform::kPathSeparator + name;
-}
-
-int RunModpublish(int argc, const char* const* argv) {
-  RunSettings settings;
-  if (!ParseCommandLine(argc, argv, settings)) {
-    PrintUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish");
-    return 0;
-  }
-  const std::string descriptionPath = ModFilePath(settings.contentDir, "descript.ion");
-  const std::string previewPath = ModFilePath(settings.contentDir, "steam_logo.png");
-  ModDescription modDescription;
-  try {
-    modDescription = LoadModDescription(descriptionPath, settings.verbose);
-  } catch (int) {
-    // The reader has reported the missing file; nothing reached Steam.
-    return 1;
-  } catch (const std::bad_alloc&) {
-    // A description too big for the memory left (a single line of many
-    // gigabytes, say) ends the run as cleanly as a missing one: before the
-    // client library is even loaded.
-    Print("Not enough memory to read %s\n", descriptionPath.c_str());
-    return 1;
-  }
-  RunUpload(settings.verbose, settings.existingId, settings.contentDir, previewPath.c_str(),
-            modDescription);
-  return 0;
 }

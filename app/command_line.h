@@ -31,11 +31,4 @@ std::string ModFilePath(const char* folder, const char* name);
 // Prints the ten-line usage text through Print, naming `programName`.
 void PrintUsage(const char* programName);
 
-// The whole program: parses the arguments, reads the description file and
-// runs the upload. Returns the process exit status: 0 after the usage text
-// and after every run, 1 when the description file can't be read, and also
-// 1, after printing "Not enough memory to read %s\n" with its path, when it
-// doesn't fit in memory. Steam is never touched in those two cases.
-int RunModpublish(int argc, const char* const* argv);
-
 #endif  // MODPUBLISH_APP_COMMAND_LINE_H_

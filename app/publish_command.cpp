@@ -1,0 +1,39 @@
+#include "app/publish_command.h"
+
+#include <string>
+
+#include "app/command_line.h"
+#include "app/description_echo.h"
+#include "app/run_driver.h"
+#include "console/console.h"
+#include "description/reader.h"
+
+int RunModpublish(int argc, const char* const* argv) {
+  RunSettings settings;
+  if (!ParseCommandLine(argc, argv, settings)) {
+    PrintUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish");
+    return 0;
+  }
+  const std::string descriptionPath = ModFilePath(settings.contentDir, "descript.ion");
+  const std::string previewPath = ModFilePath(settings.contentDir, "steam_logo.png");
+  ModDescription modDescription;
+  DescriptionEcho echo;
+  switch (LoadModDescription(descriptionPath, modDescription,
+                             settings.verbose ? &echo : nullptr)) {
+    case DescriptionStatus::kRead:
+      break;
+    case DescriptionStatus::kTooBig:
+      // A description too big for the memory left (a single line of many
+      // gigabytes, say) ends the run as cleanly as a missing one: before the
+      // client library is even loaded.
+      Print("Not enough memory to read %s\n", descriptionPath.c_str());
+      return 1;
+    default:
+      // Missing, not a file or unreadable: nothing reached Steam.
+      Print("File not found: %s\n", descriptionPath.c_str());
+      return 1;
+  }
+  RunUpload(settings.verbose, settings.existingId, settings.contentDir, previewPath.c_str(),
+            modDescription);
+  return 0;
+}
