@@ -214,15 +214,15 @@ void PrintSections(const DescriptionResult& description) {
       Print("Sections to upload, in this order:\n");
       any = true;
     }
-    std::string entry = std::string(std::string_view(section.name)) + " (" + section.language +
-                        "): ";
+    std::string entry =
+        std::string(std::string_view(section.name)) + " (" + section.language + "): ";
     entry += section.title.fromKey
                  ? "title \"" + Excerpt(section.title.stored, kTitleColumns) + "\""
                  : std::string("no title (\"") + section.title.text + "\" is uploaded)";
-    entry += section.description.fromKey
-                 ? ", description " + Bytes(section.description.stored.size())
-                 : std::string(", no description (\"") + section.description.text +
-                       "\" is uploaded)";
+    entry +=
+        section.description.fromKey
+            ? ", description " + Bytes(section.description.stored.size())
+            : std::string(", no description (\"") + section.description.text + "\" is uploaded)";
     Print("    %s\n", entry.c_str());
   }
   if (!any) {

@@ -18,8 +18,7 @@ int RunModpublish(int argc, const char* const* argv) {
   const std::string previewPath = ModFilePath(settings.contentDir, "steam_logo.png");
   ModDescription modDescription;
   DescriptionEcho echo;
-  switch (LoadModDescription(descriptionPath, modDescription,
-                             settings.verbose ? &echo : nullptr)) {
+  switch (LoadModDescription(descriptionPath, modDescription, settings.verbose ? &echo : nullptr)) {
     case DescriptionStatus::kRead:
       break;
     case DescriptionStatus::kTooBig:

@@ -422,7 +422,8 @@ void PrintToolRow(const std::string& caseName, const Tool& tool, double fileByte
 // programs of the --before revision.
 void BenchTools(const std::string& tool, const fs::path& scratch) {
   const fs::path bin = fs::path(tool).parent_path();
-  const fs::path beforeBin = beforeProgram.empty() ? fs::path() : fs::path(beforeProgram).parent_path();
+  const fs::path beforeBin =
+      beforeProgram.empty() ? fs::path() : fs::path(beforeProgram).parent_path();
   auto tools = [&](bool withChecker) {
     std::vector<Tool> list = {{"modpublish -s", {(bin / "modpublish").string(), "-s"}, {}, 0}};
     if (withChecker) {

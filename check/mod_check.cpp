@@ -7,24 +7,13 @@
 #include <vector>
 
 #include "description/language.h"
+#include "description/line_rules.h"
 #include "description/upload_plan.h"
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr size_t kNameLimit = 40;
-
-bool IsBlank(char c) { return c == '\t' || c == ' ' || c == '\r' || c == '\n'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 std::string Quoted(std::string_view text) { return "\"" + Excerpt(text, kNameLimit) + "\""; }
 std::string Bracketed(std::string_view name) { return "[" + Excerpt(name, kNameLimit) + "]"; }
@@ -196,22 +185,38 @@ struct DescriptionCheck::Findings {
   OfKind kinds[kKinds];
   uint64_t sequence = 0;
 
+  // The finding on the latest line of those shown (some are).
+  static Kept& LatestOf(std::vector<Kept>& shown) {
+    return *std::max_element(shown.begin(), shown.end(), [](const Kept& a, const Kept& b) {
+      return Order(a.diagnostic.line) < Order(b.diagnostic.line);
+    });
+  }
+
   // The shown finding of `kind` on the latest line, or null while fewer
   // than kShownPerKind are shown.
   Kept* Latest(int kind) {
     std::vector<Kept>& shown = kinds[kind].shown;
-    if (shown.size() < kShownPerKind) {
-      return nullptr;
-    }
-    return &*std::max_element(shown.begin(), shown.end(), [](const Kept& a, const Kept& b) {
-      return Order(a.diagnostic.line) < Order(b.diagnostic.line);
-    });
+    return shown.size() < kShownPerKind ? nullptr : &LatestOf(shown);
   }
 
   void Hide(int kind, uint64_t line) {
     OfKind& of = kinds[kind];
     of.firstHiddenLine = of.hidden == 0 ? Order(line) : std::min(of.firstHiddenLine, Order(line));
     ++of.hidden;
+  }
+
+  // The note for the findings of a kind that are not shown, on the line of
+  // the first of them.
+  static Kept Note(OfKind& of) {
+    const uint64_t last = Order(LatestOf(of.shown).diagnostic.line);
+    const uint64_t line = of.firstHiddenLine == UINT64_MAX ? 0 : of.firstHiddenLine;
+    std::string message =
+        std::to_string(of.hidden) + (of.hidden == 1 ? " more line" : " more lines") +
+        (line == 0 ? "" : " from here on") + (of.hidden == 1 ? " gets" : " get") +
+        " the same kind of " + (of.error ? "error" : "warning") + " as " +
+        (last == UINT64_MAX ? std::string("the one above") : "line " + std::to_string(last)) +
+        "; they are counted, not shown";
+    return {Diagnostic{line, of.error, std::move(message), of.hidden}, UINT64_MAX};
   }
 };
 
@@ -243,7 +248,7 @@ void DescriptionCheck::OnLine(const DescriptionLine& line) {
   if (line.number == 1 && start.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
     CheckFirstLineMark(line);
     if (line.kind != DescriptionLineKind::kKey &&
-        (markHidHeader_ || Trim(line.text.substr(kByteOrderMark.size())).empty())) {
+        (markHidHeader_ || TrimWhitespace(line.text.substr(kByteOrderMark.size())).empty())) {
       return;  // the mark is the whole story of this line
     }
   }
@@ -272,7 +277,8 @@ void DescriptionCheck::OnLine(const DescriptionLine& line) {
 }
 
 void DescriptionCheck::CheckFirstLineMark(const DescriptionLine& line) {
-  std::string_view rest = Trim(line.text.substr(std::min(line.text.size(), kByteOrderMark.size())));
+  std::string_view rest =
+      TrimWhitespace(line.text.substr(std::min(line.text.size(), kByteOrderMark.size())));
   if (line.kind == DescriptionLineKind::kIgnored && rest.size() >= 2 && rest.front() == '[' &&
       rest.back() == ']') {
     markHidHeader_ = true;
@@ -294,7 +300,7 @@ void DescriptionCheck::CheckFirstLineMark(const DescriptionLine& line) {
 void DescriptionCheck::IgnoredLine(const DescriptionLine& line) {
   std::string_view text = line.text;
   if (line.number == 1 && text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-    text = Trim(text.substr(kByteOrderMark.size()));
+    text = TrimWhitespace(text.substr(kByteOrderMark.size()));
   }
   if (text.front() == '[') {
     Add(kNotAHeader, line.number, false, [&] {
@@ -428,13 +434,11 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
       }
       Add(kMissingKey, section.line, false, [&] {
         std::string message = "section " + Bracketed(section.name) + " has no \"" +
-                              std::string(key) + "\" key, so modpublish uploads \"" +
-                              text->text + "\" instead. ";
-        const auto similar =
-            std::find_if(section.keys->begin(), section.keys->end(),
-                         [key](const DescriptionEntry& entry) {
-                           return EqualIgnoringCase(entry.key, key);
-                         });
+                              std::string(key) + "\" key, so modpublish uploads \"" + text->text +
+                              "\" instead. ";
+        const auto similar = std::find_if(
+            section.keys->begin(), section.keys->end(),
+            [key](const DescriptionEntry& entry) { return EqualIgnoringCase(entry.key, key); });
         message += similar == section.keys->end()
                        ? "Add a line \"" + std::string(key) + " = ...\""
                        : "Keys are case-sensitive: write " + Quoted(similar->key) + " as \"" +
@@ -454,25 +458,11 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
   // the order they were made, a note after the findings.
   std::vector<Findings::Kept> all;
   for (Findings::OfKind& of : findings_->kinds) {
+    if (of.hidden != 0) {
+      all.push_back(Findings::Note(of));
+    }
     for (Findings::Kept& kept : of.shown) {
       all.push_back(std::move(kept));
-    }
-    if (of.hidden != 0) {
-      const uint64_t last = Order(std::max_element(of.shown.begin(), of.shown.end(),
-                                                   [](const Findings::Kept& a,
-                                                      const Findings::Kept& b) {
-                                                     return Order(a.diagnostic.line) <
-                                                            Order(b.diagnostic.line);
-                                                   })
-                                      ->diagnostic.line);
-      const uint64_t line = of.firstHiddenLine == UINT64_MAX ? 0 : of.firstHiddenLine;
-      std::string message = std::to_string(of.hidden) + " more " +
-                            (of.hidden == 1 ? "line" : "lines") + (line == 0 ? "" : " from here on") +
-                            " get the same kind of " + (of.error ? "error" : "warning") + " as " +
-                            (last == UINT64_MAX ? std::string("the one above")
-                                                : "line " + std::to_string(last)) +
-                            "; they are counted, not shown";
-      all.push_back({Diagnostic{line, of.error, std::move(message), of.hidden}, UINT64_MAX});
     }
   }
   findings_.reset();

@@ -23,9 +23,10 @@ std::vector<std::string> Findings(const std::string& text, std::string* messages
   check.Conclude(parser.Finish(), text.size());
   std::vector<std::string> out;
   for (const Diagnostic& diagnostic : check.diagnostics()) {
-    out.push_back(std::to_string(diagnostic.line) +
-                  (diagnostic.hidden != 0 ? ":n" + std::to_string(diagnostic.hidden)
-                                          : diagnostic.error ? ":e" : ":w"));
+    out.push_back(std::to_string(diagnostic.line) + (diagnostic.hidden != 0
+                                                         ? ":n" + std::to_string(diagnostic.hidden)
+                                                     : diagnostic.error ? ":e"
+                                                                        : ":w"));
     if (messages != nullptr) {
       *messages += diagnostic.message + "\n";
     }
@@ -119,8 +120,8 @@ TEST(DescriptionCheckTest, FindingsOfSharedInputsAreCleanLinesInFileOrder) {
     DescriptionParser parser(&check);
     parser.Feed(input.text);
     check.Conclude(parser.Finish(), input.text.size());
-    const std::string_view read(input.text.data(), std::min(input.text.find('\x1A'),
-                                                            input.text.size()));
+    const std::string_view read(input.text.data(),
+                                std::min(input.text.find('\x1A'), input.text.size()));
     const auto lines = static_cast<uint64_t>(std::count(read.begin(), read.end(), '\n')) + 1;
     uint64_t last = 0;
     for (const Diagnostic& diagnostic : check.diagnostics()) {
@@ -155,9 +156,9 @@ TEST(DescriptionCheckTest, ShowsTwentyOfAKindAndCountsTheRest) {
   // lines.
   std::string untitled;
   expected.clear();
-  for (const char* code : {"zh_TW", "zh", "uk", "tr", "th", "sv", "ru", "ro", "pt_BR",
-                           "pt", "pl", "no", "nl", "ko", "ja", "it", "hu", "fr", "fi",
-                           "es", "en", "el", "de", "da", "cs"}) {
+  for (const char* code :
+       {"zh_TW", "zh", "uk", "tr", "th", "sv", "ru", "ro", "pt_BR", "pt", "pl", "no", "nl",
+        "ko",    "ja", "it", "hu", "fr", "fi", "es", "en", "el",    "de", "da", "cs"}) {
     const size_t line = 1 + 2 * expected.size();
     expected.push_back(std::to_string(line) + (line < 41 ? ":w" : ":n5"));
     untitled += "[" + std::string(code) + "]\ndescription = D\n";

@@ -16,10 +16,10 @@ constexpr char kEmpty[2] = {0, 0};
 template <class Pair, class NameOf>
 const Pair* FindSorted(const Pair* begin, const Pair* end, std::string_view text,
                        const NameOf& nameOf) {
-  const Pair* found = std::lower_bound(begin, end, text, [&nameOf](const Pair& pair,
-                                                                   std::string_view wanted) {
-    return nameOf(pair).view() < wanted;
-  });
+  const Pair* found =
+      std::lower_bound(begin, end, text, [&nameOf](const Pair& pair, std::string_view wanted) {
+        return nameOf(pair).view() < wanted;
+      });
   return found != end && nameOf(*found) == text ? found : end;
 }
 

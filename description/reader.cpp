@@ -164,8 +164,8 @@ void DescriptionParser::Impl::ParseLine(std::string_view line, LineBuffer* lineB
   told.kind = classified.kind;
   told.text = classified.text;
   if (classified.kind == DescriptionLineKind::kKey) {
-    const RecordBuilder::Stored stored = builder_.StoreKey(
-        currentName_, classified.key, classified.value, told.number, lineBuffer);
+    const RecordBuilder::Stored stored =
+        builder_.StoreKey(currentName_, classified.key, classified.value, told.number, lineBuffer);
     // The record may have taken the line's bytes over, and its head may
     // stand where the key was: the stored texts stand for the line.
     told.text = std::string_view();

@@ -235,7 +235,8 @@ class Recorder : public DescriptionListener {
     }
     if (line.kind == DescriptionLineKind::kHeader) {
       headerLine = line.number;
-    } else if (line.kind == DescriptionLineKind::kKey && !sectionLine.count(std::string(line.section))) {
+    } else if (line.kind == DescriptionLineKind::kKey &&
+               !sectionLine.count(std::string(line.section))) {
       sectionLine[std::string(line.section)] = headerLine != 0 ? headerLine : line.number;
     }
   }

@@ -116,8 +116,8 @@ RecordBuilder::Stored RecordBuilder::StoreKey(std::string_view name, std::string
     present = position != TextIndex::kNotFound;
   }
   Stored stored;
-  const char* keyText = present ? entries[section.begin + position].key.data()
-                                : PutName(storage_->texts, key);
+  const char* keyText =
+      present ? entries[section.begin + position].key.data() : PutName(storage_->texts, key);
   const char* valueText = nullptr;
   if (present) {
     const char* old = entries[section.begin + position].value.data();
@@ -129,8 +129,8 @@ RecordBuilder::Stored RecordBuilder::StoreKey(std::string_view name, std::string
     valueText = PutValueInPlace(lineBuffer->Writable(value), value.size(), line);
     lineBuffer->GiveTo(storage_->texts);
   } else if (present) {
-    valueText = ReplaceValue(storage_->texts, entries[section.begin + position].value.data(),
-                             value, line);
+    valueText =
+        ReplaceValue(storage_->texts, entries[section.begin + position].value.data(), value, line);
   } else {
     valueText = PutValue(storage_->texts, value, line);
   }

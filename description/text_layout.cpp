@@ -15,7 +15,9 @@ const char* PutText(char* data, std::string_view bytes) {
 }
 
 // The bytes of a value's slot from its line on, without free bytes.
-size_t SlotBytes(size_t size, uint64_t line) { return NumberBytes(line) + NumberBytes(size) + size + 1; }
+size_t SlotBytes(size_t size, uint64_t line) {
+  return NumberBytes(line) + NumberBytes(size) + size + 1;
+}
 
 // Writes the line and the length of a value whose bytes are in place at
 // `data`, then its room in front; the NUL behind is the caller's.

@@ -24,9 +24,9 @@
 
 // Why a section is not uploaded.
 enum class SectionSkip {
-  kNone,         // uploaded
-  kNoName,       // the section with the empty name: no message
-  kNoLanguage,   // "Skipping uploading description in lang: %s"
+  kNone,        // uploaded
+  kNoName,      // the section with the empty name: no message
+  kNoLanguage,  // "Skipping uploading description in lang: %s"
 };
 
 // A title or a description as Steam would get it.
@@ -45,11 +45,11 @@ struct PlannedText {
 
 // One section of the plan. Views into the record, valid as long as it is.
 struct PlannedSection {
-  DescriptionText name;           // as written in the file
-  const DescriptionSection* keys; // all of the section's keys, in key order
-  uint64_t line = 0;              // DescriptionSection::line()
+  DescriptionText name;                      // as written in the file
+  const DescriptionSection* keys = nullptr;  // all of the section's keys, in key order
+  uint64_t line = 0;                         // DescriptionSection::line()
   SectionSkip skip = SectionSkip::kNone;
-  const char* language = "";      // Steam's language name; "" when skipped
+  const char* language = "";  // Steam's language name; "" when skipped
   // The texts the upload sends; worked out for skipped sections too.
   PlannedText title;
   PlannedText description;

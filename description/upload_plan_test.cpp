@@ -23,8 +23,8 @@ std::vector<std::string> Plan(const std::string& text) {
   const ModDescription record = parser.Finish();
   std::vector<std::string> lines;
   for (const PlannedSection& section : UploadPlan(record)) {
-    std::string line = "[" + std::string(section.name.view()) + "]@" +
-                       std::to_string(section.line) + " ";
+    std::string line =
+        "[" + std::string(section.name.view()) + "]@" + std::to_string(section.line) + " ";
     switch (section.skip) {
       case SectionSkip::kNone:
         line += section.language;
@@ -62,7 +62,8 @@ TEST(UploadPlanTest, EverySectionInByteOrderWithItsLanguageOrWhyNot) {
       {"the nameless section and unknown codes are skipped, texts worked out all the same",
        "title = A\n[EN]\nx = 1\n[ ]\ndescription = B\n",
        {"[]@1 (no name) \"A\"@1 \"B\"@5", "[EN]@2 (no language) No title No description"}},
-      {"a NUL inside a value stays in `stored`", "[en]\ntitle = a\0b\n"s,
+      {"a NUL inside a value stays in `stored`",
+       "[en]\ntitle = a\0b\n"s,
        {"[en]@1 english \"a\0b\"@2 No description"s}},
   };
   for (const auto& c : cases) {

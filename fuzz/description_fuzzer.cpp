@@ -6,8 +6,8 @@
 // when applied plainly on standard maps. The piecewise parse is also
 // watched the way modpublish-check watches it: the lines it is told of must
 // rebuild the record, the upload plan must agree with it, and the checker's
-// findings must stay one clean line each. A violation stops the run with a trap, which libFuzzer reports as a
-// crash and saves the input.
+// findings must stay one clean line each. A violation stops the run with a trap, which libFuzzer
+// reports as a crash and saves the input.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

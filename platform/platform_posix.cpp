@@ -195,9 +195,9 @@ void FillRandom(void* buffer, size_t bytes) {
   }
   // No random source (a kernel without getrandom, a sandbox that forbids
   // it): the clock and an address of this process still differ per run.
-  uint64_t mix = static_cast<uint64_t>(
-                     std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                 reinterpret_cast<uintptr_t>(&mix);
+  uint64_t mix =
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      reinterpret_cast<uintptr_t>(&mix);
   for (; filled < bytes; ++filled) {
     mix = (mix ^ (mix >> 29)) * 0xBF58476D1CE4E5B9u + filled;
     at[filled] = static_cast<unsigned char>(mix >> 56);

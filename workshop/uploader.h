@@ -93,8 +93,7 @@ class SteamUploader {
   bool StartItemUpdate(StepProgress& progress);
   bool SubmitItemUpdate(StepProgress& progress, const char* changeNote);
   bool UploadContent(StepProgress& progress, const char* contentDir, const char* changeNote);
-  bool UploadSection(StepProgress& progress, const PlannedSection& section,
-                     const char* changeNote);
+  bool UploadSection(StepProgress& progress, const PlannedSection& section, const char* changeNote);
   bool UploadPreview(StepProgress& progress, const char* previewPath, const char* changeNote);
 };
 

@@ -43,12 +43,12 @@ const std::vector<DescriptionInput>& DescriptionInputs() {
         {"some text", "[en]\nk=v\n"},
     };
     for (const auto& line : lines) {
-      all.push_back({"line " + std::string(line.line), "[en]\n"s + line.line + "\nk = v\n",
-                     line.record});
+      all.push_back(
+          {"line " + std::string(line.line), "[en]\n"s + line.line + "\nk = v\n", line.record});
     }
     const std::string longLines = "[en]\r\nlong = " + std::string(3 << 20, 'x') + "\r\n" +
-                                  std::string(1 << 18, '\n') + "end = " +
-                                  std::string(1 << 20, 'z') + "\x1Alost = 1\r\n";
+                                  std::string(1 << 18, '\n') +
+                                  "end = " + std::string(1 << 20, 'z') + "\x1Alost = 1\r\n";
     std::vector<DescriptionInput> files = {
         {"empty", "", ""},
         {"blank and one-byte lines", "\n \n\t\r\n[\n=\nx", ""},

@@ -21,7 +21,8 @@ void ApplyPlainLine(std::string_view line, std::string& sectionName, PlainDescri
   }
   const size_t equals = trimmed.find('=');
   if (equals != std::string::npos) {
-    record[sectionName][PlainTrim(trimmed.substr(0, equals))] = PlainTrim(trimmed.substr(equals + 1));
+    record[sectionName][PlainTrim(trimmed.substr(0, equals))] =
+        PlainTrim(trimmed.substr(equals + 1));
   } else if (trimmed.front() == '[' && trimmed.back() == ']') {
     sectionName = PlainTrim(trimmed.substr(1, trimmed.size() - 2));
   }
