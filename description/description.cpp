@@ -8,9 +8,6 @@
 
 namespace {
 
-// A length byte 0 and the NUL of the empty text.
-constexpr char kEmpty[2] = {0, 0};
-
 // The pair whose `name` (a section's) or `key` (an entry's) is `text` in a
 // run sorted by it, or `end`. Both levels of the record are such runs.
 template <class Pair, class NameOf>
@@ -29,8 +26,6 @@ bool SamePairs(const Pairs& a, const Pairs& b, const Same& same) {
 }
 
 }  // namespace
-
-DescriptionText::DescriptionText() : data_(kEmpty + 1) {}
 
 size_t DescriptionText::size() const { return TextSize(data_); }
 

@@ -16,7 +16,7 @@
 // costs nothing. A value may hold NUL bytes of its own; size() counts them.
 class DescriptionText {
  public:
-  DescriptionText();  // the empty text
+  DescriptionText() : data_(kEmpty + 1) {}  // the empty text
 
   const char* data() const { return data_; }
   const char* c_str() const { return data_; }
@@ -31,6 +31,8 @@ class DescriptionText {
 
  private:
   friend class RecordBuilder;
+  // The bytes of the empty text: its size, 0, and its NUL.
+  static constexpr char kEmpty[2] = {0, 0};
   explicit DescriptionText(const char* data) : data_(data) {}
 
   const char* data_;

@@ -20,6 +20,7 @@
 #ifndef MODPUBLISH_DESCRIPTION_LINE_RULES_H_
 #define MODPUBLISH_DESCRIPTION_LINE_RULES_H_
 
+#include <cstddef>
 #include <string_view>
 
 // How the rules above took one line.
@@ -41,9 +42,36 @@ struct ClassifiedLine {
 
 // `text` without the leading and trailing bytes from the set tab, space,
 // CR, LF. Vertical tab, form feed, NUL and non-ASCII spaces are kept.
-std::string_view TrimWhitespace(std::string_view text);
+inline std::string_view TrimWhitespace(std::string_view text) {
+  auto blank = [](char c) { return c == '\t' || c == ' ' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && blank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
 
-// Applies the rules to one line, given without its LF.
-ClassifiedLine ClassifyLine(std::string_view line);
+// Applies the rules to one line, given without its LF. (Inline: the reader
+// calls it for every line.)
+inline ClassifiedLine ClassifyLine(std::string_view line) {
+  ClassifiedLine classified;
+  classified.text = TrimWhitespace(line);
+  const std::string_view text = classified.text;
+  if (text.size() < 2) {
+    classified.kind = DescriptionLineKind::kSkipped;
+  } else if (const size_t equals = text.find('='); equals != std::string_view::npos) {
+    classified.kind = DescriptionLineKind::kKey;
+    classified.key = TrimWhitespace(text.substr(0, equals));
+    classified.value = TrimWhitespace(text.substr(equals + 1));
+  } else if (text.front() == '[' && text.back() == ']') {
+    classified.kind = DescriptionLineKind::kHeader;
+    classified.name = TrimWhitespace(text.substr(1, text.size() - 2));
+  } else {
+    classified.kind = DescriptionLineKind::kIgnored;
+  }
+  return classified;
+}
 
 #endif  // MODPUBLISH_DESCRIPTION_LINE_RULES_H_

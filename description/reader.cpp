@@ -82,7 +82,6 @@ class DescriptionParser::Impl {
   // `lineBuffer` holds the bytes of `line` when the record may take them
   // over for a long value, else null.
   void ParseLine(std::string_view line, LineBuffer* lineBuffer);
-  void Tell(const DescriptionLine& line);
 
   RecordBuilder builder_;
   // The bytes of a line whose LF hasn't arrived yet.
@@ -159,36 +158,35 @@ ModDescription DescriptionParser::Impl::Finish() {
 
 void DescriptionParser::Impl::ParseLine(std::string_view line, LineBuffer* lineBuffer) {
   const ClassifiedLine classified = ClassifyLine(line);
-  DescriptionLine told;
-  told.number = ++lines_;
-  told.kind = classified.kind;
-  told.text = classified.text;
+  const uint64_t number = ++lines_;
+  RecordBuilder::Stored stored;
   if (classified.kind == DescriptionLineKind::kKey) {
-    const RecordBuilder::Stored stored =
-        builder_.StoreKey(currentName_, classified.key, classified.value, told.number, lineBuffer);
+    stored = builder_.StoreKey(currentName_, classified.key, classified.value, number, lineBuffer);
+  } else if (classified.kind == DescriptionLineKind::kHeader) {
+    currentName_.assign(classified.name);
+    builder_.StartSection(number);
+  }
+  if (listener_ == nullptr) {
+    return;
+  }
+  DescriptionLine told;
+  told.number = number;
+  told.kind = classified.kind;
+  told.section = currentName_;
+  if (classified.kind == DescriptionLineKind::kKey) {
     // The record may have taken the line's bytes over, and its head may
     // stand where the key was: the stored texts stand for the line.
-    told.text = std::string_view();
     told.key = stored.key;
     told.value = stored.value;
     told.replacedLine = stored.replacedLine;
-  } else if (classified.kind == DescriptionLineKind::kHeader) {
-    currentName_.assign(classified.name);
-    builder_.StartSection(told.number);
+  } else {
+    told.text = classified.text;
   }
-  Tell(told);
-}
-
-void DescriptionParser::Impl::Tell(const DescriptionLine& line) {
-  if (listener_ != nullptr) {
-    DescriptionLine told = line;
-    told.section = currentName_;
-    // Set until the call returns: an exception that leaves the call leaves
-    // it set, so LoadModDescription can tell the listener's from its own.
-    listenerThrew_ = true;
-    listener_->OnLine(told);
-    listenerThrew_ = false;
-  }
+  // Set until the call returns: an exception that leaves the call leaves it
+  // set, so LoadModDescription can tell the listener's from its own.
+  listenerThrew_ = true;
+  listener_->OnLine(told);
+  listenerThrew_ = false;
 }
 
 DescriptionParser::DescriptionParser(DescriptionListener* listener)
