@@ -30,11 +30,12 @@ PlannedSection PlanSection(const DescriptionNamedSection& named) {
   planned.line = named.section.line();
   if (named.name.empty()) {
     planned.skip = SectionSkip::kNoName;
-  } else {
-    planned.language = SteamLanguageFor(named.name);
-    if (*planned.language == '\0') {
-      planned.skip = SectionSkip::kNoLanguage;
-    }
+    return planned;
+  }
+  planned.language = SteamLanguageFor(named.name);
+  if (*planned.language == '\0') {
+    planned.skip = SectionSkip::kNoLanguage;
+    return planned;
   }
   planned.title = PlanText(named.section, "title", "No title");
   planned.description = PlanText(named.section, "description", "No description");

@@ -50,7 +50,8 @@ struct PlannedSection {
   uint64_t line = 0;                         // DescriptionSection::line()
   SectionSkip skip = SectionSkip::kNone;
   const char* language = "";  // Steam's language name; "" when skipped
-  // The texts the upload sends; worked out for skipped sections too.
+  // The texts the upload sends; for a skipped section both stay empty and
+  // not from a key (its keys are all in `keys`).
   PlannedText title;
   PlannedText description;
 };

@@ -11,9 +11,11 @@ namespace {
 
 using namespace std::string_literals;
 
+// A value from a key as "stored"@line/bytes Steam gets; a fallback as is.
 std::string Describe(const PlannedText& text) {
-  return text.fromKey ? "\"" + std::string(text.stored) + "\"@" + std::to_string(text.line)
-                      : std::string(text.text);
+  return text.fromKey ? "\"" + std::string(text.stored) + "\"@" + std::to_string(text.line) + "/" +
+                            std::to_string(text.Sent().size())
+                      : std::string(text.Sent());
 }
 
 // One line per section: name, line, what becomes of it, the texts.
@@ -55,30 +57,20 @@ TEST(UploadPlanTest, EverySectionInByteOrderWithItsLanguageOrWhyNot) {
       {"nothing", "", {}},
       {"known codes, in byte order, from the last lines that set them",
        "[pt_BR]\ntitle = A\ndescription = B\n[de]\ntitle = x\ntitle = C\ndescription = D\n",
-       {"[de]@4 german \"C\"@6 \"D\"@7", "[pt_BR]@1 brazilian \"A\"@2 \"B\"@3"}},
+       {"[de]@4 german \"C\"@6/1 \"D\"@7/1", "[pt_BR]@1 brazilian \"A\"@2/1 \"B\"@3/1"}},
       {"fallbacks, an empty value sent as it is",
        "[en]\nTitle = T\n[ru]\ntitle =\n",
-       {"[en]@1 english No title No description", "[ru]@3 russian \"\"@4 No description"}},
-      {"the nameless section and unknown codes are skipped, texts worked out all the same",
+       {"[en]@1 english No title No description", "[ru]@3 russian \"\"@4/0 No description"}},
+      {"the nameless section and unknown codes are skipped, their texts left empty",
        "title = A\n[EN]\nx = 1\n[ ]\ndescription = B\n",
-       {"[]@1 (no name) \"A\"@1 \"B\"@5", "[EN]@2 (no language) No title No description"}},
-      {"a NUL inside a value stays in `stored`",
+       {"[]@1 (no name)  ", "[EN]@2 (no language)  "}},
+      {"a NUL inside a value stays in `stored`; Steam gets the text before it",
        "[en]\ntitle = a\0b\n"s,
-       {"[en]@1 english \"a\0b\"@2 No description"s}},
+       {"[en]@1 english \"a\0b\"@2/1 No description"s}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Plan(c.text), c.plan) << c.what;
   }
-}
-
-TEST(UploadPlanTest, SteamGetsTheTextUpToItsFirstNul) {
-  DescriptionParser parser;
-  parser.Feed("[en]\ntitle = a\0b\n"s);
-  const ModDescription record = parser.Finish();
-  const PlannedSection section = *UploadPlan(record).begin();
-  EXPECT_EQ(section.title.Sent(), "a");
-  EXPECT_EQ(section.title.stored.size(), 3u);
-  EXPECT_EQ(section.description.Sent(), "No description");
 }
 
 }  // namespace
