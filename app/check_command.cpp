@@ -19,8 +19,8 @@
 #include "check/page.h"
 #include "check/preview.h"
 #include "console/console.h"
-#include "description/language.h"
 #include "description/reader.h"
+#include "description/upload_plan.h"
 #include "platform/platform.h"
 
 #ifndef MODPUBLISH_VERSION
@@ -39,10 +39,6 @@ struct FileReport {
   void Add(uint64_t line, bool error, std::string message) {
     diagnostics.push_back(Diagnostic{line, error, std::move(message)});
   }
-};
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
 void PrintCheckUsage(const char* programName) {
@@ -70,21 +66,31 @@ std::string Bytes(uint64_t count) {
 struct DescriptionResult {
   bool read = false;
   ModDescription record;
-  DescriptionCheck check;
 };
 
 DescriptionResult CheckDescription(const std::string& path, FileReport& report) {
   DescriptionResult result;
-  uint64_t size = 0;
-  const platform::PathKind kind = platform::StatPath(path, size);
+  DescriptionCheck check;
+  // Read once, by the reader itself; the check keeps no values of its own.
+  const DescriptionStatus status = LoadModDescription(path, result.record, &check);
   const char* problem = nullptr;
-  if (kind == platform::PathKind::kMissing) {
-    problem = "the description file is missing";
-  } else if (kind != platform::PathKind::kFile) {
-    problem = "the description file is not a regular file";
-  } else if (std::unique_ptr<std::FILE, FileCloser>(platform::OpenFileForReading(path)) ==
-             nullptr) {
-    problem = "the description file can't be read";
+  switch (status) {
+    case DescriptionStatus::kRead:
+      break;
+    case DescriptionStatus::kMissing:
+      problem = "the description file is missing";
+      break;
+    case DescriptionStatus::kNotAFile:
+      problem = "the description file is not a regular file";
+      break;
+    case DescriptionStatus::kUnreadable:
+      problem = "the description file can't be read";
+      break;
+    case DescriptionStatus::kTooBig:
+      report.Add(0, true,
+                 "the description file is too big for the memory available; modpublish stops "
+                 "with \"Not enough memory to read\" before uploading anything. Shorten it");
+      return result;
   }
   if (problem != nullptr) {
     report.Add(0, true,
@@ -94,29 +100,22 @@ DescriptionResult CheckDescription(const std::string& path, FileReport& report) 
                    "\"description\" keys");
     return result;
   }
-  try {
-    // Read once, by the reader itself; the check keeps no values of its own.
-    result.record = LoadModDescription(path, false, &result.check);
-  } catch (int) {
-    // Gone between the look and the read; the reader has said so.
-    report.Add(0, true, "the description file can't be read; modpublish would stop there");
-    return result;
-  } catch (const std::bad_alloc&) {
-    report.Add(0, true,
-               "the description file is too big for the memory available; modpublish stops "
-               "with \"Not enough memory to read\" before uploading anything. Shorten it");
-    return result;
-  }
-  result.check.Conclude(result.record, size);
+  uint64_t size = 0;
+  platform::StatPath(path, size);
+  check.Conclude(result.record, size);
   result.read = true;
-  report.diagnostics = result.check.diagnostics();
+  report.diagnostics = check.diagnostics();
   return result;
 }
 
 void PrintReport(const FileReport& report, uint64_t& errors, uint64_t& warnings) {
   for (const Diagnostic& diagnostic : report.diagnostics) {
     const char* severity = diagnostic.error ? "error" : "warning";
-    ++(diagnostic.error ? errors : warnings);
+    // A note stands for findings that are counted but not shown.
+    (diagnostic.error ? errors : warnings) += diagnostic.hidden == 0 ? 1 : diagnostic.hidden;
+    if (diagnostic.hidden != 0) {
+      severity = "note";
+    }
     if (diagnostic.line == 0) {
       Print("%s: %s: %s\n", report.file.c_str(), severity, diagnostic.message.c_str());
     } else {
@@ -126,86 +125,78 @@ void PrintReport(const FileReport& report, uint64_t& errors, uint64_t& warnings)
   }
 }
 
+// The upload plan: the sections to upload in their order, then those that
+// will be skipped. Walks the plan twice rather than keep any of it.
 void PrintSections(const DescriptionResult& description) {
   if (!description.read) {
     Print("Sections to upload: none, the description file can't be read\n");
     return;
   }
-  std::vector<std::string> uploaded;
-  std::vector<std::string> skipped;
-  for (const auto& [name, section] : description.record.sections) {
-    const char* language = SteamLanguageFor(name);
-    const DescriptionView& view = description.check.view();
-    auto seen = view.find(std::string_view(name));
-    const std::string line =
-        seen == view.end() ? "" : " (line " + std::to_string(seen->second.firstLine) + ")";
-    if (name.empty()) {
-      skipped.push_back("[]" + line + ": no section name");
+  const UploadPlan plan(description.record);
+  bool any = false;
+  for (const PlannedSection& section : plan) {
+    if (section.skip != SectionSkip::kNone) {
       continue;
     }
-    if (*language == '\0') {
-      skipped.push_back("[" + Excerpt(name, 40) + "]" + line + ": not a known language code");
-      continue;
+    if (!any) {
+      Print("Sections to upload, in this order:\n");
+      any = true;
     }
-    auto title = section.find("title");
-    auto text = section.find("description");
-    std::string entry = std::string(std::string_view(name)) + " (" + language + "): ";
-    entry += title == section.end() ? "no title (\"No title\" is uploaded)"
-                                    : "title \"" + Excerpt(title->second, kTitleColumns) + "\"";
-    entry += text == section.end() ? ", no description (\"No description\" is uploaded)"
-                                   : ", description " + Bytes(text->second.size());
-    uploaded.push_back(std::move(entry));
+    std::string entry =
+        std::string(std::string_view(section.name)) + " (" + section.language + "): ";
+    entry += section.title.fromKey
+                 ? "title \"" + Excerpt(section.title.stored, kTitleColumns) + "\""
+                 : std::string("no title (\"") + section.title.text + "\" is uploaded)";
+    entry +=
+        section.description.fromKey
+            ? ", description " + Bytes(section.description.stored.size())
+            : std::string(", no description (\"") + section.description.text + "\" is uploaded)";
+    Print("    %s\n", entry.c_str());
   }
-  if (uploaded.empty()) {
+  if (!any) {
     Print("Sections to upload: none\n");
-  } else {
-    Print("Sections to upload, in this order:\n");
-    for (const std::string& entry : uploaded) {
-      Print("    %s\n", entry.c_str());
-    }
   }
-  if (!skipped.empty()) {
-    Print("Sections skipped:\n");
-    for (const std::string& entry : skipped) {
-      Print("    %s\n", entry.c_str());
+  any = false;
+  for (const PlannedSection& section : plan) {
+    if (section.skip == SectionSkip::kNone) {
+      continue;
+    }
+    if (!any) {
+      Print("Sections skipped:\n");
+      any = true;
+    }
+    const std::string line = " (line " + std::to_string(section.line) + ")";
+    if (section.skip == SectionSkip::kNoName) {
+      Print("    []%s: no section name\n", line.c_str());
+    } else {
+      Print("    [%s]%s: not a known language code\n", Excerpt(section.name, 40).c_str(),
+            line.c_str());
     }
   }
 }
 
-// The page's model from what the checker found: the one place that says
-// which sections the upload sends, with which texts, for the page. It
-// follows the uploader's rule (no name or no Steam language: skipped; a
-// missing "title" or "description" sends "No title" or "No description"),
-// read off the same record the summary above is printed from.
+// The page's model: the upload plan, as the page shows it, with what the
+// checks found of the preview and the content.
 PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& description,
                          const PreviewCheck& preview, bool isFolder, const ContentCheck& content) {
-  static constexpr std::string_view kNoTitle = "No title";
-  static constexpr std::string_view kNoDescription = "No description";
   PageModel model;
   model.folder = settings.contentDir;
   model.existingId = settings.existingId;
   model.descriptionRead = description.read;
   if (description.read) {
-    for (const auto& [name, section] : description.record.sections) {
-      const char* language = SteamLanguageFor(name);
-      if (name.empty() || *language == '\0') {
-        const DescriptionView& view = description.check.view();
-        auto seen = view.find(std::string_view(name));
-        model.skipped.push_back(
-            PageSkippedSection{name, seen == view.end() ? 0 : seen->second.firstLine,
-                               name.empty() ? "no section name" : "not a known language code"});
+    for (const PlannedSection& section : UploadPlan(description.record)) {
+      if (section.skip != SectionSkip::kNone) {
+        model.skipped.push_back(PageSkippedSection{
+            section.name, section.line,
+            section.skip == SectionSkip::kNoName ? "no section name"
+                                                 : "not a known language code"});
         continue;
       }
-      auto title = section.find("title");
-      auto text = section.find("description");
-      PageSection page;
-      page.name = name;
-      page.language = language;
-      page.titleIsFallback = title == section.end();
-      page.title = page.titleIsFallback ? kNoTitle : title->second.view();
-      page.descriptionIsFallback = text == section.end();
-      page.description = page.descriptionIsFallback ? kNoDescription : text->second.view();
-      model.sections.push_back(page);
+      // Steam gets each text up to its first NUL byte, so the page shows
+      // no more.
+      model.sections.push_back(PageSection{section.name, section.language, section.title.Sent(),
+                                           section.description.Sent(), !section.title.fromKey,
+                                           !section.description.fromKey});
     }
   }
   model.preview.present = preview.present;
@@ -218,28 +209,10 @@ PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& d
   return model;
 }
 
-}  // namespace
-
-int RunModpublishCheck(int argc, const char* const* argv) {
-  // "--page FILE" is the checker's own and comes first; the rest is
-  // modpublish's command line, read by modpublish's own parser.
-  const char* pagePath = nullptr;
-  std::vector<const char*> args(argv, argv + argc);
-  const bool page = argc >= 2 && std::string_view(argv[1]) == "--page";
-  if (page && argc >= 3) {
-    pagePath = argv[2];
-    args.erase(args.begin() + 1, args.begin() + 3);
-  }
-  RunSettings settings;
-  const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check";
-  const ParseOutcome outcome =
-      page && pagePath == nullptr
-          ? ParseOutcome::kUsage
-          : ParseCommandLine(static_cast<int>(args.size()), args.data(), settings);
-  if (outcome == ParseOutcome::kUsage) {
-    PrintCheckUsage(programName);
-    return 2;
-  }
+// The whole check, once the command line is read: `outcome` is kRun or
+// kBadItemId; `pagePath` is null without --page.
+int CheckModFolder(const RunSettings& settings, const char* programName, ParseOutcome outcome,
+                   const char* pagePath) {
   // A mistake in the command line is the program's, as a compiler names
   // itself for a bad option; the folder is checked all the same.
   FileReport commandLineReport{programName, {}};
@@ -327,4 +300,36 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   // the last line with one pattern.
   Print("%" PRIu64 " errors, %" PRIu64 " warnings\n", errors, warnings);
   return errors > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int RunModpublishCheck(int argc, const char* const* argv) {
+  // "--page FILE" is the checker's own and comes first; the rest is
+  // modpublish's command line, read by modpublish's own parser.
+  const char* pagePath = nullptr;
+  std::vector<const char*> args(argv, argv + argc);
+  const bool page = argc >= 2 && std::string_view(argv[1]) == "--page";
+  if (page && argc >= 3) {
+    pagePath = argv[2];
+    args.erase(args.begin() + 1, args.begin() + 3);
+  }
+  RunSettings settings;
+  const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check";
+  const ParseOutcome outcome =
+      page && pagePath == nullptr
+          ? ParseOutcome::kUsage
+          : ParseCommandLine(static_cast<int>(args.size()), args.data(), settings);
+  if (outcome == ParseOutcome::kUsage) {
+    PrintCheckUsage(programName);
+    return 2;
+  }
+  // The reader answers for the description's own memory; whatever else runs
+  // out is the check's, which keeps little, and says so plainly.
+  try {
+    return CheckModFolder(settings, programName, outcome, pagePath);
+  } catch (const std::bad_alloc&) {
+    Print("Not enough memory to finish the check\n");
+    return 1;
+  }
 }

@@ -15,9 +15,13 @@
 // Prints on standard output the findings, one per line in the form
 // "<file>:<line>: error: ..." or "<file>: warning: ...", then a summary of
 // the upload ("Page: FILE" last when a page was written), then "N errors, M
-// warnings", always in that form.
+// warnings", always in that form ("1 errors" too).
+// Of each kind of finding at most 20 are printed, then a "note" line with
+// the count of the others, which the last line counts all the same.
 // Returns 0 when there is no error, 1 when there is one, 2 after the usage
-// text (no path, "-h", "--page" without a file).
+// text (no path, "-h", "--page" without a file). When memory runs out other
+// than for the description itself (which is reported as an error), prints
+// "Not enough memory to finish the check\n" and returns 1.
 int RunModpublishCheck(int argc, const char* const* argv);
 
 #endif  // MODPUBLISH_APP_CHECK_COMMAND_H_

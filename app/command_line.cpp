@@ -2,14 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <new>
 #include <string>
 
-#include "app/mod_paths.h"
-#include "app/run_driver.h"
 #include "check/mod_check.h"
 #include "console/console.h"
-#include "description/reader.h"
 
 #ifndef MODPUBLISH_VERSION
 #define MODPUBLISH_VERSION "0.0.0"
@@ -141,40 +137,3 @@ void PrintUsage(const char* programName) {
   Print("        * ... and your mod data, of course :3\n");
 }
 
-int RunModpublish(int argc, const char* const* argv) {
-  RunSettings settings;
-  switch (ParseCommandLine(argc, argv, settings)) {
-    case ParseOutcome::kUsage:
-      PrintUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish");
-      return 0;
-    case ParseOutcome::kBadItemId:
-      Print("%s\n", BadItemIdMessage(settings.badItemId).c_str());
-      return 2;
-    case ParseOutcome::kRun:
-      break;
-  }
-  ModPaths paths;
-  if (!ResolveModPaths(settings.contentDir, paths)) {
-    Print(
-        "The current folder can't be determined, so the mod folder's path can't be made "
-        "absolute for Steam. Run modpublish from an existing folder, or give the full path\n");
-    return 1;
-  }
-  const std::string& descriptionPath = paths.descriptionPath;
-  ModDescription modDescription;
-  try {
-    modDescription = LoadModDescription(descriptionPath, settings.verbose);
-  } catch (int) {
-    // The reader has reported the missing file; nothing reached Steam.
-    return 1;
-  } catch (const std::bad_alloc&) {
-    // A description too big for the memory left (a single line of many
-    // gigabytes, say) ends the run as cleanly as a missing one: before the
-    // client library is even loaded.
-    Print("Not enough memory to read %s\n", descriptionPath.c_str());
-    return 1;
-  }
-  RunUpload(settings.verbose, settings.existingId, paths.contentFolder.c_str(),
-            paths.previewPath.c_str(), modDescription);
-  return 0;
-}

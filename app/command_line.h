@@ -64,15 +64,4 @@ std::string BadItemIdMessage(const char* value);
 // Prints the ten-line usage text through Print, naming `programName`.
 void PrintUsage(const char* programName);
 
-// The whole program: parses the arguments, reads the description file and
-// runs the upload, handing Steam the content folder and the preview made
-// absolute (ResolveModPaths). Returns the process exit status: 0 after the
-// usage text and after every run; 2 after the BadItemIdMessage line, before
-// anything is read; 1 when the current folder, needed to make the path
-// absolute, can't be determined (after a line that says so); 1 when the
-// description file can't be read, and also 1, after printing "Not enough
-// memory to read %s\n" with its path, when it doesn't fit in memory. Steam
-// is never touched in those cases.
-int RunModpublish(int argc, const char* const* argv);
-
 #endif  // MODPUBLISH_APP_COMMAND_LINE_H_

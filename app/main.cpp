@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "app/publish_command.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {

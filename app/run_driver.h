@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "description/reader.h"
+#include "description/description.h"
 
 // Runs SteamUploader::Upload once with these settings and prints the
 // verdict: "Uploading done successfully\n" after success (in every mode),

@@ -26,17 +26,20 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "bench/baseline_reader.h"
 #include "bench/child_process.h"
 #include "bench/inputs.h"
 #include "description/reader.h"
 #include "platform/platform.h"
+#include "tests/support/crafted_keys.h"
+#include "tests/support/plain_description.h"
 
 namespace {
 
@@ -76,11 +79,12 @@ int ChildRead(const std::string& reader, const std::string& path) {
   const long faultsBefore = MinorFaults();
   const auto start = std::chrono::steady_clock::now();
   if (reader == "reader") {
-    const ModDescription record = LoadModDescription(path, false);
+    ModDescription record;
+    const DescriptionStatus status = LoadModDescription(path, record);
     Report(Since(start), rssBefore, faultsBefore);
-    _exit(record.sections.empty() ? 1 : 0);
+    _exit(status != DescriptionStatus::kRead || record.sections.empty() ? 1 : 0);
   }
-  const PlainDescription record = BaselineLoadDescription(path);
+  const PlainDescription record = ReadPlainDescription(path);
   Report(Since(start), rssBefore, faultsBefore);
   _exit(record.empty() ? 1 : 0);
 }
@@ -88,8 +92,9 @@ int ChildRead(const std::string& reader, const std::string& path) {
 // --child verify FILE: both readers must build the same record, or the
 // comparison would be between different work.
 int ChildVerify(const std::string& path) {
-  return FlattenDescription(LoadModDescription(path, false)) == BaselineLoadDescription(path) ? 0
-                                                                                              : 1;
+  ModDescription record;
+  LoadModDescription(path, record);
+  return FlattenDescription(record) == ReadPlainDescription(path) ? 0 : 1;
 }
 
 // --child touch BYTES: the floor for any reader that ends up holding that
@@ -144,6 +149,9 @@ int RunAsChild(int argc, char** argv) {
 
 // ---- The parent side. ----
 
+// The benchmark program of an earlier revision, or "" (--before).
+std::string beforeProgram;
+
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "modpublish_bench: %s\n", what.c_str());
   std::exit(1);
@@ -153,9 +161,6 @@ int RunAsChild(int argc, char** argv) {
 // them on request): one fault per 2 MiB instead of one per 4 KiB. Only
 // the floor row of a huge-page allocation uses it.
 const std::pair<std::string, std::string> kHugePages = {"GLIBC_TUNABLES", "glibc.malloc.hugetlb=1"};
-
-// The benchmark program of an earlier revision, or "" (--before).
-std::string beforeProgram;
 
 Sample Measure(const std::vector<std::string>& childArguments, bool hugePages = false,
                const std::string& program = OwnPath()) {
@@ -361,6 +366,186 @@ void BenchReaders(const fs::path& scratch) {
       touchHugeFigures.seconds / touchHugeFigures.minorFaults * 1e6, touchHugeFigures.minorFaults);
 }
 
+// ---- Whole programs on big and hostile descriptions. ----
+
+// A program's median wall time and largest peak resident memory over runs.
+struct ToolFigures {
+  double seconds = 0;
+  double peakBytes = 0;
+};
+
+// One program of the tools table, today's or the --before revision's.
+struct Tool {
+  std::string label;
+  std::vector<std::string> command;  // the mod folder follows
+  fs::path mod;                      // the mod folder
+  std::vector<double> seconds;
+  double peakBytes = 0;
+
+  ToolFigures Figures() const { return {Median(seconds), peakBytes}; }
+};
+
+// Runs every tool `runs` times on its mod folder, interleaved, from the
+// folder above it, which holds no steam_appid.txt, so that an upload stops
+// at its first step, right after the description was read.
+void RunTools(std::vector<Tool>& tools, int runs) {
+  for (int run = 0; run < runs; ++run) {
+    for (Tool& tool : tools) {
+      ChildOptions options;
+      options.workDir = tool.mod.parent_path().string();
+      options.environment = {{"STEAMSIM_WORKSHOP", (tool.mod.parent_path() / "workshop").string()}};
+      std::vector<std::string> argv = tool.command;
+      argv.push_back(tool.mod.filename().string());
+      const ChildRun result = RunChild(argv, options);
+      if (result.status != 0 && result.status != 1) {
+        Fail(tool.label + " failed with status " + std::to_string(result.status));
+      }
+      tool.seconds.push_back(result.seconds);
+      tool.peakBytes = std::max(tool.peakBytes, static_cast<double>(result.maxRssKiB) * 1024);
+    }
+  }
+}
+
+void PrintToolRow(const std::string& caseName, const Tool& tool, double fileBytes,
+                  const std::string& versus) {
+  const ToolFigures figures = tool.Figures();
+  std::printf("| %-30s | %-24s | %10.2f ms | %8.1f MB | %7.2fx | %-22s |\n", caseName.c_str(),
+              tool.label.c_str(), figures.seconds * 1e3, figures.peakBytes / kMB,
+              figures.peakBytes / fileBytes, versus.c_str());
+}
+
+// The programs on files that make many findings, many sections or a big
+// record, and on keys crafted against the reader's index; before = the same
+// programs of the --before revision.
+void BenchTools(const std::string& tool, const fs::path& scratch) {
+  const fs::path bin = fs::path(tool).parent_path();
+  const fs::path beforeBin =
+      beforeProgram.empty() ? fs::path() : fs::path(beforeProgram).parent_path();
+  auto tools = [&](const fs::path& mod, bool withChecker) {
+    std::vector<Tool> list = {{"modpublish -s", {(bin / "modpublish").string(), "-s"}, mod, {}, 0}};
+    if (withChecker) {
+      list.push_back({"modpublish-check", {(bin / "modpublish-check").string()}, mod, {}, 0});
+    }
+    if (!beforeBin.empty()) {
+      list.push_back(
+          {"before modpublish -s", {(beforeBin / "modpublish").string(), "-s"}, mod, {}, 0});
+      if (withChecker && fs::exists(beforeBin / "modpublish-check")) {
+        list.push_back(
+            {"before modpublish-check", {(beforeBin / "modpublish-check").string()}, mod, {}, 0});
+      }
+    }
+    return list;
+  };
+  auto modFolder = [&scratch](const char* name) {
+    const fs::path mod = scratch / "tools" / name;
+    fs::create_directories(mod);
+    return mod;
+  };
+
+  std::printf(
+      "\nWhole programs: median wall time of 3 fresh processes, the largest peak resident\n"
+      "memory (ru_maxrss, the whole process); x file = peak / file size; the checker's\n"
+      "time against modpublish -s of the same revision.\n\n");
+  std::printf("| %-30s | %-24s | %13s | %11s | %8s | %-22s |\n", "case", "program", "time", "peak",
+              "x file", "vs modpublish -s");
+  PrintRule({30, 24, 13, 11, 8, 22});
+  const struct {
+    const char* name;
+    const char* folder;
+    std::function<size_t(const std::string&)> write;
+  } cases[] = {
+      {"unique sections 100 MB", "unique",
+       [](const std::string& path) { return WriteUniqueSectionsDescription(path, 100000000); }},
+      {"5,000,000 ignored lines", "ignored",
+       [](const std::string& path) { return WriteIgnoredLinesDescription(path, 5000000); }},
+      {"1,000,000 tiny sections", "tiny",
+       [](const std::string& path) { return WriteTinySectionsDescription(path, 1000000); }},
+  };
+  for (const auto& c : cases) {
+    const fs::path mod = modFolder(c.folder);
+    const double bytes = static_cast<double>(c.write((mod / "descript.ion").string()));
+    if (bytes == 0) {
+      Fail(std::string("could not write ") + c.name);
+    }
+    std::vector<Tool> list = tools(mod, true);
+    RunTools(list, 3);
+    for (size_t i = 0; i < list.size(); ++i) {
+      std::string versus;
+      if (list[i].label.find("check") != std::string::npos) {
+        const Tool& publish = list[i - 1];
+        char text[64];
+        std::snprintf(text, sizeof text, "%.2fx time, %.2fx peak",
+                      list[i].Figures().seconds / publish.Figures().seconds,
+                      list[i].peakBytes / publish.peakBytes);
+        versus = text;
+      }
+      PrintToolRow(c.name, list[i], bytes, versus);
+    }
+    fs::remove_all(mod);
+  }
+
+  // Crafted keys: the same number of random keys is the yardstick. The
+  // defence holds when crafted keys cost at most 3x the random ones.
+  constexpr double kThreshold = 3.0;
+  std::printf(
+      "\nCrafted keys: modpublish -s; crafted = names crafted against the\n"
+      "unkeyed hash (their hashes share the low 24 bits) or differing only in the high\n"
+      "bytes of their last word; random = as many random names. The defence holds when\n"
+      "crafted / random stays at most %.0fx (median of 5 each, taking turns).\n\n",
+      kThreshold);
+  std::printf("| %-38s | %-20s | %13s | %13s | %-14s |\n", "case", "program", "crafted", "random",
+              "crafted/random");
+  PrintRule({38, 20, 13, 13, 14});
+  std::mt19937_64 random(0x5EED);
+  auto randomNames = [&random](size_t count) {
+    std::vector<std::string> names;
+    for (size_t i = 0; i < count; ++i) {
+      char name[24];
+      std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(random()));
+      names.emplace_back(name);
+    }
+    return names;
+  };
+  const struct {
+    const char* name;
+    std::vector<std::string> crafted;
+    bool asKeys;
+  } attacks[] = {
+      {"80,000 keys, crafted for unkeyed hash", CraftKeysForUnkeyedHash(80000), true},
+      {"40,000 names, crafted for unkeyed hash", CraftKeysForUnkeyedHash(40000), false},
+      {"80,000 keys differing in high bytes", KeysDifferingInHighBytes(80000), true},
+      {"40,000 names differing in high bytes", KeysDifferingInHighBytes(40000), false},
+  };
+  for (const auto& attack : attacks) {
+    const fs::path crafted = modFolder("crafted");
+    const fs::path plain = modFolder("random");
+    WriteNamesDescription((crafted / "descript.ion").string(), attack.crafted, attack.asKeys);
+    WriteNamesDescription((plain / "descript.ion").string(), randomNames(attack.crafted.size()),
+                          attack.asKeys);
+    // Crafted and random runs take turns, so a slow spell hits both alike.
+    std::vector<Tool> list;
+    for (const Tool& program : tools(crafted, false)) {
+      list.push_back(program);
+      list.push_back(program);
+      list.back().mod = plain;
+    }
+    RunTools(list, 5);
+    for (size_t i = 0; i < list.size(); i += 2) {
+      const Tool& craftedTool = list[i];
+      const Tool& randomTool = list[i + 1];
+      const double ratio = craftedTool.Figures().seconds / randomTool.Figures().seconds;
+      char verdict[32];
+      std::snprintf(verdict, sizeof verdict, "%.1fx %s", ratio,
+                    ratio <= kThreshold ? "held" : "FAILED");
+      std::printf("| %-38s | %-20s | %10.2f ms | %10.2f ms | %-14s |\n", attack.name,
+                  craftedTool.label.c_str(), craftedTool.Figures().seconds * 1e3,
+                  randomTool.Figures().seconds * 1e3, verdict);
+    }
+    fs::remove_all(crafted);
+    fs::remove_all(plain);
+  }
+}
+
 // The first line of a text file, "?" when it can't be read.
 std::string FirstLine(const char* path) {
   std::ifstream in(path);
@@ -509,6 +694,7 @@ int main(int argc, char** argv) {
               FirstLine("/sys/kernel/mm/transparent_hugepage/enabled").c_str());
   std::printf("load average at start: %s\n", FirstLine("/proc/loadavg").c_str());
   BenchReaders(scratch);
+  BenchTools(tool, scratch);
   BenchWholeRun(tool, scratch);
   BenchStartUp(tool);
   // Other work on the machine slows every figure down; this shows whether

@@ -120,3 +120,29 @@ size_t WriteAllLanguagesDescription(const std::string& path) {
   }
   return WriteAll(path, text);
 }
+
+size_t WriteIgnoredLinesDescription(const std::string& path, size_t lines) {
+  std::string text = "[en]\ntitle = a\n";
+  text.reserve(text.size() + 2 * lines);
+  for (size_t line = 0; line < lines; ++line) {
+    text += "x\n";
+  }
+  return WriteAll(path, text);
+}
+
+size_t WriteTinySectionsDescription(const std::string& path, size_t sections) {
+  std::string text;
+  for (size_t section = 0; section < sections; ++section) {
+    text += "[s" + std::to_string(section) + "]\nk=v\n";
+  }
+  return WriteAll(path, text);
+}
+
+size_t WriteNamesDescription(const std::string& path, const std::vector<std::string>& names,
+                             bool asKeys) {
+  std::string text = asKeys ? "[en]\n" : "";
+  for (const std::string& name : names) {
+    text += asKeys ? name + " = v\n" : "[" + name + "]\nk = v\n";
+  }
+  return WriteAll(path, text);
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Writes sections like those of a real mod (a header, then a title, a
 // description of a few dozen to a few hundred bytes, a version, an author
@@ -31,5 +32,21 @@ size_t WriteSingleLineDescription(const std::string& path, size_t bytes);
 // with a title, a description and three other keys: a real mod's file, a
 // few KB. Returns the file's size, 0 on failure.
 size_t WriteAllLanguagesDescription(const std::string& path);
+
+// Writes "[en]", "title = a" and `lines` lines holding just "x", which the
+// reader ignores and the checker finds fault with one by one. Returns the
+// file's size, 0 on failure.
+size_t WriteIgnoredLinesDescription(const std::string& path, size_t lines);
+
+// Writes `sections` sections of one key each ("[s41]", "k=v"), none of
+// them a language: the most sections per byte. Returns the file's size, 0
+// on failure.
+size_t WriteTinySectionsDescription(const std::string& path, size_t sections);
+
+// Writes `names` as keys of one section ("[en]", "<name> = v") when
+// `asKeys`, else as section names of one key each ("[<name>]", "k = v").
+// Returns the file's size, 0 on failure.
+size_t WriteNamesDescription(const std::string& path, const std::vector<std::string>& names,
+                             bool asKeys);
 
 #endif  // MODPUBLISH_BENCH_INPUTS_H_

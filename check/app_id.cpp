@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "check/read_file.h"
-#include "description/reader.h"
+#include "description/line_rules.h"
 #include "platform/platform.h"
 
 namespace {
@@ -31,7 +31,7 @@ std::pair<std::string, std::string> Refusal(std::string_view text) {
     return {"is saved as UTF-16, which the Steam client library can't read",
             "Save it with the encoding \"UTF-8\" or \"ANSI\""};
   }
-  const std::string trimmed = TrimWhitespace(text);
+  const std::string trimmed(TrimWhitespace(text));
   if (trimmed.empty()) {
     return {text.empty() ? "is empty" : "holds only blanks", justTheNumber};
   }
@@ -56,7 +56,7 @@ std::pair<std::string, std::string> Refusal(std::string_view text) {
 
 uint32_t ParseAppId(std::string_view text) {
   // The blanks and line ends the description's reader trims, too.
-  const std::string number = TrimWhitespace(text);
+  const std::string_view number = TrimWhitespace(text);
   if (!AllDigits(number)) {
     return 0;
   }

@@ -1,28 +1,20 @@
 #include "check/mod_check.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "check/markup.h"
 #include "description/language.h"
+#include "description/line_rules.h"
+#include "description/upload_plan.h"
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr size_t kNameLimit = 40;
-
-bool IsBlank(char c) { return c == '\t' || c == ' ' || c == '\r' || c == '\n'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 std::string Quoted(std::string_view text) { return "\"" + Excerpt(text, kNameLimit) + "\""; }
 std::string Bracketed(std::string_view name) { return "[" + Excerpt(name, kNameLimit) + "]"; }
@@ -97,18 +89,116 @@ std::string SuggestLanguageCode(std::string_view sectionName) {
   return guess;
 }
 
-void DescriptionCheck::Warn(uint64_t line, std::string message) {
-  diagnostics_.push_back(Diagnostic{line, false, std::move(message)});
-}
+namespace {
 
-void DescriptionCheck::Fail(uint64_t line, std::string message) {
-  diagnostics_.push_back(Diagnostic{line, true, std::move(message)});
+// The kinds of findings: each is shown kShownPerKind times at most.
+enum Kind : int {
+  kMark,
+  kTooShort,
+  kNotAHeader,
+  kComment,
+  kStrayText,
+  kKeysBeforeHeader,
+  kDuplicateKey,
+  kHeaderWithoutKeys,
+  kNamelessSection,
+  kUnknownCode,
+  kCtrlZ,
+  kTooLong,
+  kEmptyTitle,
+  kNotUtf8,
+  kMarkup,
+  kMissingKey,
+  kNothingToUpload,
+  kKinds,
+};
+
+// Findings about the whole file (line 0) sort last.
+uint64_t Order(uint64_t line) { return line == 0 ? UINT64_MAX : line; }
+
+}  // namespace
+
+// The findings kept so far: of each kind those on the earliest lines, and
+// how many more there were. A finding's `sequence` keeps findings of one
+// line in the order they were made.
+struct DescriptionCheck::Findings {
+  struct Kept {
+    Diagnostic diagnostic;
+    uint64_t sequence;
+  };
+  struct OfKind {
+    std::vector<Kept> shown;
+    uint64_t hidden = 0;
+    uint64_t firstHiddenLine = 0;  // as Order() gives it
+    bool error = false;
+  };
+  OfKind kinds[kKinds];
+  uint64_t sequence = 0;
+
+  // The finding on the latest line of those shown (some are).
+  static Kept& LatestOf(std::vector<Kept>& shown) {
+    return *std::max_element(shown.begin(), shown.end(), [](const Kept& a, const Kept& b) {
+      return Order(a.diagnostic.line) < Order(b.diagnostic.line);
+    });
+  }
+
+  // The shown finding of `kind` on the latest line, or null while fewer
+  // than kShownPerKind are shown.
+  Kept* Latest(int kind) {
+    std::vector<Kept>& shown = kinds[kind].shown;
+    return shown.size() < kShownPerKind ? nullptr : &LatestOf(shown);
+  }
+
+  void Hide(int kind, uint64_t line) {
+    OfKind& of = kinds[kind];
+    of.firstHiddenLine = of.hidden == 0 ? Order(line) : std::min(of.firstHiddenLine, Order(line));
+    ++of.hidden;
+  }
+
+  // The note for the findings of a kind that are not shown, on the line of
+  // the first of them.
+  static Kept Note(OfKind& of) {
+    const uint64_t last = Order(LatestOf(of.shown).diagnostic.line);
+    const uint64_t line = of.firstHiddenLine == UINT64_MAX ? 0 : of.firstHiddenLine;
+    std::string message =
+        std::to_string(of.hidden) + (of.hidden == 1 ? " more line" : " more lines") +
+        (line == 0 ? "" : " from here on") + (of.hidden == 1 ? " gets" : " get") +
+        " the same kind of " + (of.error ? "error" : "warning") + " as " +
+        (last == UINT64_MAX ? std::string("the one above") : "line " + std::to_string(last)) +
+        "; they are counted, not shown";
+    return {Diagnostic{line, of.error, std::move(message), of.hidden}, UINT64_MAX};
+  }
+};
+
+DescriptionCheck::DescriptionCheck() : findings_(std::make_unique<Findings>()) {}
+DescriptionCheck::~DescriptionCheck() = default;
+
+template <class Message>
+void DescriptionCheck::Add(int kind, uint64_t line, bool error, const Message& message) {
+  Findings& findings = *findings_;
+  findings.kinds[kind].error = error;
+  Findings::Kept* latest = findings.Latest(kind);
+  if (latest != nullptr && Order(line) >= Order(latest->diagnostic.line)) {
+    // Most findings come in file order, and these cost no message at all.
+    findings.Hide(kind, line);
+    return;
+  }
+  Findings::Kept kept{Diagnostic{line, error, message(), 0}, findings.sequence++};
+  if (latest == nullptr) {
+    findings.kinds[kind].shown.push_back(std::move(kept));
+  } else {
+    findings.Hide(kind, latest->diagnostic.line);
+    *latest = std::move(kept);
+  }
 }
 
 void DescriptionCheck::OnLine(const DescriptionLine& line) {
-  if (line.number == 1 && line.text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+  // A key line is told by its key and value; its key starts where it does.
+  const std::string_view start = line.kind == DescriptionLineKind::kKey ? line.key : line.text;
+  if (line.number == 1 && start.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
     CheckFirstLineMark(line);
-    if (markHidHeader_ || Trim(line.text.substr(kByteOrderMark.size())).empty()) {
+    if (line.kind != DescriptionLineKind::kKey &&
+        (markHidHeader_ || TrimWhitespace(line.text.substr(kByteOrderMark.size())).empty())) {
       return;  // the mark is the whole story of this line
     }
   }
@@ -118,29 +208,16 @@ void DescriptionCheck::OnLine(const DescriptionLine& line) {
       headerLine_ = line.number;
       headerName_.assign(line.section);
       headerKeys_ = 0;
-      headerFinding_.clear();
-      if (line.section.empty()) {
-        headerFinding_ =
-            "section [] has no name; modpublish never uploads its keys. Name it with a "
-            "language code such as [en]";
-      } else if (*SteamLanguageFor(line.section) == '\0') {
-        std::string suggestion = SuggestLanguageCode(line.section);
-        headerFinding_ = "section " + Bracketed(line.section) +
-                         " is not a language code modpublish knows, so it will be skipped "
-                         "(\"Skipping uploading description in lang: " +
-                         Excerpt(line.section, kNameLimit) + "\"). ";
-        headerFinding_ += suggestion.empty() ? "Use a code such as [en], [de], [pt_BR] or [zh_TW]"
-                                             : "The accepted code is [" + suggestion + "]";
-      }
       break;
     case DescriptionLineKind::kKey:
       KeyLine(line);
       break;
     case DescriptionLineKind::kSkipped:
       if (!line.text.empty()) {
-        Warn(line.number, "the line " + Quoted(line.text) +
-                              " is too short to be a key or a header; modpublish ignores it. "
-                              "Remove it");
+        Add(kTooShort, line.number, false, [&] {
+          return "the line " + Quoted(line.text) +
+                 " is too short to be a key or a header; modpublish ignores it. Remove it";
+        });
       }
       break;
     case DescriptionLineKind::kIgnored:
@@ -150,48 +227,55 @@ void DescriptionCheck::OnLine(const DescriptionLine& line) {
 }
 
 void DescriptionCheck::CheckFirstLineMark(const DescriptionLine& line) {
-  std::string_view rest = Trim(line.text.substr(kByteOrderMark.size()));
+  std::string_view rest =
+      TrimWhitespace(line.text.substr(std::min(line.text.size(), kByteOrderMark.size())));
   if (line.kind == DescriptionLineKind::kIgnored && rest.size() >= 2 && rest.front() == '[' &&
       rest.back() == ']') {
     markHidHeader_ = true;
-    Fail(line.number,
-         "the file starts with a UTF-8 byte-order mark, which hides the header " +
+    Add(kMark, line.number, true, [&] {
+      return "the file starts with a UTF-8 byte-order mark, which hides the header " +
              Excerpt(rest, kNameLimit) +
              ": the keys below it go to the section with no name and are never uploaded. "
-             "Save the file as UTF-8 without a byte-order mark (BOM)");
+             "Save the file as UTF-8 without a byte-order mark (BOM)";
+    });
     return;
   }
-  Warn(line.number,
-       "the file starts with a UTF-8 byte-order mark, which modpublish reads as part of this "
-       "line. Save the file as UTF-8 without a byte-order mark (BOM)");
+  Add(kMark, line.number, false, [] {
+    return std::string(
+        "the file starts with a UTF-8 byte-order mark, which modpublish reads as part of this "
+        "line. Save the file as UTF-8 without a byte-order mark (BOM)");
+  });
 }
 
 void DescriptionCheck::IgnoredLine(const DescriptionLine& line) {
   std::string_view text = line.text;
   if (line.number == 1 && text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-    text = Trim(text.substr(kByteOrderMark.size()));
+    text = TrimWhitespace(text.substr(kByteOrderMark.size()));
   }
   if (text.front() == '[') {
-    size_t close = text.find(']');
-    std::string_view header = close == std::string_view::npos ? text : text.substr(0, close + 1);
-    std::string fix(header);
-    if (close == std::string_view::npos) {
-      fix += ']';
-    }
-    Warn(line.number, "the line " + Quoted(line.text) +
-                          " is not a section header: a header ends with \"]\" and nothing "
-                          "follows it. modpublish ignores the line, so the keys below it stay "
-                          "in " +
-                          SectionOf(line.section) + ". Write it as " + Quoted(fix));
+    Add(kNotAHeader, line.number, false, [&] {
+      const size_t close = text.find(']');
+      std::string fix(close == std::string_view::npos ? text : text.substr(0, close + 1));
+      if (close == std::string_view::npos) {
+        fix += ']';
+      }
+      return "the line " + Quoted(line.text) +
+             " is not a section header: a header ends with \"]\" and nothing follows it. "
+             "modpublish ignores the line, so the keys below it stay in " +
+             SectionOf(line.section) + ". Write it as " + Quoted(fix);
+    });
   } else if (text.front() == ';' || text.front() == '#') {
-    Warn(line.number, "the line " + Quoted(line.text) +
-                          " is ignored: descript.ion has no comment syntax. Fine as a note; "
-                          "if it was meant to be read, write it as \"key = value\"");
+    Add(kComment, line.number, false, [&] {
+      return "the line " + Quoted(line.text) +
+             " is ignored: descript.ion has no comment syntax. Fine as a note; if it was meant "
+             "to be read, write it as \"key = value\"";
+    });
   } else {
-    Warn(line.number, "the line " + Quoted(line.text) +
-                          " is neither a key line (key = value) nor a section header "
-                          "([code]); modpublish ignores it. Remove it, or add the missing "
-                          "\"=\" or brackets");
+    Add(kStrayText, line.number, false, [&] {
+      return "the line " + Quoted(line.text) +
+             " is neither a key line (key = value) nor a section header ([code]); modpublish "
+             "ignores it. Remove it, or add the missing \"=\" or brackets";
+    });
   }
 }
 
@@ -199,39 +283,48 @@ void DescriptionCheck::KeyLine(const DescriptionLine& line) {
   ++headerKeys_;
   if (headerLine_ == 0 && !keysBeforeHeaderSeen_ && !markHidHeader_) {
     keysBeforeHeaderSeen_ = true;
-    Warn(line.number, "the key " + Quoted(line.key) +
-                          " comes before the first section header, so it goes to the section "
-                          "with no name, which modpublish never uploads. Put a header such as "
-                          "[en] above it");
+    Add(kKeysBeforeHeader, line.number, false, [&] {
+      return "the key " + Quoted(line.key) +
+             " comes before the first section header, so it goes to the section with no name, "
+             "which modpublish never uploads. Put a header such as [en] above it";
+    });
   }
-  auto section = view_.find(line.section);
-  if (section == view_.end()) {
-    section = view_.emplace(std::string(line.section), SectionView()).first;
-    section->second.firstLine = headerLine_ != 0 ? headerLine_ : line.number;
+  if (line.replacedLine != 0) {
+    Add(kDuplicateKey, line.number, false, [&] {
+      return "the key " + Quoted(line.key) + " of " + SectionOf(line.section) +
+             " is set again here, after line " + std::to_string(line.replacedLine) +
+             "; the last value wins. Keep only the line you mean";
+    });
   }
-  auto key = section->second.keys.find(line.key);
-  if (key == section->second.keys.end()) {
-    key = section->second.keys.emplace(std::string(line.key), KeyView()).first;
-  } else {
-    Warn(line.number, "the key " + Quoted(line.key) + " of " + SectionOf(line.section) +
-                          " is set again here, after line " +
-                          std::to_string(key->second.lines.back()) +
-                          "; the last value wins. Keep only the line you mean");
-  }
-  key->second.lines.push_back(line.number);
-  key->second.valueBytes = line.value.size();
 }
 
 void DescriptionCheck::CloseHeader() {
   if (headerLine_ == 0) {
     return;
   }
+  const std::string_view name = headerName_;
   if (headerKeys_ == 0) {
-    Warn(headerLine_, "the header " + Bracketed(headerName_) +
-                          " has no keys under it, so nothing of it is uploaded. Add its title "
-                          "and description below it, or remove the header");
-  } else if (!headerFinding_.empty()) {
-    Warn(headerLine_, headerFinding_);
+    Add(kHeaderWithoutKeys, headerLine_, false, [&] {
+      return "the header " + Bracketed(name) +
+             " has no keys under it, so nothing of it is uploaded. Add its title and "
+             "description below it, or remove the header";
+    });
+  } else if (name.empty()) {
+    Add(kNamelessSection, headerLine_, false, [] {
+      return std::string(
+          "section [] has no name; modpublish never uploads its keys. Name it with a language "
+          "code such as [en]");
+    });
+  } else if (*SteamLanguageFor(name) == '\0') {
+    Add(kUnknownCode, headerLine_, false, [&] {
+      const std::string suggestion = SuggestLanguageCode(name);
+      return "section " + Bracketed(name) +
+             " is not a language code modpublish knows, so it will be skipped (\"Skipping "
+             "uploading description in lang: " +
+             Excerpt(name, kNameLimit) + "\"). " +
+             (suggestion.empty() ? std::string("Use a code such as [en], [de], [pt_BR] or [zh_TW]")
+                                 : "The accepted code is [" + suggestion + "]");
+    });
   }
   headerLine_ = 0;
   headerKeys_ = 0;
@@ -246,77 +339,93 @@ void DescriptionCheck::CheckValue(std::string_view name, std::string_view key,
                                   std::string_view value, uint64_t line) {
   const bool title = key == "title";
   const uint64_t limit = title ? kTitleLimit : kDescriptionLimit;
-  const std::string what = "the " + std::string(key) + " of section " + Bracketed(name);
+  auto what = [&] { return "the " + std::string(key) + " of section " + Bracketed(name); };
   if (value.size() > limit) {
-    Fail(line, what + " is " + std::to_string(value.size()) + " bytes long; Steam refuses " +
-                   (title ? "titles" : "descriptions") + " over " + std::to_string(limit) +
-                   " bytes, and the publish fails after the content was uploaded. Shorten it");
+    Add(kTooLong, line, true, [&] {
+      return what() + " is " + std::to_string(value.size()) + " bytes long; Steam refuses " +
+             (title ? "titles" : "descriptions") + " over " + std::to_string(limit) +
+             " bytes, and the publish fails after the content was uploaded. Shorten it";
+    });
   }
   if (title && value.empty()) {
-    Warn(line, what + " is empty; the Workshop page will show no title in that language");
+    Add(kEmptyTitle, line, false, [&] {
+      return what() + " is empty; the Workshop page will show no title in that language";
+    });
   }
   if (!IsValidUtf8(value)) {
-    Warn(line, what +
-                   " is not valid UTF-8, so the Workshop page will show it garbled. Save the "
-                   "file as UTF-8");
+    Add(kNotUtf8, line, false, [&] {
+      return what() +
+             " is not valid UTF-8, so the Workshop page will show it garbled. Save the file as "
+             "UTF-8";
+    });
   }
   for (std::string& warning : MarkupWarnings(name, key, value)) {
-    Warn(line, std::move(warning));
+    Add(kMarkup, line, false, [&warning] { return std::move(warning); });
   }
 }
 
 void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes) {
   CloseHeader();
   if (ctrlZLine_ != 0 && fileBytes > ctrlZOffset_ + 1) {
-    Warn(ctrlZLine_, "a Ctrl-Z byte (0x1A) ends the file here, the way Windows reads text; the " +
-                         std::to_string(fileBytes - ctrlZOffset_ - 1) +
-                         " bytes after it are ignored. Remove that byte");
+    Add(kCtrlZ, ctrlZLine_, false, [&] {
+      return "a Ctrl-Z byte (0x1A) ends the file here, the way Windows reads text; the " +
+             std::to_string(fileBytes - ctrlZOffset_ - 1) +
+             " bytes after it are ignored. Remove that byte";
+    });
   }
   size_t uploaded = 0;
-  for (const auto& [name, section] : record.sections) {
-    if (name.empty() || *SteamLanguageFor(name) == '\0') {
+  for (const PlannedSection& section : UploadPlan(record)) {
+    if (section.skip != SectionSkip::kNone) {
       continue;
     }
     ++uploaded;
-    auto seen = view_.find(std::string_view(name));
-    const SectionView* view = seen == view_.end() ? nullptr : &seen->second;
-    // Looked up by a plain literal, which any string type of the record's
-    // maps can be built from.
-    for (const char* keyName : {"title", "description"}) {
-      const std::string_view key = keyName;
-      auto found = section.find(keyName);
-      if (found != section.end()) {
-        // The line that set the value that stands; the view always has it,
-        // as both come from the same lines.
-        uint64_t line = 0;
-        if (view != nullptr) {
-          auto keyView = view->keys.find(key);
-          line = keyView == view->keys.end() ? 0 : keyView->second.lines.back();
-        }
-        CheckValue(name, key, found->second, line);
+    for (const PlannedText* text : {&section.title, &section.description}) {
+      const std::string_view key = text == &section.title ? "title" : "description";
+      if (text->fromKey) {
+        CheckValue(section.name, key, text->stored, text->line);
         continue;
       }
-      std::string message = "section " + Bracketed(name) + " has no \"" + std::string(key) +
-                            "\" key, so modpublish uploads \"No " + std::string(key) +
-                            "\" instead. ";
-      auto similar = std::find_if(section.begin(), section.end(), [key](const auto& entry) {
-        return EqualIgnoringCase(entry.first, key);
+      Add(kMissingKey, section.line, false, [&] {
+        std::string message = "section " + Bracketed(section.name) + " has no \"" +
+                              std::string(key) + "\" key, so modpublish uploads \"" + text->text +
+                              "\" instead. ";
+        const auto similar = std::find_if(
+            section.keys->begin(), section.keys->end(),
+            [key](const DescriptionEntry& entry) { return EqualIgnoringCase(entry.key, key); });
+        message += similar == section.keys->end()
+                       ? "Add a line \"" + std::string(key) + " = ...\""
+                       : "Keys are case-sensitive: write " + Quoted(similar->key) + " as \"" +
+                             std::string(key) + "\"";
+        return message;
       });
-      message += similar == section.end()
-                     ? "Add a line \"" + std::string(key) + " = ...\""
-                     : "Keys are case-sensitive: write " + Quoted(similar->first) + " as \"" +
-                           std::string(key) + "\"";
-      Warn(view == nullptr ? 0 : view->firstLine, std::move(message));
     }
   }
   if (uploaded == 0) {
-    Warn(0,
-         "no section will be uploaded, so the Workshop item gets no title or description. Add "
-         "a section such as [en] with \"title\" and \"description\" keys");
+    Add(kNothingToUpload, 0, false, [] {
+      return std::string(
+          "no section will be uploaded, so the Workshop item gets no title or description. Add "
+          "a section such as [en] with \"title\" and \"description\" keys");
+    });
   }
-  // File order; the findings about the whole file last.
-  std::stable_sort(
-      diagnostics_.begin(), diagnostics_.end(), [](const Diagnostic& a, const Diagnostic& b) {
-        return (a.line == 0 ? UINT64_MAX : a.line) < (b.line == 0 ? UINT64_MAX : b.line);
-      });
+  // File order; the findings about the whole file last; on one line, in
+  // the order they were made, a note after the findings.
+  std::vector<Findings::Kept> all;
+  for (Findings::OfKind& of : findings_->kinds) {
+    if (of.hidden != 0) {
+      all.push_back(Findings::Note(of));
+    }
+    for (Findings::Kept& kept : of.shown) {
+      all.push_back(std::move(kept));
+    }
+  }
+  findings_.reset();
+  std::sort(all.begin(), all.end(), [](const Findings::Kept& a, const Findings::Kept& b) {
+    const uint64_t x = Order(a.diagnostic.line);
+    const uint64_t y = Order(b.diagnostic.line);
+    return x != y ? x < y : a.sequence < b.sequence;
+  });
+  diagnostics_.clear();
+  for (Findings::Kept& kept : all) {
+    diagnostics_.push_back(std::move(kept.diagnostic));
+  }
 }

@@ -2,15 +2,14 @@
 // rules of descript.ion make of each line and what the upload will do with
 // the resulting record.
 //
-// The line rules are not repeated here: DescriptionCheck watches the reader
-// itself (DescriptionObserver), so the checker and the uploader always see
-// the same file.
+// The line rules are not repeated here: DescriptionCheck listens to the
+// reader itself, and judges the upload by the uploader's own plan, so the
+// checker and the uploader always see the same file the same way.
 #ifndef MODPUBLISH_CHECK_MOD_CHECK_H_
 #define MODPUBLISH_CHECK_MOD_CHECK_H_
 
 #include <cstdint>
-#include <functional>
-#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,43 +27,43 @@ struct Diagnostic {
   uint64_t line = 0;    // 1-based; 0 for a finding about the whole file
   bool error = false;   // an error makes the publish fail or lose text
   std::string message;  // one line, without its line end
+  // Not 0: this is no finding but a note that stands for `hidden` more
+  // findings (errors when `error`) that are counted but not shown.
+  uint64_t hidden = 0;
 };
-
-// What the checker keeps of the description file: per section name (in the
-// record's byte order), the line of the header that opened it and, per key,
-// every line that set it and the size of the value that stands. Names and
-// keys are copied, values never are: the record holds them once.
-struct KeyView {
-  std::vector<uint64_t> lines;
-  uint64_t valueBytes = 0;
-};
-struct SectionView {
-  uint64_t firstLine = 0;  // the header above its first key, or that key's line
-  std::map<std::string, KeyView, std::less<>> keys;
-};
-using DescriptionView = std::map<std::string, SectionView, std::less<>>;
 
 // Watches the reader read descript.ion (pass it to LoadModDescription or a
 // DescriptionParser), then, given the finished record, works out what the
-// upload would do wrong. Use one instance per file.
-class DescriptionCheck : public DescriptionObserver {
+// upload would do wrong. Keeps nothing of the file but the findings it
+// shows: of each kind of finding the first kShownPerKind in file order, and
+// one note with the count of the others. Use one instance per file.
+class DescriptionCheck : public DescriptionListener {
  public:
+  static constexpr size_t kShownPerKind = 20;
+
+  DescriptionCheck();
+  ~DescriptionCheck() override;
+
   void OnLine(const DescriptionLine& line) override;
   void OnCtrlZ(uint64_t lineNumber, uint64_t offset) override;
 
-  // Adds the findings that need the whole file: the sections that will be
-  // uploaded, their titles and descriptions. `record` is what the reader
-  // returned; `fileBytes` the file's size, to tell how much a Ctrl-Z drops.
-  // Call once, after the reader has finished.
+  // Adds the findings that need the whole file: what the upload plan does
+  // with the sections, their titles and descriptions. `record` is what the
+  // reader returned; `fileBytes` the file's size, to tell how much a Ctrl-Z
+  // drops. Call once, after the reader has finished.
   void Conclude(const ModDescription& record, uint64_t fileBytes);
 
-  // The findings, in file order, those about the whole file last.
+  // After Conclude: the findings and notes, in file order, those about the
+  // whole file last.
   const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
-  const DescriptionView& view() const { return view_; }
 
  private:
-  void Warn(uint64_t line, std::string message);
-  void Fail(uint64_t line, std::string message);
+  struct Findings;
+
+  // Adds a finding of `kind` on `line`; `message` builds its text, and is
+  // called only when the finding will be shown.
+  template <class Message>
+  void Add(int kind, uint64_t line, bool error, const Message& message);
   void CheckFirstLineMark(const DescriptionLine& line);
   void IgnoredLine(const DescriptionLine& line);
   void KeyLine(const DescriptionLine& line);
@@ -73,14 +72,13 @@ class DescriptionCheck : public DescriptionObserver {
   void CheckValue(std::string_view name, std::string_view key, std::string_view value,
                   uint64_t line);
 
+  std::unique_ptr<Findings> findings_;
   std::vector<Diagnostic> diagnostics_;
-  DescriptionView view_;
-  // The header under way: its line (0 before the first), its finding in
-  // case keys follow, and how many key lines it got.
+  // The header under way: its line (0 before the first), its name and how
+  // many key lines it got.
   uint64_t headerLine_ = 0;
   std::string headerName_;
   uint64_t headerKeys_ = 0;
-  std::string headerFinding_;
   // A byte-order mark hid the first header; the keys below it are reported
   // with it, not again one by one.
   bool markHidHeader_ = false;

@@ -2,156 +2,31 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tests/support/plain_description.h"
-#include "tests/support/scratch_folder.h"
+#include "description/reader.h"
+#include "tests/support/description_inputs.h"
 
 namespace {
 
 using namespace std::string_literals;
 
-// The inputs of the reader's own tests (description/reader_test.cpp), with
-// CR LF and Ctrl-Z variants: the checker must see every one of them as the
-// reader stores it.
-const std::string kSample =
-    "\xEF\xBB\xBF; my mod\n[ru]\ntitle = \xD0\x9C\xD0\xBE\xD0\xB9\n[en]\n"
-    "title=My mod\ndescription = Line one = \"two\"\t\n[ en ]\nversion = 1.0\n"
-    "[]\n==\nstray\n[de]\n\t title = a\rb \n[de]\ntitle = Mein Mod\nlast = x";
-
-std::vector<std::string> ReaderInputs() {
-  std::vector<std::string> inputs;
-  const char* lines[] = {"[ru]",
-                         "[ de ]",
-                         "[]",
-                         "[  ]",
-                         "[[en]]",
-                         "title = My mod",
-                         "\t description=A = B ",
-                         "[a=b]",
-                         "title =",
-                         "= x",
-                         "=",
-                         "==",
-                         "# title = x",
-                         "Title = \"q\" \\n",
-                         "[en] ; English",
-                         "[en]",
-                         "; note",
-                         "some text"};
-  for (const char* line : lines) {
-    inputs.push_back("[en]\n"s + line + "\nk = v\n");
-  }
-  const std::string texts[] = {
-      "",
-      "\n \n\t\r\n[\n=\nx",
-      "[en]\n[de]\ntitle = T\n[ru]\n",
-      "[en]\na=1\nb=2\n[de]\nc=3\n[en]\na=4\n",
-      "a=1\n[en]\nb=2\n",
-      "[pt_BR]\nt=1\n[\xC3\xA9]\nt=1\n[pt]\nt=1\n[en]\nb=1\n\xC3\xA9=1\nB=1\n[Z]\nt=1\n[de]\nt=1\n",
-      "\xEF\xBB\xBF[en]\ntitle = x\n[de]\ntitle = y\n",
-      "\xEF\xBB\xBFtitle = x",
-      "[e\0n]\nti\0tle = a\0b\n"s,
-      "title = a\rb\r\n\r[en]\r\r\n",
-      "a=1\n\x1A\nb=2\n",
-      "a=12\x1Ax\nb=2\n",
-      "\x1Ak=1\n",
-      kSample,
-      "[en]\r\nlong = " + std::string(3 << 20, 'x') + "\r\n" + std::string(1 << 18, '\n') +
-          "end = " + std::string(1 << 20, 'z') + "\x1Alost = 1\r\n",
-  };
-  inputs.insert(inputs.end(), std::begin(texts), std::end(texts));
-  return inputs;
-}
-
-// Records what the observer is told, and forwards it to a DescriptionCheck.
-class Recorder : public DescriptionObserver {
- public:
-  void OnLine(const DescriptionLine& line) override {
-    numbers.push_back(line.number);
-    if (line.kind == DescriptionLineKind::kKey) {
-      rebuilt[std::string(line.section)][std::string(line.key)] = std::string(line.value);
-    }
-    check.OnLine(line);
-  }
-  void OnCtrlZ(uint64_t lineNumber, uint64_t offset) override {
-    ctrlZLine = lineNumber;
-    ctrlZOffset = offset;
-    check.OnCtrlZ(lineNumber, offset);
-  }
-
-  std::vector<uint64_t> numbers;
-  PlainDescription rebuilt;
-  uint64_t ctrlZLine = 0;
-  uint64_t ctrlZOffset = UINT64_MAX;
-  DescriptionCheck check;
-};
-
-class CheckerViewTest : public testing::Test {
- protected:
-  ScratchFolder scratch_{"modpublish-check"};
-  const std::filesystem::path& folder_ = scratch_.Path();
-};
-
-TEST_F(CheckerViewTest, SeesWhatTheReaderStores) {
-  const std::string path = (folder_ / "descript.ion").string();
-  int index = 0;
-  for (const std::string& text : ReaderInputs()) {
-    SCOPED_TRACE("input " + std::to_string(index++));
-    std::ofstream(path, std::ios::binary) << text;
-    Recorder recorder;
-    const ModDescription plain = LoadModDescription(path, false);
-    const ModDescription watched = LoadModDescription(path, false, &recorder);
-    recorder.check.Conclude(watched, text.size());
-    // Watching changes nothing, and the lines told rebuild the record.
-    EXPECT_TRUE(watched.sections == plain.sections);
-    EXPECT_TRUE(recorder.rebuilt == FlattenDescription(plain));
-    // The checker's own view: the same sections and keys, the same sizes.
-    const DescriptionView& view = recorder.check.view();
-    ASSERT_EQ(view.size(), plain.sections.size());
-    for (const auto& [name, section] : plain.sections) {
-      auto seen = view.find(std::string_view(name));
-      ASSERT_NE(seen, view.end()) << std::string_view(name);
-      ASSERT_EQ(seen->second.keys.size(), section.size()) << std::string_view(name);
-      for (const auto& [key, value] : section) {
-        auto keyView = seen->second.keys.find(std::string_view(key));
-        ASSERT_NE(keyView, seen->second.keys.end()) << std::string_view(key);
-        EXPECT_EQ(keyView->second.valueBytes, value.size()) << std::string_view(key);
-      }
-    }
-    // One call per line, numbered from 1, the Ctrl-Z's line included when
-    // it holds bytes before the byte.
-    const size_t end = std::min(text.find('\x1A'), text.size());
-    const std::string_view read(text.data(), end);
-    uint64_t expectedLines = static_cast<uint64_t>(std::count(read.begin(), read.end(), '\n'));
-    if (!read.empty() && read.back() != '\n') {
-      ++expectedLines;
-    }
-    ASSERT_EQ(recorder.numbers.size(), expectedLines);
-    for (size_t i = 0; i < recorder.numbers.size(); ++i) {
-      ASSERT_EQ(recorder.numbers[i], i + 1);
-    }
-    if (end < text.size()) {
-      EXPECT_EQ(recorder.ctrlZOffset, end);
-      EXPECT_EQ(recorder.ctrlZLine, std::count(read.begin(), read.end(), '\n') + 1);
-    } else {
-      EXPECT_EQ(recorder.ctrlZLine, 0u);
-    }
-  }
-}
-
 // "line:e" or "line:w" for each finding, and the findings' texts.
+// A note is "line:n<hidden>".
 std::vector<std::string> Findings(const std::string& text, std::string* messages = nullptr) {
   DescriptionCheck check;
-  DescriptionParser parser(false, &check);
+  DescriptionParser parser(&check);
   parser.Feed(text);
   check.Conclude(parser.Finish(), text.size());
   std::vector<std::string> out;
   for (const Diagnostic& diagnostic : check.diagnostics()) {
-    out.push_back(std::to_string(diagnostic.line) + (diagnostic.error ? ":e" : ":w"));
+    out.push_back(std::to_string(diagnostic.line) + (diagnostic.hidden != 0
+                                                         ? ":n" + std::to_string(diagnostic.hidden)
+                                                     : diagnostic.error ? ":e"
+                                                                        : ":w"));
     if (messages != nullptr) {
       *messages += diagnostic.message + "\n";
     }
@@ -237,6 +112,59 @@ TEST(DescriptionCheckTest, FindsEachMistakeOnItsLine) {
     EXPECT_EQ(Findings(c.text, &messages), c.findings) << c.what << "\n" << messages;
     EXPECT_NE(messages.find(c.mentions), std::string::npos) << c.what << "\n" << messages;
   }
+}
+
+TEST(DescriptionCheckTest, FindingsOfSharedInputsAreCleanLinesInFileOrder) {
+  for (const DescriptionInput& input : DescriptionInputs()) {
+    DescriptionCheck check;
+    DescriptionParser parser(&check);
+    parser.Feed(input.text);
+    check.Conclude(parser.Finish(), input.text.size());
+    const std::string_view read(input.text.data(),
+                                std::min(input.text.find('\x1A'), input.text.size()));
+    const auto lines = static_cast<uint64_t>(std::count(read.begin(), read.end(), '\n')) + 1;
+    uint64_t last = 0;
+    for (const Diagnostic& diagnostic : check.diagnostics()) {
+      const uint64_t line = diagnostic.line == 0 ? UINT64_MAX : diagnostic.line;
+      EXPECT_TRUE(line >= last && (diagnostic.line <= lines || line == UINT64_MAX)) << input.what;
+      last = line;
+      for (char c : diagnostic.message) {
+        ASSERT_TRUE(static_cast<unsigned char>(c) >= 0x20 && c != '\x7F') << input.what;
+      }
+    }
+  }
+}
+
+TEST(DescriptionCheckTest, ShowsTwentyOfAKindAndCountsTheRest) {
+  std::string ignored = "[en]\ntitle = T\ndescription = D\n";
+  for (int i = 0; i < 25; ++i) {
+    ignored += "x\n";
+  }
+  Lines expected;
+  for (int line = 4; line < 24; ++line) {
+    expected.push_back(std::to_string(line) + ":w");
+  }
+  expected.push_back("24:n5");
+  std::string messages;
+  EXPECT_EQ(Findings(ignored, &messages), expected);
+  EXPECT_NE(messages.find("5 more lines from here on get the same kind of warning as line 23"),
+            std::string::npos)
+      << messages;
+
+  // Findings made after the whole file is read come in section order, here
+  // the reverse of file order: the ones shown are still those of the first
+  // lines.
+  std::string untitled;
+  expected.clear();
+  for (const char* code :
+       {"zh_TW", "zh", "uk", "tr", "th", "sv", "ru", "ro", "pt_BR", "pt", "pl", "no", "nl",
+        "ko",    "ja", "it", "hu", "fr", "fi", "es", "en", "el",    "de", "da", "cs"}) {
+    const size_t line = 1 + 2 * expected.size();
+    expected.push_back(std::to_string(line) + (line < 41 ? ":w" : ":n5"));
+    untitled += "[" + std::string(code) + "]\ndescription = D\n";
+  }
+  expected.resize(21);
+  EXPECT_EQ(Findings(untitled), expected);
 }
 
 TEST(DescriptionCheckTest, QuotesFileTextAsEscapedExcerpts) {

@@ -1,13 +1,13 @@
-// libFuzzer target for the description reader. Every input is parsed three
-// ways: in one piece, in two pieces split at an offset drawn from the input
-// (with a size hint between them), and in small pieces. All three must
+// libFuzzer target for the description reader and the checker. Every input
+// is parsed three ways: in one piece, in two pieces split at an offset drawn
+// from the input, and in small pieces. All three must
 // build the same record, that record must hold what every consumer of a
 // ModDescription relies on, and it must equal what the line rules give
 // when applied plainly on standard maps. The piecewise parse is also
 // watched the way modpublish-check watches it: the lines it is told of must
-// rebuild the record, and the checker's findings must stay one clean line
-// each. A violation stops the run with a trap, which libFuzzer reports as a
-// crash and saves the input.
+// rebuild the record, the upload plan must agree with it, and the checker's
+// findings must stay one clean line each. A violation stops the run with a trap, which libFuzzer
+// reports as a crash and saves the input.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +17,7 @@
 
 #include "check/mod_check.h"
 #include "description/reader.h"
+#include "description/upload_plan.h"
 #include "tests/support/plain_description.h"
 
 namespace {
@@ -49,11 +50,10 @@ bool EndsInNul(DescriptionText text) { return text.c_str()[text.size()] == '\0';
 // Names and keys are strictly ascending byte-wise, so each is there once
 // and the lookups, which bisect, find every one of them.
 void CheckRecord(const ModDescription& record) {
-  Require(!record.verbose);
   const DescriptionText* lastName = nullptr;
   for (const auto& named : record.sections) {
-    const DescriptionText& name = named.first;
-    const DescriptionSection& section = named.second;
+    const DescriptionText& name = named.name;
+    const DescriptionSection& section = named.section;
     Require(HasNoBlankEnds(name) && HoldsNoLineOrInputEnd(name) && EndsInNul(name));
     Require(name.view().find('=') == std::string_view::npos);
     Require(lastName == nullptr || *lastName < name);
@@ -62,8 +62,8 @@ void CheckRecord(const ModDescription& record) {
     Require(!section.empty());
     const DescriptionText* lastKey = nullptr;
     for (const auto& entry : section) {
-      const DescriptionText& key = entry.first;
-      const DescriptionText& value = entry.second;
+      const DescriptionText& key = entry.key;
+      const DescriptionText& value = entry.value;
       Require(HasNoBlankEnds(key) && HoldsNoLineOrInputEnd(key) && EndsInNul(key));
       Require(key.view().find('=') == std::string_view::npos);
       Require(HasNoBlankEnds(value) && HoldsNoLineOrInputEnd(value) && EndsInNul(value));
@@ -82,26 +82,25 @@ void FeedAndCheck(DescriptionParser& parser, std::string_view bytes, bool& ctrlZ
 }
 
 ModDescription ParseWhole(std::string_view input) {
-  DescriptionParser parser(false);
+  DescriptionParser parser;
   bool ctrlZSeen = false;
   FeedAndCheck(parser, input, ctrlZSeen);
   return parser.Finish();
 }
 
-// Two pieces: a line that starts in the first piece carries over, a CR LF
-// pair may be cut in two, and a size hint (right or wrong) comes between.
-ModDescription ParseInTwo(std::string_view input, size_t split, size_t hint) {
-  DescriptionParser parser(false);
+// Two pieces: a line that starts in the first piece carries over, and a CR
+// LF pair may be cut in two.
+ModDescription ParseInTwo(std::string_view input, size_t split) {
+  DescriptionParser parser;
   bool ctrlZSeen = false;
   FeedAndCheck(parser, input.substr(0, split), ctrlZSeen);
-  parser.ReserveLine(parser.PendingLineBytes() + hint);
   FeedAndCheck(parser, input.substr(split), ctrlZSeen);
   return parser.Finish();
 }
 
 // What the reader tells an observer, checked as it comes, and handed on to
 // the checker.
-class Watcher : public DescriptionObserver {
+class Watcher : public DescriptionListener {
  public:
   void OnLine(const DescriptionLine& line) override {
     Require(line.number == ++lines);
@@ -109,8 +108,9 @@ class Watcher : public DescriptionObserver {
     Require(ctrlZLine == 0 || line.number <= ctrlZLine);
     if (line.kind == DescriptionLineKind::kKey) {
       rebuilt[std::string(line.section)][std::string(line.key)] = std::string(line.value);
+      Require(line.replacedLine < line.number);
     } else {
-      Require(line.key.empty() && line.value.empty());
+      Require(line.key.empty() && line.value.empty() && line.replacedLine == 0);
     }
     check.OnLine(line);
   }
@@ -132,7 +132,7 @@ class Watcher : public DescriptionObserver {
 // Many small pieces: a line spans several of them, and pieces keep coming
 // after a Ctrl-Z. `watcher`, when given, is told of every line.
 ModDescription ParseInPieces(std::string_view input, size_t piece, Watcher* watcher = nullptr) {
-  DescriptionParser parser(false, watcher);
+  DescriptionParser parser(watcher);
   bool ctrlZSeen = false;
   for (size_t at = 0; at < input.size(); at += piece) {
     FeedAndCheck(parser, input.substr(at, piece), ctrlZSeen);
@@ -145,8 +145,7 @@ ModDescription ParseInPieces(std::string_view input, size_t piece, Watcher* watc
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
 
-  const std::string trimmed = TrimWhitespace(input);
-  Require(HasNoBlankEnds(trimmed));
+  Require(HasNoBlankEnds(TrimWhitespace(input)));
 
   const ModDescription whole = ParseWhole(input);
   CheckRecord(whole);
@@ -157,10 +156,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // the whole input.
   const size_t seed = size >= 2 ? static_cast<size_t>(data[0] | (data[1] << 8)) : 0;
   const size_t split = seed % (size + 1);
-  const size_t hint = size >= 3 ? data[2] : 0;
   const size_t piece = 1 + (size >= 4 ? data[3] % 16 : 0);
 
-  const ModDescription inTwo = ParseInTwo(input, split, hint);
+  const ModDescription inTwo = ParseInTwo(input, split);
   Require(inTwo.sections == whole.sections);
   const ModDescription inPieces = ParseInPieces(input, piece);
   Require(inPieces.sections == whole.sections);
@@ -194,9 +192,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lineCount += !read.empty() && read.back() != '\n' ? 1 : 0;
   Require(watcher.lines == lineCount);
 
+  // The plan walks every section once, on lines that exist, with the
+  // uploader's fallbacks where a key is missing.
+  size_t planned = 0;
+  for (const PlannedSection& section : UploadPlan(whole)) {
+    Require(section.name == whole.sections.begin()[planned++].name);
+    Require(section.line >= 1 && section.line <= lineCount);
+    Require((section.skip == SectionSkip::kNone) == (*section.language != '\0'));
+    for (const PlannedText* text : {&section.title, &section.description}) {
+      Require(text->fromKey ? text->line >= section.line && text->line <= lineCount
+                            : text->line == 0 && text->Sent() == text->stored);
+    }
+  }
+  Require(planned == whole.sections.size());
+
   watcher.check.Conclude(watched, size);
-  const DescriptionView& view = watcher.check.view();
-  Require(view.size() == whole.sections.size());
   uint64_t lastLine = 0;
   for (const Diagnostic& diagnostic : watcher.check.diagnostics()) {
     // In file order, the whole-file findings last, on lines that exist (a

@@ -145,6 +145,11 @@ void* AllocateLargeBlock(size_t bytes);
 // asked for. A null `block` is ignored.
 void FreeLargeBlock(void* block, size_t bytes);
 
+// Fills `bytes` bytes at `buffer` from the system's random source. Where
+// that fails, falls back to a mix of the clock and the process's addresses,
+// which differs from run to run but is no secret. Never fails.
+void FillRandom(void* buffer, size_t bytes);
+
 }  // namespace platform
 
 #endif  // MODPUBLISH_PLATFORM_PLATFORM_H_

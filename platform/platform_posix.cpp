@@ -2,11 +2,13 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -225,6 +227,28 @@ void* AllocateLargeBlock(size_t bytes) {
 void FreeLargeBlock(void* block, size_t bytes) {
   if (block != nullptr) {
     munmap(block, RoundUpToHugePages(bytes));
+  }
+}
+
+void FillRandom(void* buffer, size_t bytes) {
+  auto* at = static_cast<unsigned char*>(buffer);
+  size_t filled = 0;
+  while (filled < bytes) {
+    const ssize_t got = getrandom(at + filled, bytes - filled, 0);
+    if (got > 0) {
+      filled += static_cast<size_t>(got);
+    } else if (got < 0 && errno != EINTR) {
+      break;
+    }
+  }
+  // No random source (a kernel without getrandom, a sandbox that forbids
+  // it): the clock and an address of this process still differ per run.
+  uint64_t mix =
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      reinterpret_cast<uintptr_t>(&mix);
+  for (; filled < bytes; ++filled) {
+    mix = (mix ^ (mix >> 29)) * 0xBF58476D1CE4E5B9u + filled;
+    at[filled] = static_cast<unsigned char>(mix >> 56);
   }
 }
 

@@ -1,8 +1,12 @@
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <bcrypt.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -283,6 +287,23 @@ void* AllocateLargeBlock(size_t bytes) {
 void FreeLargeBlock(void* block, size_t /*bytes*/) {
   if (block != nullptr) {
     VirtualFree(block, 0, MEM_RELEASE);
+  }
+}
+
+void FillRandom(void* buffer, size_t bytes) {
+  auto* at = static_cast<unsigned char*>(buffer);
+  if (bytes <= ULONG_MAX && BCryptGenRandom(nullptr, at, static_cast<ULONG>(bytes),
+                                            BCRYPT_USE_SYSTEM_PREFERRED_RNG) >= 0) {
+    return;
+  }
+  // No random source: the clock and an address of this process still
+  // differ per run.
+  uint64_t mix =
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      reinterpret_cast<uintptr_t>(&mix);
+  for (size_t filled = 0; filled < bytes; ++filled) {
+    mix = (mix ^ (mix >> 29)) * 0xBF58476D1CE4E5B9u + filled;
+    at[filled] = static_cast<unsigned char>(mix >> 56);
   }
 }
 

@@ -14,7 +14,8 @@
 #
 # --before REV also builds the benchmark program of an earlier revision (in
 # build/bench-before) and times that revision's reader on the same files in
-# the same run, interleaved with today's.
+# the same run, interleaved with today's, and runs its modpublish and
+# modpublish-check beside today's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,7 +35,9 @@ while [[ $# -gt 0 ]]; do
     git archive "$2" | tar -x -C "$before_src"
     (cd "$before_src" && cmake --preset default -B "$before_dir" -D MODPUBLISH_BENCH=ON \
                                -D MODPUBLISH_TESTS=OFF >/dev/null &&
-       cmake --build "$before_dir" --target modpublish_bench -j2)
+       cmake --build "$before_dir" --target modpublish_bench -j2 &&
+       # Older revisions' benchmark programs don't build the checker.
+       cmake --build "$before_dir" --target modpublish-check -j2)
     args+=(--before "$before_dir/bin/modpublish_bench")
     shift 2
   else

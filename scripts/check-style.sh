@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Fails when an include or a link points up the tool's layers, when a C++
 # file of the project is not clang-formatted or when clang-tidy reports
-# anything. Needs the compile database of the default build (build/default),
-# which scripts/test.sh makes first.
+# anything. Needs the compile database of the default build: the folder
+# given, by default build/default (CTest's test "style" gives its own).
+#
+#   scripts/check-style.sh [BUILD_DIR]
 set -euo pipefail
+build_dir=$(realpath -m "${1:-build/default}")
 cd "$(dirname "$0")/.."
 
 # The layers, top down: app -> workshop and check -> description ->
@@ -73,7 +76,7 @@ tidy() {
   shift
   printf '%s\0' "$@" |
     xargs -0 -n "$((($# + jobs - 1) / jobs))" -P "$jobs" \
-          clang-tidy --quiet -p build/default "${args[@]}"
+          clang-tidy --quiet -p "$build_dir" "${args[@]}"
 }
 tidy -- "${code[@]}"
 # The unit tests get every check but the static analyzer, which spends

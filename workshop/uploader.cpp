@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 
-#include "description/language.h"
 #include "platform/platform.h"
 #include "workshop/result_text.h"
 
@@ -27,11 +26,6 @@ constexpr char kSubmitStep[] = "Submiting item update with SteamUGC";
 // update handle, in hexadecimal for a call handle.
 int LowSigned(uint64_t handle) { return static_cast<int32_t>(static_cast<uint32_t>(handle)); }
 unsigned LowHex(uint64_t handle) { return static_cast<uint32_t>(handle); }
-
-const char* ValueOr(const DescriptionSection& section, const char* key, const char* fallback) {
-  auto found = section.find(key);
-  return found == section.end() ? fallback : found->second.c_str();
-}
 
 // Whether a delivered result can be read. Reports on the step's line why
 // not: the delivery failed, or Steam holds the result back until the user
@@ -179,10 +173,11 @@ bool SteamUploader::UploadContent(StepProgress& progress, const char* contentDir
          SubmitItemUpdate(progress, changeNote);
 }
 
-bool SteamUploader::UploadSection(StepProgress& progress, const char* language,
-                                  const DescriptionSection& section, const char* changeNote) {
-  const char* title = ValueOr(section, "title", "No title");
-  const char* description = ValueOr(section, "description", "No description");
+bool SteamUploader::UploadSection(StepProgress& progress, const PlannedSection& section,
+                                  const char* changeNote) {
+  const char* language = section.language;
+  const char* title = section.title.text;
+  const char* description = section.description.text;
   return StartItemUpdate(progress) &&
          Step(progress, kLanguageStep,
               [this, language] { return ugc->SetItemUpdateLanguage(updateHandle, language); }) &&
@@ -206,7 +201,8 @@ bool SteamUploader::Upload(int64_t existingId, const char* contentDir, const cha
   publishedFileId = static_cast<PublishedFileId_t>(existingId);
   const bool createsItem = existingId == 0;
   const char* changeNote = createsItem ? "initial commit" : "update";
-  StepProgress progress(ProgressBarWidth(modDescription.sections.size(), createsItem));
+  const UploadPlan plan(modDescription);
+  StepProgress progress(ProgressBarWidth(plan.size(), createsItem));
 
   Log("Starting initing tool\n");
   if (!StartSteamSteps(progress) || (createsItem && !CreateItem(progress))) {
@@ -221,21 +217,21 @@ bool SteamUploader::Upload(int64_t existingId, const char* contentDir, const cha
   Print("Done uploading mod folder\n");
 
   constexpr int kStepsPerSection = 5;
-  for (const auto& [name, section] : modDescription.sections) {
-    if (name.empty()) {
-      continue;  // keys before the first header: not a language
+  for (const PlannedSection& section : plan) {
+    const char* name = section.name.c_str();
+    if (section.skip == SectionSkip::kNoName) {
+      continue;
     }
-    const char* language = SteamLanguageFor(name);
-    if (*language == '\0') {
-      Print("Skipping uploading description in lang: %s\n", name.c_str());
+    if (section.skip == SectionSkip::kNoLanguage) {
+      Print("Skipping uploading description in lang: %s\n", name);
       progress.Skip(kStepsPerSection);
       continue;
     }
-    Log("Starting uploading description in lang: %s\n", name.c_str());
-    if (!UploadSection(progress, language, section, changeNote)) {
+    Log("Starting uploading description in lang: %s\n", name);
+    if (!UploadSection(progress, section, changeNote)) {
       return false;
     }
-    Print("Done uploading description in lang: %s\n", name.c_str());
+    Print("Done uploading description in lang: %s\n", name);
   }
 
   Log("Starting uploading preview image\n");

@@ -10,7 +10,8 @@
 #include <cstdint>
 
 #include "console/console.h"
-#include "description/reader.h"
+#include "description/description.h"
+#include "description/upload_plan.h"
 #include "workshop/call_result.h"
 #include "workshop/progress.h"
 #include "workshop/steam_api.h"
@@ -92,8 +93,7 @@ class SteamUploader {
   bool StartItemUpdate(StepProgress& progress);
   bool SubmitItemUpdate(StepProgress& progress, const char* changeNote);
   bool UploadContent(StepProgress& progress, const char* contentDir, const char* changeNote);
-  bool UploadSection(StepProgress& progress, const char* language,
-                     const DescriptionSection& section, const char* changeNote);
+  bool UploadSection(StepProgress& progress, const PlannedSection& section, const char* changeNote);
   bool UploadPreview(StepProgress& progress, const char* previewPath, const char* changeNote);
 };
 

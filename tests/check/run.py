@@ -19,6 +19,7 @@ setting a line, changes the rest:
     no-appid            no steam_appid.txt in the current folder
     env NAME=VALUE      sets an environment variable for the run
     long-line-mb N      appends a key line of N MiB to descript.ion
+    repeat-line N TEXT  appends N lines of TEXT to descript.ion
     memory-limit-mb N   limits the checker's address space to N MiB (Linux,
                         not the sanitizer build, which needs far more)
     library KIND        the checker runs from a folder of its own, beside a
@@ -218,6 +219,9 @@ class CheckerGoldenTest(unittest.TestCase):
             elif name == "long-line-mb":
                 with open(os.path.join(mod, "descript.ion"), "a", encoding="ascii") as out:
                     out.write("notes = " + "x" * (int(values[0]) << 20) + "\n")
+            elif name == "repeat-line":
+                with open(os.path.join(mod, "descript.ion"), "ab") as out:
+                    out.write((" ".join(values[1:]) + "\n").encode() * int(values[0]))
             elif name == "memory-limit-mb":
                 if windows() or SANITIZED:
                     self.skipTest("address-space limits of a POSIX process")

@@ -1,4 +1,4 @@
-#include "description/record_memory.h"
+#include "description/arena.h"
 
 #include <cstdlib>
 #include <new>
@@ -84,18 +84,4 @@ char* RecordArena::AllocateSlow(size_t bytes) {
   next_ = block + bytes;
   end_ = block + blockBytes;
   return block;
-}
-
-void LineBuffer::reserve(size_t bytes) {
-  if (bytes <= capacity()) {
-    return;
-  }
-  const size_t blockBytes = RecordBlock::Rounded(kHeadroom + bytes + 1);
-  char* block = RecordBlock::Allocate(blockBytes);
-  if (size_ > 0) {
-    std::memcpy(block + kHeadroom, block_ + kHeadroom, size_);
-  }
-  RecordBlock::Free(block_, blockBytes_);
-  block_ = block;
-  blockBytes_ = blockBytes;
 }

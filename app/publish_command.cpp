@@ -1,0 +1,51 @@
+#include "app/publish_command.h"
+
+#include <string>
+
+#include "app/command_line.h"
+#include "app/description_echo.h"
+#include "app/mod_paths.h"
+#include "app/run_driver.h"
+#include "console/console.h"
+#include "description/reader.h"
+
+int RunModpublish(int argc, const char* const* argv) {
+  RunSettings settings;
+  switch (ParseCommandLine(argc, argv, settings)) {
+    case ParseOutcome::kUsage:
+      PrintUsage(argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish");
+      return 0;
+    case ParseOutcome::kBadItemId:
+      Print("%s\n", BadItemIdMessage(settings.badItemId).c_str());
+      return 2;
+    case ParseOutcome::kRun:
+      break;
+  }
+  ModPaths paths;
+  if (!ResolveModPaths(settings.contentDir, paths)) {
+    Print(
+        "The current folder can't be determined, so the mod folder's path can't be made "
+        "absolute for Steam. Run modpublish from an existing folder, or give the full path\n");
+    return 1;
+  }
+  const std::string& descriptionPath = paths.descriptionPath;
+  ModDescription modDescription;
+  DescriptionEcho echo;
+  switch (LoadModDescription(descriptionPath, modDescription, settings.verbose ? &echo : nullptr)) {
+    case DescriptionStatus::kRead:
+      break;
+    case DescriptionStatus::kTooBig:
+      // A description too big for the memory left (a single line of many
+      // gigabytes, say) ends the run as cleanly as a missing one: before the
+      // client library is even loaded.
+      Print("Not enough memory to read %s\n", descriptionPath.c_str());
+      return 1;
+    default:
+      // Missing, not a file or unreadable: nothing reached Steam.
+      Print("File not found: %s\n", descriptionPath.c_str());
+      return 1;
+  }
+  RunUpload(settings.verbose, settings.existingId, paths.contentFolder.c_str(),
+            paths.previewPath.c_str(), modDescription);
+  return 0;
+}

@@ -1,0 +1,91 @@
+// What modpublish uploads for a description, section by section: the one
+// place that decides which sections go up, in which Steam language, and
+// with which title and description ("No title" and "No description" where
+// the section lacks the key). The uploader follows it; modpublish-check's
+// findings and summary and the page preview describe it.
+//
+// The rules: every section in the record's order (byte-wise by name, so ""
+// first); a section with an empty name is skipped without a word; one whose
+// name is no language code SteamLanguageFor knows is skipped with the
+// message "Skipping uploading description in lang: <name>"; every other one
+// is uploaded with the values of the exact keys "title" and "description".
+//
+// The plan is worked out as it is walked, from the record alone: it
+// allocates nothing, whatever the number of sections.
+#ifndef MODPUBLISH_DESCRIPTION_UPLOAD_PLAN_H_
+#define MODPUBLISH_DESCRIPTION_UPLOAD_PLAN_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "description/description.h"
+
+// Why a section is not uploaded.
+enum class SectionSkip {
+  kNone,        // uploaded
+  kNoName,      // the section with the empty name: no message
+  kNoLanguage,  // "Skipping uploading description in lang: %s"
+};
+
+// A title or a description as Steam would get it.
+struct PlannedText {
+  // NUL-terminated, for Steam. Steam receives the bytes up to the first NUL.
+  const char* text = "";
+  // The value as the file holds it, NUL bytes included; the fallback's
+  // text when there is no key.
+  std::string_view stored;
+  bool fromKey = false;  // false: the fallback
+  uint64_t line = 0;     // the line that set the value; 0 for the fallback
+
+  // What Steam receives: `text` up to its first NUL.
+  std::string_view Sent() const { return std::string_view(text, std::strlen(text)); }
+};
+
+// One section of the plan. Views into the record, valid as long as it is.
+struct PlannedSection {
+  DescriptionText name;                      // as written in the file
+  const DescriptionSection* keys = nullptr;  // all of the section's keys, in key order
+  uint64_t line = 0;                         // DescriptionSection::line()
+  SectionSkip skip = SectionSkip::kNone;
+  const char* language = "";  // Steam's language name; "" when skipped
+  // The texts the upload sends; for a skipped section both stay empty and
+  // not from a key (its keys are all in `keys`).
+  PlannedText title;
+  PlannedText description;
+};
+
+// The plan of one section of the record.
+PlannedSection PlanSection(const DescriptionNamedSection& named);
+
+// The plan of the whole description: `for (const PlannedSection& section :
+// UploadPlan(record))`, in upload order. Borrows the record.
+class UploadPlan {
+ public:
+  explicit UploadPlan(const ModDescription& description) : sections_(&description.sections) {}
+
+  class Iterator {
+   public:
+    explicit Iterator(DescriptionSections::const_iterator at) : at_(at) {}
+    PlannedSection operator*() const { return PlanSection(*at_); }
+    Iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return at_ != other.at_; }
+
+   private:
+    DescriptionSections::const_iterator at_;
+  };
+
+  Iterator begin() const { return Iterator(sections_->begin()); }
+  Iterator end() const { return Iterator(sections_->end()); }
+  // Sections in all, skipped ones included (the progress line counts them).
+  size_t size() const { return sections_->size(); }
+
+ private:
+  const DescriptionSections* sections_;
+};
+
+#endif  // MODPUBLISH_DESCRIPTION_UPLOAD_PLAN_H_
