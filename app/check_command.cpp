@@ -186,10 +186,10 @@ PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& d
   if (description.read) {
     for (const PlannedSection& section : UploadPlan(description.record)) {
       if (section.skip != SectionSkip::kNone) {
-        model.skipped.push_back(PageSkippedSection{
-            section.name, section.line,
-            section.skip == SectionSkip::kNoName ? "no section name"
-                                                 : "not a known language code"});
+        model.skipped.push_back(PageSkippedSection{section.name, section.line,
+                                                   section.skip == SectionSkip::kNoName
+                                                       ? "no section name"
+                                                       : "not a known language code"});
         continue;
       }
       // Steam gets each text up to its first NUL byte, so the page shows

@@ -136,4 +136,3 @@ void PrintUsage(const char* programName) {
   Print("        * steam_logo.png - square PNG image of size <1Mb\n");
   Print("        * ... and your mod data, of course :3\n");
 }
-
