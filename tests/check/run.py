@@ -11,7 +11,10 @@ with the case's own files laid over it; the case's `options` file, one
 setting a line, changes the rest:
 
     remove NAME         removes base/NAME (a file or a folder) from the mod
-    args ARG...         the arguments instead of "mod"
+    args ARG...         the arguments instead of "mod" (Python escapes such as
+                        \n are read)
+    mod-folder NAME     the mod folder is NAME (Python escapes read) instead
+                        of "mod", and the arguments are [NAME] by default
     status N            the expected exit status (default 0)
     big-preview         steam_logo.png becomes a 1048576-byte PNG
     preview-folder      steam_logo.png becomes a folder
@@ -40,6 +43,7 @@ setting a line, changes the rest:
     nest N              N folders inside each other in the mod, a file in
                         the deepest
     linux-only WHY...   skips the case on Windows, saying why
+    windows-only WHY... skips the case elsewhere, saying why
 
 expected.txt is the output with "\\n" line ends and "/" after the folder: on
 Windows they become "\\r\\n" and "\\". {library} stands for the client
@@ -115,6 +119,12 @@ def library_file(kind):
     raise ValueError("unknown library kind %s" % kind)
 
 
+def unescape(text):
+    """`text` with its Python escapes read, as the system's string for a
+    file name or an argument."""
+    return os.fsdecode(codecs.escape_decode(text)[0])
+
+
 def read_options(case):
     options = []
     path = os.path.join(HERE, "cases", case, "options")
@@ -164,7 +174,13 @@ class CheckerGoldenTest(unittest.TestCase):
                 else:
                     os.remove(target)
             elif name == "args":
-                args = values
+                args = [unescape(value) for value in values]
+            elif name == "mod-folder":
+                folder = unescape(values[0])
+                os.rename(mod, os.path.join(work, folder))
+                mod = os.path.join(work, folder)
+                if args == ["mod"]:
+                    args = [folder]
             elif name == "status":
                 status = int(values[0])
             elif name == "big-preview":
@@ -212,6 +228,9 @@ class CheckerGoldenTest(unittest.TestCase):
                     out.write("deep\n")
             elif name == "linux-only":
                 if windows():
+                    self.skipTest(" ".join(values))
+            elif name == "windows-only":
+                if not windows():
                     self.skipTest(" ".join(values))
             elif name == "env":
                 key, _, value = values[0].partition("=")
@@ -268,7 +287,7 @@ class CheckerGoldenTest(unittest.TestCase):
         if windows():
             actual = actual.replace(b"\r\n", b"\n")
             for arg in args:  # the separator composed after the folder
-                actual = actual.replace(arg.encode() + b"\\", arg.encode() + b"/")
+                actual = actual.replace(os.fsencode(arg) + b"\\", os.fsencode(arg) + b"/")
         actual = actual.replace(library.encode(), b"{library}").replace(program.encode(),
                                                                          b"{program}")
         actual = actual.replace(library_name.encode(), b"{library_name}")
