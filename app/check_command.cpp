@@ -49,7 +49,7 @@ void PrintCheckUsage(const char* programName) {
   Print("\n");
   Print("Usage: %s [-h] [--page FILE] <path>\n", Printable(programName).c_str());
   Print("    <path> is the mod folder you would give modpublish; nothing is uploaded.\n");
-  Print("    modpublish's -s and -u <steamfileid> are accepted and ignored.\n");
+  Print("    modpublish's -s and -u <steamfileid> are read as modpublish reads them.\n");
   Print("    --page FILE, before the rest, writes FILE: an HTML page showing the item\n");
   Print("    as the Workshop would. Nothing else is written.\n");
   Print("Exit status: 0 no errors, 1 errors found, 2 this text.\n");

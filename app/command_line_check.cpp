@@ -88,25 +88,22 @@ std::vector<Diagnostic> CheckCommandLine(const RunSettings& settings, ParseOutco
   if (paths.size() > 1) {
     add(SeveralPaths(paths, settings.contentDir));
   }
-  if (!namesHoldQuotes) {
-    for (const char* candidate : paths) {
-      const std::string_view path(candidate);
-      const size_t quote = path.find('"');
-      if (quote == std::string_view::npos) {
-        continue;
-      }
-      // The runtime reads \" inside quotes as a quote of the argument, and
-      // the argument then runs on to the next quote or the line's end.
-      const std::string before = Shown(path.substr(0, quote));
-      const std::string after = Shown(path.substr(quote + 1));
-      add("the path " + Shown(path) +
-          " holds a double quote, which no Windows file or folder name can: it was typed as \"" +
-          before + "\\\"" + after +
-          ", where the backslash before the closing quote makes the quote part of the path. "
-          "Drop that backslash: \"" +
-          before + "\"" + after);
-      break;
-    }
+  const auto quoted = std::find_if(paths.begin(), paths.end(), [](const char* path) {
+    return std::strchr(path, '"') != nullptr;
+  });
+  if (!namesHoldQuotes && quoted != paths.end()) {
+    // The runtime reads \" inside quotes as a quote of the argument, and
+    // the argument then runs on to the next quote or the line's end.
+    const std::string_view path(*quoted);
+    const size_t quote = path.find('"');
+    const std::string before = Shown(path.substr(0, quote));
+    const std::string after = Shown(path.substr(quote + 1));
+    add("the path " + Shown(path) +
+        " holds a double quote, which no Windows file or folder name can: it was typed as \"" +
+        before + "\\\"" + after +
+        ", where the backslash before the closing quote makes the quote part of the path. "
+        "Drop that backslash: \"" +
+        before + "\"" + after);
   }
   return findings;
 }

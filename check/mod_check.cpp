@@ -324,8 +324,7 @@ void DescriptionCheck::DescriptionContinues(const DescriptionLine& line) {
     const bool header = line.kind == DescriptionLineKind::kHeader;
     return "the line " + Quoted(line.text) + " below the description of section " +
            Bracketed(descriptionSection_) + " (line " + std::to_string(descriptionLine_) + ") is " +
-           (header ? "read as the header of section " + Bracketed(line.section)
-                   : std::string("ignored")) +
+           (header ? "read as a section header" : "ignored") +
            ": a value is one line, so the description is only what its own line holds. Join "
            "it to that line; Steam's markup ([h1], [list][*]...[/list], [b]) structures a "
            "description within it";
@@ -482,16 +481,17 @@ void DescriptionCheck::CheckKeyCase(const PlannedSection& section) {
     const PlannedText& text = title ? section.title : section.description;
     const std::string key = title ? "title" : "description";
     Add(kKeyCase, entry.line(), true, [&] {
-      return "the key " + Quoted(entry.key) + " of section " + Bracketed(section.name) +
-             " is not \"" + key + "\": keys are case-sensitive, so modpublish " +
-             (text.fromKey ? "uploads the \"" + key + "\" of line " + std::to_string(text.line) +
-                                 " and this value never reaches Steam. Keep one of them, "
-                                 "written as \"" +
-                                 key + "\""
-                           : "uploads \"" + std::string(text.text) +
-                                 "\" instead and this value never reaches Steam. Write it as "
-                                 "\"" +
-                                 key + "\"");
+      std::string message = "the key " + Quoted(entry.key) + " of section " +
+                            Bracketed(section.name) + " is not \"" + key +
+                            "\": keys are case-sensitive, so modpublish uploads ";
+      if (text.fromKey) {
+        message += "the \"" + key + "\" of line " + std::to_string(text.line) +
+                   " and this value never reaches Steam. Keep one of them, written as \"";
+      } else {
+        message += "\"" + std::string(text.text) +
+                   "\" instead and this value never reaches Steam. Write it as \"";
+      }
+      return message + key + "\"";
     });
   }
 }

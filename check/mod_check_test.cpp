@@ -124,7 +124,7 @@ TEST(DescriptionCheckTest, FindsEachMistakeOnItsLine) {
       {"lines below a description, markup headers too",
        "[en]\ntitle = T\ndescription = D\n[h1]More[/h1]\n\nmore text\n[list]\n[*] one\n; note\n",
        {"4:w", "6:w", "7:w", "8:w", "9:w"},
-       "line 3) is read as the header of section [list]: a value is one line"},
+       "line 3) is read as a section header: a value is one line"},
       {"comment", "; made by me\n[en]\n" + good, {"1:w"}, "no comment syntax"},
       {"key set three times",
        "[en]\n" + good + "[de]\n" + good + "[en]\nversion = 1\nversion = 2\ntitle = V\n",
