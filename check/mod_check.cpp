@@ -53,7 +53,8 @@ constexpr struct {
 // True when `text` starts with a tag of Steam's markup ("[h1]", "[*]")
 // that is not also a language code: [th] and [tr] are both.
 bool StartsWithMarkup(std::string_view text) {
-  const std::optional<MarkupFinding> tag = FindMarkupInTitle(text);
+  // A tag at the start ends at the first ']': no need to look further.
+  const std::optional<MarkupFinding> tag = FindMarkupInTitle(text.substr(0, text.find(']') + 1));
   return tag && tag->offset == 0 &&
          *SteamLanguageFor(tag->tag.substr(1, tag->tag.size() - 2)) == '\0';
 }
@@ -323,7 +324,7 @@ void DescriptionCheck::DescriptionContinues(const DescriptionLine& line) {
   Add(kContinuation, line.number, false, [&] {
     const bool header = line.kind == DescriptionLineKind::kHeader;
     return "the line " + Quoted(line.text) + " below the description of section " +
-           Bracketed(descriptionSection_) + " (line " + std::to_string(descriptionLine_) + ") is " +
+           descriptionSection_ + " (line " + std::to_string(descriptionLine_) + ") is " +
            (header ? "read as a section header" : "ignored") +
            ": a value is one line, so the description is only what its own line holds. Join "
            "it to that line; Steam's markup ([h1], [list][*]...[/list], [b]) structures a "
@@ -338,7 +339,8 @@ void DescriptionCheck::KeyLine(const DescriptionLine& line) {
   }
   if (EqualIgnoringCase(line.key, "description")) {
     descriptionLine_ = line.number;
-    descriptionSection_.assign(line.section);
+    // As shown: a bounded copy, however long the name and many the lines.
+    descriptionSection_ = Bracketed(line.section);
   } else {
     descriptionLine_ = 0;
   }

@@ -108,7 +108,8 @@ class DescriptionCheck : public DescriptionListener {
   bool markHidHeader_ = false;
   std::string markHeader_;
   // The latest key line, when it set a description: lines below it that
-  // hold no key are taken for more of it. 0 otherwise.
+  // hold no key are taken for more of it. 0 otherwise. Its section, as
+  // shown ("[en]").
   uint64_t descriptionLine_ = 0;
   std::string descriptionSection_;
   uint64_t ctrlZLine_ = 0;
