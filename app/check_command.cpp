@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/command_line_check.h"
 #include "app/mod_paths.h"
 #include "check/app_id.h"
 #include "check/client_library.h"
@@ -46,9 +47,9 @@ void PrintCheckUsage(const char* programName) {
         MODPUBLISH_VERSION);
   Print("Made by the modpublish developers\n");
   Print("\n");
-  Print("Usage: %s [-h] [--page FILE] <path>\n", programName);
+  Print("Usage: %s [-h] [--page FILE] <path>\n", Printable(programName).c_str());
   Print("    <path> is the mod folder you would give modpublish; nothing is uploaded.\n");
-  Print("    modpublish's -s and -u <steamfileid> are accepted and ignored.\n");
+  Print("    modpublish's -s and -u <steamfileid> are read as modpublish reads them.\n");
   Print("    --page FILE, before the rest, writes FILE: an HTML page showing the item\n");
   Print("    as the Workshop would. Nothing else is written.\n");
   Print("Exit status: 0 no errors, 1 errors found, 2 this text.\n");
@@ -109,6 +110,8 @@ DescriptionResult CheckDescription(const std::string& path, FileReport& report) 
 }
 
 void PrintReport(const FileReport& report, uint64_t& errors, uint64_t& warnings) {
+  // The name as given or found; a line break in it must not start a line.
+  const std::string file = Printable(report.file);
   for (const Diagnostic& diagnostic : report.diagnostics) {
     const char* severity = diagnostic.error ? "error" : "warning";
     // A note stands for findings that are counted but not shown.
@@ -117,9 +120,9 @@ void PrintReport(const FileReport& report, uint64_t& errors, uint64_t& warnings)
       severity = "note";
     }
     if (diagnostic.line == 0) {
-      Print("%s: %s: %s\n", report.file.c_str(), severity, diagnostic.message.c_str());
+      Print("%s: %s: %s\n", file.c_str(), severity, diagnostic.message.c_str());
     } else {
-      Print("%s:%" PRIu64 ": %s: %s\n", report.file.c_str(), diagnostic.line, severity,
+      Print("%s:%" PRIu64 ": %s: %s\n", file.c_str(), diagnostic.line, severity,
             diagnostic.message.c_str());
     }
   }
@@ -144,12 +147,13 @@ void PrintSections(const DescriptionResult& description) {
     }
     std::string entry =
         std::string(std::string_view(section.name)) + " (" + section.language + "): ";
+    // What Steam gets: the text up to its first NUL byte.
     entry += section.title.fromKey
-                 ? "title \"" + Excerpt(section.title.stored, kTitleColumns) + "\""
+                 ? "title \"" + Excerpt(section.title.Sent(), kTitleColumns) + "\""
                  : std::string("no title (\"") + section.title.text + "\" is uploaded)";
     entry +=
         section.description.fromKey
-            ? ", description " + Bytes(section.description.stored.size())
+            ? ", description " + Bytes(section.description.Sent().size())
             : std::string(", no description (\"") + section.description.text + "\" is uploaded)";
     Print("    %s\n", entry.c_str());
   }
@@ -172,6 +176,35 @@ void PrintSections(const DescriptionResult& description) {
       Print("    [%s]%s: not a known language code\n", Excerpt(section.name, 40).c_str(),
             line.c_str());
     }
+  }
+}
+
+// Why the mod folder's path, of `kind`, names no folder.
+const char* FolderProblem(platform::PathKind kind) {
+  switch (kind) {
+    case platform::PathKind::kFile:
+      return "a file, not a folder";
+    case platform::PathKind::kOther:
+      return "not a folder but a device, a pipe or the like";
+    default:
+      return "no such folder";
+  }
+}
+
+// What the run leaves of the Workshop item. Every run makes it private,
+// an update too, which hides a public mod from its subscribers.
+void PrintItem(const RunSettings& settings, ParseOutcome outcome) {
+  if (outcome == ParseOutcome::kBadItemId) {
+    Print("Item: none, modpublish stops at the value of -u\n");
+  } else if (settings.existingId == 0) {
+    Print(
+        "Item: a new one, left private (only you see it); make it public on its page once "
+        "it looks right\n");
+  } else {
+    Print("Item: %" PRId64
+          ", updated and left private (only you see it); if it was public, "
+          "make it public again on its page afterwards\n",
+          settings.existingId);
   }
 }
 
@@ -215,12 +248,8 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
                    const char* pagePath) {
   // A mistake in the command line is the program's, as a compiler names
   // itself for a bad option; the folder is checked all the same.
-  FileReport commandLineReport{programName, {}};
-  if (outcome == ParseOutcome::kBadItemId) {
-    commandLineReport.Add(
-        0, true,
-        BadItemIdMessage(settings.badItemId) + "; modpublish stops there, before reading anything");
-  }
+  FileReport commandLineReport{programName,
+                               CheckCommandLine(settings, outcome, platform::kNamesHoldQuotes)};
   const std::string folder = settings.contentDir;
   FileReport descriptionReport{ModFilePath(settings.contentDir, "descript.ion"), {}};
   FileReport previewReport{ModFilePath(settings.contentDir, "steam_logo.png"), {}};
@@ -230,11 +259,14 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
   FileReport appIdReport{"steam_appid.txt", {}};
 
   uint64_t ignored = 0;
-  const bool isFolder = platform::StatPath(folder, ignored) == platform::PathKind::kFolder;
+  const platform::PathKind folderKind = platform::StatPath(folder, ignored);
+  const bool isFolder = folderKind == platform::PathKind::kFolder;
   if (!isFolder) {
-    folderReport.Add(0, true,
-                     "no such folder; modpublish would have no mod to publish. Give the path "
-                     "of the folder that holds descript.ion, steam_logo.png and the mod's files");
+    folderReport.Add(
+        0, true,
+        std::string(FolderProblem(folderKind)) +
+            "; modpublish would have no mod to publish. Give the path of the folder that holds "
+            "descript.ion, steam_logo.png and the mod's files");
   }
   const DescriptionResult description = CheckDescription(descriptionReport.file, descriptionReport);
   const PreviewCheck preview = CheckPreview(previewReport.file);
@@ -291,10 +323,11 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
     Print("Content: %" PRIu64 " %s, %s\n", content.files, Plural(content.files, "file", "files"),
           Bytes(content.bytes).c_str());
   } else {
-    Print("Content: none, no such folder\n");
+    Print("Content: none, %s\n", FolderProblem(folderKind));
   }
+  PrintItem(settings, outcome);
   if (pagePath != nullptr && pageReport.diagnostics.empty()) {
-    Print("Page: %s\n", pagePath);
+    Print("Page: %s\n", Printable(pagePath).c_str());
   }
   // Always in this one form, "1 errors" included, so that a script can match
   // the last line with one pattern.

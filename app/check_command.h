@@ -5,17 +5,21 @@
 #ifndef MODPUBLISH_APP_CHECK_COMMAND_H_
 #define MODPUBLISH_APP_CHECK_COMMAND_H_
 
-// The whole program. Takes modpublish's command line ("-s" and "-u <id>" are
-// accepted and change nothing, so a publish command can be checked by
-// changing the program name; a "-u" value that is not an item id is an
-// error finding, "<program>: error: ..."); the mod folder is composed with
-// the same separator. Its own option "--page FILE" comes first, before
-// modpublish's command line, and writes the item's page to FILE
-// (check/page.h); a page that can't be written is an error about FILE.
+// The whole program. Takes modpublish's command line and reads it with
+// modpublish's own parser, so a publish command can be checked by changing
+// the program name: "-s" and "-u <id>" change no check, but what the
+// arguments would make modpublish do wrong is an error finding about the
+// command line, "<program>: error: ..." (app/command_line_check.h); the
+// mod folder is composed with the same separator. Its own option "--page
+// FILE" comes first, before modpublish's command line, and writes the
+// item's page to FILE (check/page.h); a page that can't be written is an
+// error about FILE.
 // Prints on standard output the findings, one per line in the form
 // "<file>:<line>: error: ..." or "<file>: warning: ...", then a summary of
-// the upload ("Page: FILE" last when a page was written), then "N errors, M
-// warnings", always in that form ("1 errors" too).
+// the upload (what the run leaves of the item among it, "Page: FILE" last
+// when a page was written), then "N errors, M warnings", always in that
+// form ("1 errors" too). Every path and argument printed has its control
+// bytes shown as \xNN, so none of them can start a line of its own.
 // Of each kind of finding at most 20 are printed, then a "note" line with
 // the count of the others, which the last line counts all the same.
 // Returns 0 when there is no error, 1 when there is one, 2 after the usage

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "check/mod_check.h"
 #include "console/console.h"
 
 #ifndef MODPUBLISH_VERSION

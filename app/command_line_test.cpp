@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace {
 
 struct ParseCase {
+  const char* name;               // the test's name: letters, digits and '_'
   std::vector<const char*> args;  // without the program name
   ParseOutcome outcome;
   bool verbose;
@@ -20,6 +22,10 @@ struct ParseCase {
 constexpr ParseOutcome kRun = ParseOutcome::kRun;
 constexpr ParseOutcome kUsage = ParseOutcome::kUsage;
 constexpr ParseOutcome kBad = ParseOutcome::kBadItemId;
+
+// The case's name, for the test's name (CTest shows it): the same from
+// build to build, unlike the bytes of its pointers.
+void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.name; }
 
 class ParseCommandLineTest : public testing::TestWithParam<ParseCase> {};
 
@@ -50,40 +56,61 @@ TEST_P(ParseCommandLineTest, Reads) {
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ParseCommandLineTest,
     testing::Values(
-        ParseCase{{}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{{"mod"}, kRun, true, 0, "mod", nullptr},
-        ParseCase{{"a", "b"}, kRun, true, 0, "b", nullptr},  // the last path wins
-        ParseCase{{"-s", "mod"}, kRun, false, 0, "mod", nullptr},
-        ParseCase{{"mod", "-s"}, kRun, false, 0, "-s", nullptr},  // "-s" is also a path
-        ParseCase{{"-s"}, kRun, false, 0, "-s", nullptr},
-        ParseCase{{"-u", "917", "mod"}, kRun, true, 917, "mod", nullptr},
-        ParseCase{{"-u", "0", "mod"}, kRun, true, 0, "mod", nullptr},             // 0: a new item
-        ParseCase{{"mod", "-u", "1", "-u", "2"}, kRun, true, 2, "mod", nullptr},  // last -u wins
-        ParseCase{{"-u", "mod"}, kUsage, true, 0, nullptr, nullptr},  // -u swallowed the path
-        ParseCase{{"mod", "-u"}, kUsage, true, 0, nullptr, nullptr},  // trailing -u
-        ParseCase{{"mod", "-h"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{{"-h", "mod"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{{"-h"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{{"-s", "-h"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{{"-h", "-u"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{{"-u", "1", "-u"}, kUsage, true, 0, nullptr, nullptr},  // the second lacks its id
+        ParseCase{"NoArguments", {}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"Path", {"mod"}, kRun, true, 0, "mod", nullptr},
+        ParseCase{"LastPathWins", {"a", "b"}, kRun, true, 0, "b", nullptr},
+        ParseCase{"SilentBeforePath", {"-s", "mod"}, kRun, false, 0, "mod", nullptr},
+        ParseCase{"SilentAfterPathIsThePath",
+                  {"mod", "-s"},
+                  kRun,
+                  false,
+                  0,
+                  "-s",
+                  nullptr},  // "-s" is also a path
+        ParseCase{"SilentAlone", {"-s"}, kRun, false, 0, "-s", nullptr},
+        ParseCase{"UpdateId", {"-u", "917", "mod"}, kRun, true, 917, "mod", nullptr},
+        ParseCase{"UpdateZeroIsNew", {"-u", "0", "mod"}, kRun, true, 0, "mod", nullptr},
+        ParseCase{"LastUpdateWins", {"mod", "-u", "1", "-u", "2"}, kRun, true, 2, "mod", nullptr},
+        ParseCase{"UpdateSwallowsPath",
+                  {"-u", "mod"},
+                  kUsage,
+                  true,
+                  0,
+                  nullptr,
+                  nullptr},  // -u swallowed the path
+        ParseCase{"TrailingUpdate", {"mod", "-u"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"HelpAfterPath", {"mod", "-h"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"HelpBeforePath", {"-h", "mod"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"Help", {"-h"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"HelpAfterSilent", {"-s", "-h"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"HelpBeforeUpdate", {"-h", "-u"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"SecondUpdateLacksId", {"-u", "1", "-u"}, kUsage, true, 0, nullptr, nullptr},
         // A value that is no id stops the run, wherever it stands...
-        ParseCase{{"-u", "abc", "mod"}, kBad, true, 0, "mod", "abc"},
-        ParseCase{{"-u", "-h", "mod"}, kBad, true, 0, "mod", "-h"},  // -u swallows even -h
-        ParseCase{{"-u", "-s", "mod"}, kBad, true, 0, "mod", "-s"},  // ... and -s, unseen
-        ParseCase{{"-u", "x", "-u", "917", "mod"}, kBad, true, 917, "mod", "x"},
-        ParseCase{{"-u", "917", "-u", "x", "-u", "y", "mod"}, kBad, true, 917, "mod", "x"},
+        ParseCase{"BadId", {"-u", "abc", "mod"}, kBad, true, 0, "mod", "abc"},
+        ParseCase{
+            "BadIdDashH", {"-u", "-h", "mod"}, kBad, true, 0, "mod", "-h"},  // -u swallows even -h
+        ParseCase{
+            "BadIdDashS", {"-u", "-s", "mod"}, kBad, true, 0, "mod", "-s"},  // ... and -s, unseen
+        ParseCase{"BadIdThenGood", {"-u", "x", "-u", "917", "mod"}, kBad, true, 917, "mod", "x"},
+        ParseCase{"GoodThenBadIds",
+                  {"-u", "917", "-u", "x", "-u", "y", "mod"},
+                  kBad,
+                  true,
+                  917,
+                  "mod",
+                  "x"},
         // ...but the usage text wins over it, and so does a missing path.
-        ParseCase{{"-u", "abc", "mod", "-h"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{{"-u", "abc"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{{"-S"}, kRun, true, 0, "-S", nullptr},
-        ParseCase{{"-U"}, kRun, true, 0, "-U", nullptr},
-        ParseCase{{"-x"}, kRun, true, 0, "-x", nullptr},
-        ParseCase{{"-hx"}, kRun, true, 0, "-hx", nullptr},
-        ParseCase{{"-"}, kRun, true, 0, "-", nullptr},
-        ParseCase{{"--"}, kRun, true, 0, "--", nullptr},
-        ParseCase{{""}, kRun, true, 0, "", nullptr},  // an empty path is still a path
-        ParseCase{{"mod", "-x"}, kRun, true, 0, "-x", nullptr}));
+        ParseCase{
+            "HelpWinsOverBadId", {"-u", "abc", "mod", "-h"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"BadIdWithoutPath", {"-u", "abc"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"UpperS", {"-S"}, kRun, true, 0, "-S", nullptr},
+        ParseCase{"UpperU", {"-U"}, kRun, true, 0, "-U", nullptr},
+        ParseCase{"UnknownOption", {"-x"}, kRun, true, 0, "-x", nullptr},
+        ParseCase{"DashHx", {"-hx"}, kRun, true, 0, "-hx", nullptr},
+        ParseCase{"LoneDash", {"-"}, kRun, true, 0, "-", nullptr},
+        ParseCase{"DoubleDash", {"--"}, kRun, true, 0, "--", nullptr},
+        ParseCase{"EmptyPath", {""}, kRun, true, 0, "", nullptr},  // an empty path is still a path
+        ParseCase{"UnknownOptionAfterPath", {"mod", "-x"}, kRun, true, 0, "-x", nullptr}));
 
 TEST(PathCandidatesTest, KeptInOrder) {
   const char* argv[] = {"modpublish", "a", "-s", "-u", "1", "-x", "b"};

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "check/read_file.h"
+#include "console/console.h"
 #include "description/line_rules.h"
 #include "platform/platform.h"
 

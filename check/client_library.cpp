@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "check/read_file.h"
+#include "console/console.h"
 #include "platform/client_library_exports.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "console/console.h"
 #include "platform/platform.h"
 
 namespace {

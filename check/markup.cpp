@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "check/mod_check.h"
+#include "console/console.h"
 
 namespace {
 

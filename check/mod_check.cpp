@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "check/markup.h"
+#include "console/console.h"
 #include "description/language.h"
 #include "description/line_rules.h"
 #include "description/upload_plan.h"
@@ -26,11 +27,45 @@ std::string SectionOf(std::string_view name) {
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                             [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+// The two keys whose values go to Steam.
+bool IsTextKey(std::string_view key) {
+  return EqualIgnoringCase(key, "title") || EqualIgnoringCase(key, "description");
+}
+
+// Section names that stand for a known language in another form than its
+// code, spelled in lower case with '_': the scripts and regions of Chinese,
+// whose codes don't start with the language's own code alone.
+constexpr struct {
+  std::string_view name;
+  std::string_view code;
+} kChineseForms[] = {
+    {"zh_cn", "zh"},         {"zh_sg", "zh"},         {"zh_hans", "zh"},  {"zh_hans_cn", "zh"},
+    {"zh_hans_sg", "zh"},    {"zh_hk", "zh_TW"},      {"zh_mo", "zh_TW"}, {"zh_hant", "zh_TW"},
+    {"zh_hant_tw", "zh_TW"}, {"zh_hant_hk", "zh_TW"},
+};
+
+// True when `text` starts with a tag of Steam's markup ("[h1]", "[*]")
+// that is not also a language code: [th] and [tr] are both.
+bool StartsWithMarkup(std::string_view text) {
+  // A tag at the start ends at the first ']': no need to look further.
+  const std::optional<MarkupFinding> tag = FindMarkupInTitle(text.substr(0, text.find(']') + 1));
+  return tag && tag->offset == 0 &&
+         *SteamLanguageFor(tag->tag.substr(1, tag->tag.size() - 2)) == '\0';
+}
+
+const KnownLanguage* LanguageOfCode(std::string_view code) {
+  for (const KnownLanguage& language : KnownLanguages()) {
+    if (language.code == code) {
+      return &language;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -45,69 +80,55 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-std::string Excerpt(std::string_view text, size_t limit) {
-  bool cut = false;
-  if (text.size() > limit) {
-    size_t end = limit;
-    // Back to the start of a character, so no half of one is shown.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80 && limit - end < 3) {
-      --end;
-    }
-    text = text.substr(0, end);
-    cut = true;
+const KnownLanguage* SuggestLanguage(std::string_view sectionName) {
+  if (*SteamLanguageFor(sectionName) != '\0') {
+    return nullptr;
   }
-  std::string out;
-  out.reserve(text.size() + 3);
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      // A CR, an escape sequence or a NUL would garble or cut the line.
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-      out += escaped;
-    } else {
-      out += c;
+  std::string name;
+  for (char c : sectionName) {
+    name += c == '-' ? '_' : Lower(c);
+  }
+  for (const KnownLanguage& language : KnownLanguages()) {
+    if (EqualIgnoringCase(language.code, name) || language.steamName == name) {
+      return &language;
     }
   }
-  if (cut) {
-    out += "...";
+  for (const auto& form : kChineseForms) {
+    if (form.name == name) {
+      return LanguageOfCode(form.code);
+    }
   }
-  return out;
-}
-
-std::string SuggestLanguageCode(std::string_view sectionName) {
-  std::string guess;
-  if (sectionName.size() == 2) {
-    guess = {Lower(sectionName[0]), Lower(sectionName[1])};
-  } else if (sectionName.size() == 5 && (sectionName[2] == '-' || sectionName[2] == '_')) {
-    guess = {Lower(sectionName[0]), Lower(sectionName[1]), '_', Upper(sectionName[3]),
-             Upper(sectionName[4])};
+  // A language with a region or script ("en_us", "pt_pt", "es_419"): the
+  // language's own code, where it is one; Chinese has its own forms above.
+  if (name.size() > 3 && name[2] == '_' && name.compare(0, 2, "zh") != 0) {
+    return LanguageOfCode(std::string_view(name).substr(0, 2));
   }
-  if (guess.empty() || guess == sectionName || *SteamLanguageFor(guess) == '\0') {
-    return std::string();
-  }
-  return guess;
+  return nullptr;
 }
 
 namespace {
 
 // The kinds of findings: each is shown kShownPerKind times at most.
 enum Kind : int {
-  kMark,
+  // Each kind is of one severity, so that its note counts right.
+  kMark,       // error when it hides the text's header
+  kMarkAlone,  // warning
   kTooShort,
   kNotAHeader,
   kComment,
   kStrayText,
-  kKeysBeforeHeader,
+  kContinuation,
+  kDuplicateText,  // error
   kDuplicateKey,
   kHeaderWithoutKeys,
-  kNamelessSection,
-  kUnknownCode,
-  kCtrlZ,
-  kTooLong,
+  kSkippedText,  // error
+  kCtrlZ,        // error
+  kNul,          // error
+  kTooLong,      // error
   kEmptyTitle,
   kNotUtf8,
   kMarkup,
+  kKeyCase,  // error
   kMissingKey,
   kNothingToUpload,
   kKinds,
@@ -203,25 +224,49 @@ void DescriptionCheck::OnLine(const DescriptionLine& line) {
     }
   }
   switch (line.kind) {
-    case DescriptionLineKind::kHeader:
+    case DescriptionLineKind::kHeader: {
+      // "[list]" under a description is more of it, read as a header.
+      const bool markup = descriptionLine_ != 0 && StartsWithMarkup(line.text);
+      if (markup) {
+        DescriptionContinues(line);
+      } else {
+        descriptionLine_ = 0;
+      }
       CloseHeader();
       headerLine_ = line.number;
       headerName_.assign(line.section);
       headerKeys_ = 0;
+      headerIsMarkup_ = markup;
+      if (firstHeaderLine_ == 0) {
+        firstHeaderLine_ = line.number;
+      }
       break;
+    }
     case DescriptionLineKind::kKey:
       KeyLine(line);
       break;
     case DescriptionLineKind::kSkipped:
-      if (!line.text.empty()) {
-        Add(kTooShort, line.number, false, [&] {
-          return "the line " + Quoted(line.text) +
-                 " is too short to be a key or a header; modpublish ignores it. Remove it";
-        });
+      if (line.text.empty()) {
+        break;  // blank lines end nothing
       }
+      if (descriptionLine_ != 0) {
+        DescriptionContinues(line);
+        break;
+      }
+      Add(kTooShort, line.number, false, [&] {
+        return "the line " + Quoted(line.text) +
+               " is too short to be a key or a header; modpublish ignores it. Remove it";
+      });
       break;
     case DescriptionLineKind::kIgnored:
-      IgnoredLine(line);
+      // Under a description, text is more of it; a broken header or a
+      // comment is still told as such.
+      if (descriptionLine_ != 0 && line.text.front() != ';' && line.text.front() != '#' &&
+          (line.text.front() != '[' || StartsWithMarkup(line.text))) {
+        DescriptionContinues(line);
+      } else {
+        IgnoredLine(line);
+      }
       break;
   }
 }
@@ -231,16 +276,12 @@ void DescriptionCheck::CheckFirstLineMark(const DescriptionLine& line) {
       TrimWhitespace(line.text.substr(std::min(line.text.size(), kByteOrderMark.size())));
   if (line.kind == DescriptionLineKind::kIgnored && rest.size() >= 2 && rest.front() == '[' &&
       rest.back() == ']') {
+    // Whether that loses text is known once the file is read.
     markHidHeader_ = true;
-    Add(kMark, line.number, true, [&] {
-      return "the file starts with a UTF-8 byte-order mark, which hides the header " +
-             Excerpt(rest, kNameLimit) +
-             ": the keys below it go to the section with no name and are never uploaded. "
-             "Save the file as UTF-8 without a byte-order mark (BOM)";
-    });
+    markHeader_ = Excerpt(rest, kNameLimit);
     return;
   }
-  Add(kMark, line.number, false, [] {
+  Add(kMarkAlone, line.number, false, [] {
     return std::string(
         "the file starts with a UTF-8 byte-order mark, which modpublish reads as part of this "
         "line. Save the file as UTF-8 without a byte-order mark (BOM)");
@@ -279,55 +320,64 @@ void DescriptionCheck::IgnoredLine(const DescriptionLine& line) {
   }
 }
 
+void DescriptionCheck::DescriptionContinues(const DescriptionLine& line) {
+  Add(kContinuation, line.number, false, [&] {
+    const bool header = line.kind == DescriptionLineKind::kHeader;
+    return "the line " + Quoted(line.text) + " below the description of section " +
+           descriptionSection_ + " (line " + std::to_string(descriptionLine_) + ") is " +
+           (header ? "read as a section header" : "ignored") +
+           ": a value is one line, so the description is only what its own line holds. Join "
+           "it to that line; Steam's markup ([h1], [list][*]...[/list], [b]) structures a "
+           "description within it";
+  });
+}
+
 void DescriptionCheck::KeyLine(const DescriptionLine& line) {
   ++headerKeys_;
-  if (headerLine_ == 0 && !keysBeforeHeaderSeen_ && !markHidHeader_) {
-    keysBeforeHeaderSeen_ = true;
-    Add(kKeysBeforeHeader, line.number, false, [&] {
-      return "the key " + Quoted(line.key) +
-             " comes before the first section header, so it goes to the section with no name, "
-             "which modpublish never uploads. Put a header such as [en] above it";
-    });
+  if (headerLine_ != 0 && headerName_.empty() && namelessHeaderLine_ == 0) {
+    namelessHeaderLine_ = headerLine_;
   }
-  if (line.replacedLine != 0) {
-    Add(kDuplicateKey, line.number, false, [&] {
-      return "the key " + Quoted(line.key) + " of " + SectionOf(line.section) +
+  if (EqualIgnoringCase(line.key, "description")) {
+    descriptionLine_ = line.number;
+    // As shown: a bounded copy, however long the name and many the lines.
+    descriptionSection_ = Bracketed(line.section);
+  } else {
+    descriptionLine_ = 0;
+  }
+  if (line.replacedLine == 0) {
+    return;
+  }
+  // The earlier value of a text that is uploaded never reaches Steam.
+  if ((line.key == "title" || line.key == "description") &&
+      *SteamLanguageFor(line.section) != '\0') {
+    Add(kDuplicateText, line.number, true, [&] {
+      return "the " + std::string(line.key) + " of section " + Bracketed(line.section) +
              " is set again here, after line " + std::to_string(line.replacedLine) +
-             "; the last value wins. Keep only the line you mean";
+             "; modpublish uploads only the last value, so the one of line " +
+             std::to_string(line.replacedLine) +
+             " never reaches Steam. Keep only the line you mean";
     });
+    return;
   }
+  Add(kDuplicateKey, line.number, false, [&] {
+    return "the key " + Quoted(line.key) + " of " + SectionOf(line.section) +
+           " is set again here, after line " + std::to_string(line.replacedLine) +
+           "; the last value wins. Keep only the line you mean";
+  });
 }
 
 void DescriptionCheck::CloseHeader() {
-  if (headerLine_ == 0) {
-    return;
-  }
-  const std::string_view name = headerName_;
-  if (headerKeys_ == 0) {
+  if (headerLine_ != 0 && headerKeys_ == 0 && !headerIsMarkup_) {
+    const std::string_view name = headerName_;
     Add(kHeaderWithoutKeys, headerLine_, false, [&] {
       return "the header " + Bracketed(name) +
              " has no keys under it, so nothing of it is uploaded. Add its title and "
              "description below it, or remove the header";
     });
-  } else if (name.empty()) {
-    Add(kNamelessSection, headerLine_, false, [] {
-      return std::string(
-          "section [] has no name; modpublish never uploads its keys. Name it with a language "
-          "code such as [en]");
-    });
-  } else if (*SteamLanguageFor(name) == '\0') {
-    Add(kUnknownCode, headerLine_, false, [&] {
-      const std::string suggestion = SuggestLanguageCode(name);
-      return "section " + Bracketed(name) +
-             " is not a language code modpublish knows, so it will be skipped (\"Skipping "
-             "uploading description in lang: " +
-             Excerpt(name, kNameLimit) + "\"). " +
-             (suggestion.empty() ? std::string("Use a code such as [en], [de], [pt_BR] or [zh_TW]")
-                                 : "The accepted code is [" + suggestion + "]");
-    });
   }
   headerLine_ = 0;
   headerKeys_ = 0;
+  headerIsMarkup_ = false;
 }
 
 void DescriptionCheck::OnCtrlZ(uint64_t lineNumber, uint64_t offset) {
@@ -335,31 +385,173 @@ void DescriptionCheck::OnCtrlZ(uint64_t lineNumber, uint64_t offset) {
   ctrlZOffset_ = offset;
 }
 
-void DescriptionCheck::CheckValue(std::string_view name, std::string_view key,
-                                  std::string_view value, uint64_t line) {
+// "a title", "a description" or "a title and a description": what of
+// Steam's texts a section holds, keys in any letter case.
+struct DescriptionCheck::HeldText {
+  bool title = false;
+  bool description = false;
+  uint64_t firstLine = 0;  // of the first such key
+  std::string_view firstKey;
+
+  explicit HeldText(const DescriptionSection& keys) {
+    for (const DescriptionEntry& entry : keys) {
+      if (!IsTextKey(entry.key)) {
+        continue;
+      }
+      (EqualIgnoringCase(entry.key, "title") ? title : description) = true;
+      if (firstLine == 0 || entry.line() < firstLine) {
+        firstLine = entry.line();
+        firstKey = entry.key;
+      }
+    }
+  }
+  bool any() const { return title || description; }
+  std::string Words() const {
+    return title && description ? "a title and a description" : title ? "a title" : "a description";
+  }
+  std::string NeverReach() const {
+    return title && description ? "they never reach" : "it never reaches";
+  }
+};
+
+void DescriptionCheck::CheckSkippedSection(const PlannedSection& section) {
+  const HeldText held(*section.keys);
+  if (section.skip == SectionSkip::kNoName) {
+    CheckNamelessSection(held);
+    return;
+  }
+  if (!held.any()) {
+    return;  // the game's own data
+  }
+  Add(kSkippedText, section.line, true, [&] {
+    const KnownLanguage* suggestion = SuggestLanguage(section.name);
+    return "section " + Bracketed(section.name) + " holds " + held.Words() + ", but " +
+           Quoted(section.name) +
+           " is not a language code modpublish knows: it skips the section (\"Skipping "
+           "uploading description in lang: " +
+           Excerpt(section.name, kNameLimit) + "\"), so " + held.NeverReach() + " Steam. " +
+           (suggestion == nullptr
+                ? std::string("Use a code from the table of language codes, such as [en], "
+                              "[de], [pt_BR] or [zh_TW]")
+                : "Write it as [" + std::string(suggestion->code) + "] for " +
+                      suggestion->languageName);
+  });
+}
+
+void DescriptionCheck::CheckNamelessSection(const HeldText& held) {
+  const bool textBeforeHeaders =
+      held.any() && (firstHeaderLine_ == 0 || held.firstLine < firstHeaderLine_);
+  if (markHidHeader_) {
+    markHidHeader_ = false;  // told here, once
+    if (textBeforeHeaders) {
+      Add(kMark, 1, true, [&] {
+        return "the file starts with a UTF-8 byte-order mark, which hides the header " +
+               markHeader_ + ": " + held.Words() +
+               " below it go to the section with no name, which modpublish never uploads, so " +
+               held.NeverReach() + " Steam. Save the file as UTF-8 without a byte-order mark (BOM)";
+      });
+      return;
+    }
+    Add(kMarkAlone, 1, false, [&] {
+      return "the file starts with a UTF-8 byte-order mark, which hides the header " + markHeader_ +
+             ": the keys below it go to the section with no name. Save the file as UTF-8 "
+             "without a byte-order mark (BOM)";
+    });
+  }
+  if (textBeforeHeaders) {
+    Add(kSkippedText, held.firstLine, true, [&] {
+      return "the key " + Quoted(held.firstKey) +
+             " comes before the first section header, so it goes to the section with no name, "
+             "which modpublish never uploads: it never reaches Steam. Put a header such as "
+             "[en] above it";
+    });
+  } else if (held.any()) {
+    Add(kSkippedText, namelessHeaderLine_ != 0 ? namelessHeaderLine_ : held.firstLine, true, [&] {
+      return "section [] holds " + held.Words() +
+             ", but a section with no name is never uploaded, so " + held.NeverReach() +
+             " Steam. Name it with a language code such as [en]";
+    });
+  }
+}
+
+void DescriptionCheck::CheckKeyCase(const PlannedSection& section) {
+  for (const DescriptionEntry& entry : *section.keys) {
+    if (!IsTextKey(entry.key) || entry.key == "title" || entry.key == "description") {
+      continue;
+    }
+    const bool title = EqualIgnoringCase(entry.key, "title");
+    const PlannedText& text = title ? section.title : section.description;
+    const std::string key = title ? "title" : "description";
+    Add(kKeyCase, entry.line(), true, [&] {
+      std::string message = "the key " + Quoted(entry.key) + " of section " +
+                            Bracketed(section.name) + " is not \"" + key +
+                            "\": keys are case-sensitive, so modpublish uploads ";
+      if (text.fromKey) {
+        message += "the \"" + key + "\" of line " + std::to_string(text.line) +
+                   " and this value never reaches Steam. Keep one of them, written as \"";
+      } else {
+        message += "\"" + std::string(text.text) +
+                   "\" instead and this value never reaches Steam. Write it as \"";
+      }
+      return message + key + "\"";
+    });
+  }
+}
+
+void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedText& text,
+                                 std::string_view key) {
+  const std::string_view name = section.name;
+  auto what = [&] { return "the " + std::string(key) + " of section " + Bracketed(name); };
+  if (!text.fromKey) {
+    // A key in another letter case has its own finding, and says what is
+    // uploaded instead.
+    const bool misspelt = std::any_of(
+        section.keys->begin(), section.keys->end(),
+        [key](const DescriptionEntry& entry) { return EqualIgnoringCase(entry.key, key); });
+    if (!misspelt) {
+      Add(kMissingKey, section.line, false, [&] {
+        return "section " + Bracketed(name) + " has no \"" + std::string(key) +
+               "\" key, so modpublish uploads \"" + text.text + "\" instead. Add a line \"" +
+               std::string(key) + " = ...\"";
+      });
+    }
+    return;
+  }
+  // Steam gets the text up to its first NUL byte: that is what counts.
+  const std::string_view sent = text.Sent();
+  const uint64_t line = text.line;
+  if (sent.size() < text.stored.size()) {
+    Add(kNul, line, true, [&] {
+      return what() + " holds a NUL byte (0x00) at byte " + std::to_string(sent.size() + 1) +
+             ", where Steam's copy of it ends: Steam gets " +
+             (sent.empty() ? std::string("none of it")
+                           : "only the " + std::to_string(sent.size()) + " bytes before it") +
+             ", and the " + std::to_string(text.stored.size() - sent.size()) +
+             " bytes from it on never reach Steam. Remove that byte";
+    });
+  }
   const bool title = key == "title";
   const uint64_t limit = title ? kTitleLimit : kDescriptionLimit;
-  auto what = [&] { return "the " + std::string(key) + " of section " + Bracketed(name); };
-  if (value.size() > limit) {
+  if (sent.size() > limit) {
     Add(kTooLong, line, true, [&] {
-      return what() + " is " + std::to_string(value.size()) + " bytes long; Steam refuses " +
+      return what() + " is " + std::to_string(sent.size()) + " bytes long; Steam refuses " +
              (title ? "titles" : "descriptions") + " over " + std::to_string(limit) +
              " bytes, and the publish fails after the content was uploaded. Shorten it";
     });
   }
-  if (title && value.empty()) {
+  if (title && sent.empty()) {
     Add(kEmptyTitle, line, false, [&] {
       return what() + " is empty; the Workshop page will show no title in that language";
     });
   }
-  if (!IsValidUtf8(value)) {
+  if (!IsValidUtf8(sent)) {
     Add(kNotUtf8, line, false, [&] {
       return what() +
              " is not valid UTF-8, so the Workshop page will show it garbled. Save the file as "
              "UTF-8";
     });
   }
-  for (std::string& warning : MarkupWarnings(name, key, value)) {
+  for (std::string& warning : MarkupWarnings(name, key, sent)) {
     Add(kMarkup, line, false, [&warning] { return std::move(warning); });
   }
 }
@@ -367,38 +559,31 @@ void DescriptionCheck::CheckValue(std::string_view name, std::string_view key,
 void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes) {
   CloseHeader();
   if (ctrlZLine_ != 0 && fileBytes > ctrlZOffset_ + 1) {
-    Add(kCtrlZ, ctrlZLine_, false, [&] {
+    // The bytes after it may hold whole sections; none of it reaches Steam.
+    Add(kCtrlZ, ctrlZLine_, true, [&] {
       return "a Ctrl-Z byte (0x1A) ends the file here, the way Windows reads text; the " +
              std::to_string(fileBytes - ctrlZOffset_ - 1) +
-             " bytes after it are ignored. Remove that byte";
+             " bytes after it are ignored and never reach Steam. Remove that byte";
     });
   }
   size_t uploaded = 0;
   for (const PlannedSection& section : UploadPlan(record)) {
     if (section.skip != SectionSkip::kNone) {
+      CheckSkippedSection(section);
       continue;
     }
     ++uploaded;
-    for (const PlannedText* text : {&section.title, &section.description}) {
-      const std::string_view key = text == &section.title ? "title" : "description";
-      if (text->fromKey) {
-        CheckValue(section.name, key, text->stored, text->line);
-        continue;
-      }
-      Add(kMissingKey, section.line, false, [&] {
-        std::string message = "section " + Bracketed(section.name) + " has no \"" +
-                              std::string(key) + "\" key, so modpublish uploads \"" + text->text +
-                              "\" instead. ";
-        const auto similar = std::find_if(
-            section.keys->begin(), section.keys->end(),
-            [key](const DescriptionEntry& entry) { return EqualIgnoringCase(entry.key, key); });
-        message += similar == section.keys->end()
-                       ? "Add a line \"" + std::string(key) + " = ...\""
-                       : "Keys are case-sensitive: write " + Quoted(similar->key) + " as \"" +
-                             std::string(key) + "\"";
-        return message;
-      });
-    }
+    CheckKeyCase(section);
+    CheckText(section, section.title, "title");
+    CheckText(section, section.description, "description");
+  }
+  if (markHidHeader_) {
+    // A header hidden with no keys below it: the section with no name,
+    // which tells of it, is not there.
+    Add(kMarkAlone, 1, false, [&] {
+      return "the file starts with a UTF-8 byte-order mark, which hides the header " + markHeader_ +
+             ". Save the file as UTF-8 without a byte-order mark (BOM)";
+    });
   }
   if (uploaded == 0) {
     Add(kNothingToUpload, 0, false, [] {

@@ -14,7 +14,9 @@
 #include <string_view>
 #include <vector>
 
+#include "description/language.h"
 #include "description/reader.h"
+#include "description/upload_plan.h"
 
 // Steam's limits for an item's title and description, in bytes.
 constexpr uint64_t kTitleLimit = 128;
@@ -37,6 +39,17 @@ struct Diagnostic {
 // upload would do wrong. Keeps nothing of the file but the findings it
 // shows: of each kind of finding the first kShownPerKind in file order, and
 // one note with the count of the others. Use one instance per file.
+//
+// An error is what leaves text of the author off Steam or makes the
+// publish fail: a section holding a title or a description (its key in
+// any letter case) that is skipped; a title or description key spelled in
+// another letter case in a section that is uploaded; a title or
+// description set twice in such a section; a NUL byte in a title or
+// description, which ends what Steam gets; a title over kTitleLimit or a
+// description over kDescriptionLimit bytes as Steam would get them; a
+// Ctrl-Z before the end of the file. A section with neither key is the
+// game's data: skipping it loses nothing and is no finding. Everything else
+// is a warning: it looks wrong, or may be a slip, but loses nothing.
 class DescriptionCheck : public DescriptionListener {
  public:
   static constexpr size_t kShownPerKind = 20;
@@ -59,6 +72,7 @@ class DescriptionCheck : public DescriptionListener {
 
  private:
   struct Findings;
+  struct HeldText;
 
   // Adds a finding of `kind` on `line`; `message` builds its text, and is
   // called only when the finding will be shown.
@@ -66,23 +80,38 @@ class DescriptionCheck : public DescriptionListener {
   void Add(int kind, uint64_t line, bool error, const Message& message);
   void CheckFirstLineMark(const DescriptionLine& line);
   void IgnoredLine(const DescriptionLine& line);
+  // A line that holds no key under a description line.
+  void DescriptionContinues(const DescriptionLine& line);
   void KeyLine(const DescriptionLine& line);
   // The header under way is over: reports it when nothing came of it.
   void CloseHeader();
-  void CheckValue(std::string_view name, std::string_view key, std::string_view value,
-                  uint64_t line);
+  // What the upload plan does with one section.
+  void CheckSkippedSection(const PlannedSection& section);
+  void CheckNamelessSection(const HeldText& held);
+  void CheckKeyCase(const PlannedSection& section);
+  void CheckText(const PlannedSection& section, const PlannedText& text, std::string_view key);
 
   std::unique_ptr<Findings> findings_;
   std::vector<Diagnostic> diagnostics_;
-  // The header under way: its line (0 before the first), its name and how
-  // many key lines it got.
+  // The header under way: its line (0 before the first), its name, how
+  // many key lines it got, and whether it is a tag of Steam's markup under
+  // a description ("[list]"), which is reported as such.
   uint64_t headerLine_ = 0;
   std::string headerName_;
   uint64_t headerKeys_ = 0;
-  // A byte-order mark hid the first header; the keys below it are reported
-  // with it, not again one by one.
+  bool headerIsMarkup_ = false;
+  uint64_t firstHeaderLine_ = 0;
+  // The first header "[]" that got keys: where the section with no name is
+  // named so.
+  uint64_t namelessHeaderLine_ = 0;
+  // A byte-order mark hid the first header, `markHeader_` (as shown).
   bool markHidHeader_ = false;
-  bool keysBeforeHeaderSeen_ = false;
+  std::string markHeader_;
+  // The latest key line, when it set a description: lines below it that
+  // hold no key are taken for more of it. 0 otherwise. Its section, as
+  // shown ("[en]").
+  uint64_t descriptionLine_ = 0;
+  std::string descriptionSection_;
   uint64_t ctrlZLine_ = 0;
   uint64_t ctrlZOffset_ = 0;
 };
@@ -91,13 +120,14 @@ class DescriptionCheck : public DescriptionListener {
 // bytes, no overlong forms, no surrogates, nothing beyond U+10FFFF.
 bool IsValidUtf8(std::string_view text);
 
-// `text` for a one-line message: control bytes shown as \xNN, and cut after
-// about `limit` bytes (at a character boundary) with "..." added.
-std::string Excerpt(std::string_view text, size_t limit);
-
-// The language code that `sectionName` was probably meant to be when it
-// differs from a known one only in letter case or in '-' for '_' ("EN" →
-// "en", "pt-br" → "pt_BR"); "" when there is none or the name is known.
-std::string SuggestLanguageCode(std::string_view sectionName);
+// The known language that the section name `sectionName` was probably
+// meant for, or null when there is none or the name is known: another
+// letter case or '-' for '_' ("EN" → en, "pt-br" → pt_BR); a regional or
+// script form of a language ("en_US", "pt_PT", "es_MX" → the language;
+// "zh_CN", "zh-Hans", "zh_SG" → zh, Simplified Chinese; "zh_HK",
+// "zh-Hant" → zh_TW, Traditional Chinese); Steam's name of a language
+// ("english" → en, "schinese" → zh). The result is an entry of
+// KnownLanguages().
+const KnownLanguage* SuggestLanguage(std::string_view sectionName);
 
 #endif  // MODPUBLISH_CHECK_MOD_CHECK_H_

@@ -53,18 +53,35 @@ TEST(DescriptionCheckTest, FindsEachMistakeOnItsLine) {
       {"byte-order mark hides the header",
        "\xEF\xBB\xBF[en]\n" + good,
        {"1:e", "0:w"},
-       "hides the header [en]"},
-      {"byte-order mark alone", "\xEF\xBB\xBF\n[en]\n" + good, {"1:w"}, "byte-order mark"},
-      {"unknown code, with the accepted one", "[EN]\n" + good, {"1:w", "0:w"}, "is [en]"},
-      {"pt-BR", "[pt-BR]\n" + good + "[en]\n" + good, {"1:w"}, "[pt_BR]"},
-      {"unknown code without a near one",
-       "[xx]\n" + good + "[en]\n" + good,
+       "hides the header [en]: a title and a description below it"},
+      {"byte-order mark hides a header of the game's",
+       "\xEF\xBB\xBF[game]\nvolume = 3\n[en]\n" + good,
        {"1:w"},
+       "hides the header [game]"},
+      {"byte-order mark alone", "\xEF\xBB\xBF\n[en]\n" + good, {"1:w"}, "byte-order mark"},
+      {"skipped code holding text, with the accepted one",
+       "[EN]\n" + good,
+       {"1:e", "0:w"},
+       "Write it as [en] for English"},
+      {"pt-BR", "[pt-BR]\ntitle = T\n[en]\n" + good, {"1:e"}, "holds a title, but"},
+      {"zh_CN is Simplified Chinese",
+       "[en]\n" + good + "[zh_CN]\ndescription = D\n",
+       {"4:e"},
+       "[zh] for Simplified Chinese"},
+      {"unknown code without a near one",
+       "[xx]\nTITLE = T\n[en]\n" + good,
+       {"1:e"},
        "such as [en]"},
+      {"a section without text is the game's", "[en]\n" + good + "[settings]\nx = 1\n", {}, ""},
       {"title key in the wrong case",
        "[en]\nTitle = T\ndescription = D\n",
-       {"1:w"},
-       "\"Title\" as \"title\""},
+       {"2:e"},
+       "\"Title\" of section [en] is not \"title\": keys are case-sensitive, so modpublish "
+       "uploads \"No title\" instead"},
+      {"a key in the wrong case beside the right one",
+       "[en]\ntitle = T\nDescription = E\ndescription = D\n",
+       {"3:e"},
+       "uploads the \"description\" of line 4"},
       {"description missing", "[en]\ntitle = T\n", {"1:w"}, "\"No description\""},
       {"empty title", "[en]\ntitle =\ndescription = D\n", {"2:w"}, "is empty"},
       {"title too long",
@@ -75,33 +92,47 @@ TEST(DescriptionCheckTest, FindsEachMistakeOnItsLine) {
        "[en]\ntitle = T\ndescription = " + std::string(8001, 'd') + "\n",
        {"3:e"},
        "8001 bytes"},
-      {"only the value that stands counts",
+      {"a NUL byte ends the title Steam gets, which is then short enough",
+       "[en]\ntitle = ab\0"s + longTitle + "\ndescription = D\n",
+       {"2:e"},
+       "at byte 3, where Steam's copy of it ends: Steam gets only the 2 bytes before it, and "
+       "the 130 bytes"},
+      {"a title set twice loses the first",
        "[en]\ntitle = " + longTitle + "\ntitle = T\ndescription = D\n",
-       {"3:w"},
-       "after line 2"},
+       {"3:e"},
+       "the one of line 2 never reaches Steam"},
       {"header without keys", "[en]\n[de]\n" + good, {"1:w"}, "no keys"},
-      {"keys before the first header, once",
-       "a = 1\nb = 2\n[en]\n" + good,
-       {"1:w"},
-       "before the first section header"},
-      {"nameless header", "[en]\n" + good + "[]\nx = 1\n", {"4:w"}, "section [] has no name"},
+      {"keys of the game's before the first header", "a = 1\nb = 2\n[en]\n" + good, {}, ""},
+      {"a title before the first header",
+       "a = 1\ntitle = T\n[en]\n" + good,
+       {"2:e"},
+       "\"title\" comes before the first section header"},
+      {"nameless header of the game's", "[en]\n" + good + "[]\nx = 1\n", {}, ""},
+      {"nameless header holding text",
+       "[en]\n" + good + "[]\nx = 1\ndescription = E\n",
+       {"4:e"},
+       "section [] holds a description"},
       {"ignored header-like line",
        "[en]\n" + good + "[de] ; German\nx = 1\n",
        {"4:w"},
        "Write it as \"[de]\""},
       {"unclosed header", "[en]\n" + good + "[de\n", {"4:w"}, "\"[de]\""},
       {"stray text and a one-byte line",
-       "[en]\n" + good + "stray\nx\n",
+       "[en]\ndescription = D\ntitle = T\nstray\nx\n",
        {"4:w", "5:w"},
        "neither a key line"},
+      {"lines below a description, markup headers too",
+       "[en]\ntitle = T\ndescription = D\n[h1]More[/h1]\n\nmore text\n[list]\n[*] one\n; note\n",
+       {"4:w", "6:w", "7:w", "8:w", "9:w"},
+       "line 3) is read as a section header: a value is one line"},
       {"comment", "; made by me\n[en]\n" + good, {"1:w"}, "no comment syntax"},
       {"key set three times",
-       "[en]\n" + good + "[de]\n" + good + "[en]\ntitle = U\ntitle = V\n",
-       {"8:w", "9:w"},
-       "again here, after line 2"},
+       "[en]\n" + good + "[de]\n" + good + "[en]\nversion = 1\nversion = 2\ntitle = V\n",
+       {"9:w", "10:e"},
+       "again here, after line 8"},
       {"Ctrl-Z with bytes after it",
        "[en]\n" + good + "\x1A" + "[de]\n" + good,
-       {"4:w"},
+       {"4:e"},
        "the 31 bytes after it"},
       {"Ctrl-Z as the last byte", "[en]\n" + good + "\x1A", {}, ""},
       {"title not UTF-8", "[en]\ntitle = \xC3(\ndescription = D\n", {"2:w"}, "not valid UTF-8"},
@@ -175,23 +206,24 @@ TEST(DescriptionCheckTest, QuotesFileTextAsEscapedExcerpts) {
   EXPECT_EQ(messages.find('\x1B'), std::string::npos);
 }
 
-TEST(ExcerptTest, CutsAtACharacterBoundaryAndEscapesControls) {
-  EXPECT_EQ(Excerpt("abc", 3), "abc");
-  EXPECT_EQ(Excerpt("abcd", 3), "abc...");
-  EXPECT_EQ(Excerpt("a\xD0\x9C\xD0\xBE", 2), "a...");  // not half of the 2-byte letter
-  EXPECT_EQ(Excerpt("a\xD0\x9C\xD0\xBE", 3), "a\xD0\x9C...");
-  EXPECT_EQ(Excerpt("a\rb\0\x7F"s, 10), "a\\x0Db\\x00\\x7F");
-}
-
-TEST(SuggestLanguageCodeTest, OnlyCaseAndSeparatorSlips) {
+TEST(SuggestLanguageTest, CaseSeparatorRegionScriptAndSteamNames) {
   const struct {
     const char* name;
-    const char* suggestion;
-  } cases[] = {{"EN", "en"},       {"En", "en"}, {"pt-BR", "pt_BR"}, {"pt_br", "pt_BR"},
-               {"ZH-tw", "zh_TW"}, {"en", ""},   {"pt_BR", ""},      {"zh_CN", ""},
-               {"en-US", ""},      {"vi", ""},   {"", ""},           {"english", ""}};
+    const char* code;  // null: none
+  } cases[] = {
+      {"EN", "en"},       {"En", "en"},       {"pt-BR", "pt_BR"}, {"pt_br", "pt_BR"},
+      {"ZH-tw", "zh_TW"}, {"zh_CN", "zh"},    {"zh-CN", "zh"},    {"zh_Hans", "zh"},
+      {"zh-Hans", "zh"},  {"zh_SG", "zh"},    {"zh_HK", "zh_TW"}, {"zh-Hant", "zh_TW"},
+      {"en_US", "en"},    {"en-GB", "en"},    {"pt_PT", "pt"},    {"es_ES", "es"},
+      {"es_MX", "es"},    {"english", "en"},  {"schinese", "zh"}, {"en", nullptr},
+      {"pt_BR", nullptr}, {"zh_XX", nullptr}, {"vi", nullptr},    {"vi_VN", nullptr},
+      {"", nullptr},      {"e", nullptr},
+  };
   for (const auto& c : cases) {
-    EXPECT_EQ(SuggestLanguageCode(c.name), c.suggestion) << c.name;
+    const KnownLanguage* language = SuggestLanguage(c.name);
+    EXPECT_EQ(language == nullptr ? "none" : std::string(language->code),
+              c.code == nullptr ? "none" : c.code)
+        << c.name;
   }
 }
 

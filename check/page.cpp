@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "check/mod_check.h"
+#include "console/console.h"
 
 namespace {
 

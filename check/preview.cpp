@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "check/read_file.h"
+#include "console/console.h"
 
 namespace {
 

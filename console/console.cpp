@@ -1,6 +1,8 @@
 #include "console/console.h"
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -23,4 +25,35 @@ int Print(const char* format, ...) {
   int written = VPrint(format, args);
   va_end(args);
   return written;
+}
+
+std::string Printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      // A LF would start a line of its own; a CR, an escape sequence or a
+      // NUL would garble or cut this one.
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string Excerpt(std::string_view text, size_t limit) {
+  if (text.size() <= limit) {
+    return Printable(text);
+  }
+  size_t end = limit;
+  // Back to the start of a character, so no half of one is shown.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80 && limit - end < 3) {
+    --end;
+  }
+  return Printable(text.substr(0, end)) + "...";
 }

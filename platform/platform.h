@@ -18,6 +18,11 @@ namespace platform {
 // composes: '\\' on Windows, '/' elsewhere.
 extern const char kPathSeparator;
 
+// Whether a file or folder name may hold a double quote: yes on POSIX; not
+// on Windows, where a '"' inside an argument comes from how the command
+// line was quoted (a backslash before a closing quote escapes it).
+extern const bool kNamesHoldQuotes;
+
 // The file name of the Steam client library on this platform:
 // "steam_api64.dll" on Windows, "libsteam_api.so" elsewhere.
 extern const char* const kSteamLibraryName;

@@ -20,6 +20,7 @@
 namespace platform {
 
 const char kPathSeparator = '/';
+const bool kNamesHoldQuotes = true;
 const char* const kSteamLibraryName = "libsteam_api.so";
 const LibraryFormat kLibraryFormat = LibraryFormat::kElf;
 

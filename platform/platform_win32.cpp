@@ -17,6 +17,7 @@
 namespace platform {
 
 const char kPathSeparator = '\\';
+const bool kNamesHoldQuotes = false;
 const char* const kSteamLibraryName = "steam_api64.dll";
 const LibraryFormat kLibraryFormat = LibraryFormat::kPe;
 

@@ -5,13 +5,26 @@ folders and compares its standard output and exit status byte for byte.
     run.py --tool build/default/bin/modpublish-check [--update] [CASE...]
     run.py --tool build/windows/bin/modpublish-check.exe --platform windows \
            --runner cmake/wine-run.sh --runner build/windows/wineprefix
+    run.py --tool build/default/bin/modpublish-check \
+           --agreement build/default/bin/modpublish [CASE...]
+
+With --agreement the same cases check the checker against a publish
+instead: modpublish runs on each case that isn't the checker's usage text,
+as the checker did (same mod, current folder, environment, limits and
+user; its -u item is in the Workshop, as an earlier publish left it),
+against the simulated library beside it with a Workshop of its own. Where
+the checker found no error the publish must succeed; so every failed
+publish had an error reported first.
 
 Each folder under cases/ is one run. Its mod folder is base/ (a clean mod)
 with the case's own files laid over it; the case's `options` file, one
 setting a line, changes the rest:
 
     remove NAME         removes base/NAME (a file or a folder) from the mod
-    args ARG...         the arguments instead of "mod"
+    args ARG...         the arguments instead of "mod" (Python escapes such as
+                        \n are read)
+    mod-folder NAME     the mod folder is NAME (Python escapes read) instead
+                        of "mod", and the arguments are [NAME] by default
     status N            the expected exit status (default 0)
     big-preview         steam_logo.png becomes a 1048576-byte PNG
     preview-folder      steam_logo.png becomes a folder
@@ -40,6 +53,7 @@ setting a line, changes the rest:
     nest N              N folders inside each other in the mod, a file in
                         the deepest
     linux-only WHY...   skips the case on Windows, saying why
+    windows-only WHY... skips the case elsewhere, saying why
 
 expected.txt is the output with "\\n" line ends and "/" after the folder: on
 Windows they become "\\r\\n" and "\\". {library} stands for the client
@@ -64,6 +78,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOL = None
+PUBLISHER = None
 INCOMPLETE_LIBRARY = None
 PLATFORM = "linux"
 RUNNER = []
@@ -115,6 +130,12 @@ def library_file(kind):
     raise ValueError("unknown library kind %s" % kind)
 
 
+def unescape(text):
+    """`text` with its Python escapes read, as the system's string for a
+    file name or an argument."""
+    return os.fsdecode(codecs.escape_decode(text)[0])
+
+
 def read_options(case):
     options = []
     path = os.path.join(HERE, "cases", case, "options")
@@ -127,11 +148,39 @@ def read_options(case):
     return options
 
 
-class CheckerGoldenTest(unittest.TestCase):
+class Setup:
+    """One case laid out in a fresh folder: the mod, the current folder
+    (`work`) and what the case asks of the run."""
+
+    def __init__(self):
+        self.work = None
+        self.args = ["mod"]
+        self.status = 0
+        self.tool = TOOL
+        self.publisher = PUBLISHER
+        self.env = None
+        self.limit = None
+        self.as_nobody = False
+
+
+class CaseTestCase(unittest.TestCase):
     maxDiff = None
 
-    def run_case(self, case):
-        work = tempfile.mkdtemp(prefix="modpublish-check-")
+    def own_folder(self, setup):
+        """The programs run from a folder of their own, bin/ beside the mod:
+        the checker, and modpublish when there is one."""
+        folder = os.path.join(setup.work, "bin")
+        os.mkdir(folder)
+        setup.tool = os.path.join(folder, os.path.basename(TOOL))
+        shutil.copy2(TOOL, setup.tool)
+        if PUBLISHER:
+            setup.publisher = os.path.join(folder, os.path.basename(PUBLISHER))
+            shutil.copy2(PUBLISHER, setup.publisher)
+        return folder
+
+    def prepare(self, case):
+        setup = Setup()
+        work = setup.work = tempfile.mkdtemp(prefix="modpublish-check-")
         self.addCleanup(shutil.rmtree, work, ignore_errors=True)
         mod = os.path.join(work, "mod")
         shutil.copytree(os.path.join(HERE, "base"), mod)
@@ -145,17 +194,12 @@ class CheckerGoldenTest(unittest.TestCase):
                     shutil.copytree(source, target, dirs_exist_ok=True)
                 else:
                     shutil.copy(source, os.path.join(mod, name))
-        args = ["mod"]
-        status = 0
-        tool = TOOL
         appid = True
-        env = dict(os.environ)
+        env = setup.env = dict(os.environ)
         env.pop("SteamAppId", None)
-        limit = None
         appid_bytes = b"480\n"
         appid_name = "steam_appid.txt"
         unreadable = []
-        user = None
         for name, values in read_options(case):
             if name == "remove":
                 target = os.path.join(mod, values[0])
@@ -164,9 +208,15 @@ class CheckerGoldenTest(unittest.TestCase):
                 else:
                     os.remove(target)
             elif name == "args":
-                args = values
+                setup.args = [unescape(value) for value in values]
+            elif name == "mod-folder":
+                folder = unescape(values[0])
+                os.rename(mod, os.path.join(work, folder))
+                mod = os.path.join(work, folder)
+                if setup.args == ["mod"]:
+                    setup.args = [folder]
             elif name == "status":
-                status = int(values[0])
+                setup.status = int(values[0])
             elif name == "big-preview":
                 picture = png(64, 64)
                 with open(os.path.join(mod, "steam_logo.png"), "wb") as out:
@@ -175,16 +225,14 @@ class CheckerGoldenTest(unittest.TestCase):
                 os.remove(os.path.join(mod, "steam_logo.png"))
                 os.mkdir(os.path.join(mod, "steam_logo.png"))
             elif name in ("lonely-tool", "library"):
-                os.mkdir(os.path.join(work, "bin"))
-                tool = os.path.join(work, "bin", os.path.basename(TOOL))
-                shutil.copy2(TOOL, tool)
+                folder = self.own_folder(setup)
                 if name == "library":
                     kind = values[0]
                     if kind == "steam_api.dll" and not windows():
                         self.skipTest("steam_api.dll is the 32-bit library of Windows")
                     file_name = ("steam_api.dll" if kind == "steam_api.dll"
                                  else "steam_api64.dll" if windows() else "libsteam_api.so")
-                    target = os.path.join(work, "bin", file_name)
+                    target = os.path.join(folder, file_name)
                     if kind == "old-sdk":
                         shutil.copy2(INCOMPLETE_LIBRARY, target)
                     else:
@@ -213,6 +261,9 @@ class CheckerGoldenTest(unittest.TestCase):
             elif name == "linux-only":
                 if windows():
                     self.skipTest(" ".join(values))
+            elif name == "windows-only":
+                if not windows():
+                    self.skipTest(" ".join(values))
             elif name == "env":
                 key, _, value = values[0].partition("=")
                 env[key] = value
@@ -225,41 +276,53 @@ class CheckerGoldenTest(unittest.TestCase):
             elif name == "memory-limit-mb":
                 if windows() or SANITIZED:
                     self.skipTest("address-space limits of a POSIX process")
-                limit = int(values[0]) << 20
+                setup.limit = int(values[0]) << 20
             else:
                 self.fail("unknown option %s in %s" % (name, case))
         if appid:
             with open(os.path.join(work, appid_name), "wb") as out:
                 out.write(appid_bytes)
-        command = RUNNER + [tool] + args
         if unreadable:
             for folder in unreadable:
                 os.chmod(folder, 0)
                 self.addCleanup(os.chmod, folder, 0o755)
             if os.geteuid() == 0:
-                # Root reads every folder: the checker runs as nobody, who
+                # Root reads every folder: the programs run as nobody, who
                 # must be able to reach the rest. The build folder may lie
-                # where nobody can't go, so the checker and the library
-                # beside it run from copies.
+                # where nobody can't go, so the programs and the library
+                # beside them run from copies.
                 os.chmod(work, 0o755)
-                if tool == TOOL:
-                    os.mkdir(os.path.join(work, "bin"))
-                    tool = os.path.join(work, "bin", os.path.basename(TOOL))
-                    shutil.copy2(TOOL, tool)
-                    shutil.copy2(os.path.join(os.path.dirname(TOOL), "libsteam_api.so"),
-                                 os.path.dirname(tool))
-                nobody = pwd.getpwnam("nobody")
-                command = ["setpriv", "--reuid=%d" % nobody.pw_uid, "--regid=%d" % nobody.pw_gid,
-                           "--clear-groups", "--"] + RUNNER + [tool] + args
+                if setup.tool == TOOL:
+                    folder = self.own_folder(setup)
+                    shutil.copy2(os.path.join(os.path.dirname(TOOL), "libsteam_api.so"), folder)
+                setup.as_nobody = True
+        return setup
+
+    def run_program(self, setup, program, args, env=None):
+        """Runs `program` with `args` as the case asks: in its current
+        folder, with its environment, limits and user."""
+        command = RUNNER + [program] + args
+        if setup.as_nobody:
+            nobody = pwd.getpwnam("nobody")
+            command = ["setpriv", "--reuid=%d" % nobody.pw_uid, "--regid=%d" % nobody.pw_gid,
+                       "--clear-groups", "--"] + command
 
         def limit_memory():
-            resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+            resource.setrlimit(resource.RLIMIT_AS, (setup.limit, setup.limit))
 
-        completed = subprocess.run(command, cwd=work, env=env,
+        completed = subprocess.run(command, cwd=setup.work, env=env or setup.env,
                                    stdin=subprocess.DEVNULL, capture_output=True,
-                                   timeout=120, check=False,
-                                   preexec_fn=limit_memory if limit else None)
-        self.assertEqual(completed.stderr, b"", "the checker wrote to standard error")
+                                   timeout=300, check=False,
+                                   preexec_fn=limit_memory if setup.limit else None)
+        self.assertEqual(completed.stderr, b"", "%s wrote to standard error" % program)
+        return completed
+
+
+class CheckerGoldenTest(CaseTestCase):
+    def run_case(self, case):
+        setup = self.prepare(case)
+        completed = self.run_program(setup, setup.tool, setup.args)
+        tool = setup.tool
         library_name = "steam_api64.dll" if windows() else "libsteam_api.so"
         library = native_path(os.path.join(os.path.dirname(tool), library_name))
         program = native_path(tool) if windows() else tool
@@ -267,8 +330,8 @@ class CheckerGoldenTest(unittest.TestCase):
         actual = completed.stdout
         if windows():
             actual = actual.replace(b"\r\n", b"\n")
-            for arg in args:  # the separator composed after the folder
-                actual = actual.replace(arg.encode() + b"\\", arg.encode() + b"/")
+            for arg in setup.args:  # the separator composed after the folder
+                actual = actual.replace(os.fsencode(arg) + b"\\", os.fsencode(arg) + b"/")
         actual = actual.replace(library.encode(), b"{library}").replace(program.encode(),
                                                                          b"{program}")
         actual = actual.replace(library_name.encode(), b"{library_name}")
@@ -285,19 +348,61 @@ class CheckerGoldenTest(unittest.TestCase):
             self.assertNotIn(b"\n", completed.stdout.replace(b"\r\n", b""),
                              "a Windows line end is \\r\\n")
         self.assertEqual(actual.decode("latin-1"), expected.decode("latin-1"))
-        self.assertEqual(completed.returncode, status, "exit status")
+        self.assertEqual(completed.returncode, setup.status, "exit status")
 
 
-def add_cases():
+class PublishAgreementTest(CaseTestCase):
+    """The checker against a real publish: modpublish, run on the same case
+    (same mod, current folder, environment and limits) against the
+    simulated library with a Workshop of its own, must succeed whenever the
+    checker found no error; so a failed publish always had an error
+    reported first."""
+
+    def run_case(self, case):
+        setup = self.prepare(case)
+        if setup.status == 2:
+            self.skipTest("the checker's usage text: no publish")
+        checked = self.run_program(setup, setup.tool, setup.args)
+        last = checked.stdout.replace(b"\r\n", b"\n").decode("latin-1").splitlines()[-1]
+        errors = int(last.split()[0])
+
+        args = list(setup.args)
+        if args[:1] == ["--page"]:
+            del args[:2]  # the checker's own option
+        workshop = os.path.join(setup.work, "workshop")
+        for i, arg in enumerate(args[:-1]):
+            # The item of -u exists, as an earlier publish would have left it.
+            if arg == "-u" and args[i + 1].strip().isdigit() and int(args[i + 1]) > 0:
+                item = os.path.join(workshop, "items", str(int(args[i + 1])), "r1")
+                os.makedirs(item)
+                with open(os.path.join(item, "item.txt"), "w", encoding="ascii") as out:
+                    out.write("id %d\napp 480\ntype 0\nvisibility 2\n" % int(args[i + 1]))
+        os.makedirs(workshop, exist_ok=True)
+        for folder, _, _ in os.walk(workshop):
+            os.chmod(folder, 0o777)  # nobody's too, where the case runs as nobody
+        env = dict(setup.env)
+        for name in ("STEAMSIM_SCENARIO", "STEAMSIM_JOURNAL"):
+            env.pop(name, None)
+        env["STEAMSIM_WORKSHOP"] = native_path(workshop)
+        published = self.run_program(setup, setup.publisher, args, env)
+        output = published.stdout.replace(b"\r\n", b"\n").decode("latin-1")
+        succeeded = published.returncode == 0 and output.endswith("Uploading done successfully\n")
+        if errors == 0:
+            self.assertTrue(succeeded,
+                            "the checker found no error, but the publish failed:\n%s\n"
+                            "The checker said:\n%s" % (output[-3000:],
+                                                       checked.stdout.decode("latin-1")))
+
+
+def add_cases(test_class):
     for case in sorted(os.listdir(os.path.join(HERE, "cases"))):
         if CASES and case not in CASES:
             continue
-        setattr(CheckerGoldenTest, "test_" + case,
-                lambda self, case=case: self.run_case(case))
+        setattr(test_class, "test_" + case, lambda self, case=case: self.run_case(case))
 
 
 def main():
-    global TOOL, INCOMPLETE_LIBRARY, PLATFORM, RUNNER, SANITIZED, UPDATE, CASES
+    global TOOL, PUBLISHER, INCOMPLETE_LIBRARY, PLATFORM, RUNNER, SANITIZED, UPDATE, CASES
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--tool", required=True)
@@ -309,6 +414,10 @@ def main():
     parser.add_argument("--sanitized", action="store_true",
                         help="the checker is built with AddressSanitizer")
     parser.add_argument("--update", action="store_true")
+    parser.add_argument("--agreement", metavar="MODPUBLISH",
+                        help="instead of the golden outputs, check that modpublish (this path, "
+                             "beside the simulated library) publishes every case in which the "
+                             "checker finds no error")
     parser.add_argument("cases", nargs="*")
     options = parser.parse_args()
     TOOL = os.path.abspath(options.tool)
@@ -320,8 +429,10 @@ def main():
     SANITIZED = options.sanitized
     UPDATE = options.update
     CASES = options.cases
-    add_cases()
-    suite = unittest.TestLoader().loadTestsFromTestCase(CheckerGoldenTest)
+    PUBLISHER = options.agreement and os.path.abspath(options.agreement)
+    test_class = PublishAgreementTest if PUBLISHER else CheckerGoldenTest
+    add_cases(test_class)
+    suite = unittest.TestLoader().loadTestsFromTestCase(test_class)
     if suite.countTestCases() == 0:
         print("no cases matched %s" % CASES)
         return 1
