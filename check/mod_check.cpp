@@ -347,8 +347,9 @@ void DescriptionCheck::KeyLine(const DescriptionLine& line) {
   if (line.replacedLine == 0) {
     return;
   }
-  // The earlier value of a text that is uploaded never reaches Steam.
-  if ((line.key == "title" || line.key == "description") &&
+  // The earlier value of a text that is uploaded never reaches Steam; a
+  // line that only repeats it loses nothing.
+  if (!line.replacedSame && (line.key == "title" || line.key == "description") &&
       *SteamLanguageFor(line.section) != '\0') {
     Add(kDuplicateText, line.number, true, [&] {
       return "the " + std::string(line.key) + " of section " + Bracketed(line.section) +

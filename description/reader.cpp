@@ -179,6 +179,7 @@ void DescriptionParser::Impl::ParseLine(std::string_view line, LineBuffer* lineB
     told.key = stored.key;
     told.value = stored.value;
     told.replacedLine = stored.replacedLine;
+    told.replacedSame = stored.replacedSame;
   } else {
     told.text = classified.text;
   }

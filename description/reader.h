@@ -24,8 +24,10 @@ struct DescriptionLine {
   std::string_view key;      // key lines: as stored
   std::string_view value;    // key lines: as stored
   // Key lines: the line whose value of this key in this section this one
-  // replaced, 0 for a key new to the section.
+  // replaced, 0 for a key new to the section; and whether the value it
+  // replaced held the same bytes (then nothing written is lost).
   uint64_t replacedLine = 0;
+  bool replacedSame = false;
 };
 
 // Told of the lines in file order. A callback may throw; the exception then

@@ -221,6 +221,8 @@ class Recorder : public DescriptionListener {
       EXPECT_TRUE(line.text.empty());
       const std::pair<std::string, std::string> at(line.section, line.key);
       EXPECT_EQ(line.replacedLine, lastLine[at]) << line.number;
+      EXPECT_EQ(line.replacedSame, lastLine[at] != 0 && rebuilt[at.first][at.second] == line.value)
+          << line.number;
       lastLine[at] = line.number;
       rebuilt[at.first][at.second] = std::string(line.value);
       // Each view ends in a NUL, for %s.
@@ -229,6 +231,7 @@ class Recorder : public DescriptionListener {
       }
     } else {
       EXPECT_EQ(line.replacedLine, 0u);
+      EXPECT_FALSE(line.replacedSame);
     }
     if (line.kind == DescriptionLineKind::kHeader) {
       headerLine = line.number;

@@ -122,6 +122,7 @@ RecordBuilder::Stored RecordBuilder::StoreKey(std::string_view name, std::string
   if (present) {
     const char* old = entries[section.begin + position].value.data();
     stored.replacedLine = ValueLine(old);
+    stored.replacedSame = DescriptionText(old).view() == value;
   }
   if (lineBuffer != nullptr && value.size() >= kTakeOverBytes && lineBuffer->Holds(value)) {
     // The key is stored by now, so the bytes before the value may take its

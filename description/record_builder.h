@@ -36,6 +36,7 @@ class RecordBuilder {
     DescriptionText key;
     DescriptionText value;
     uint64_t replacedLine = 0;  // the line of the value replaced; 0 for a new key
+    bool replacedSame = false;  // the value replaced held the same bytes
   };
 
   // Stores `value` under `key` in the section `name` (the current section:

@@ -53,7 +53,7 @@ const std::vector<DescriptionInput>& DescriptionInputs() {
         {"empty", "", ""},
         {"blank and one-byte lines", "\n \n\t\r\n[\n=\nx", ""},
         {"header without keys", "[en]\n[de]\ntitle = T\n[ru]\n", "[de]\ntitle=T\n"},
-        {"repeated header merges, later value wins", "[en]\na=1\nb=2\n[de]\nc=3\n[en]\na=4\n",
+        {"repeated header merges, later value wins", "[en]\na=1\nb=2\n[de]\nc=3\n[en]\na=4\nb=2\n",
          "[de]\nc=3\n[en]\na=4\nb=2\n"},
         {"keys before the first header", "a=1\n[en]\nb=2\n", "[]\na=1\n[en]\nb=2\n"},
         {"sections and keys ordered by unsigned bytes",
