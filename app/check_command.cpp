@@ -55,13 +55,7 @@ void PrintCheckUsage(const char* programName) {
   Print("Exit status: 0 no errors, 1 errors found, 2 this text.\n");
 }
 
-const char* Plural(uint64_t count, const char* one, const char* many) {
-  return count == 1 ? one : many;
-}
-
-std::string Bytes(uint64_t count) {
-  return std::to_string(count) + Plural(count, " byte", " bytes");
-}
+std::string Bytes(uint64_t count) { return Count(count, "byte", "bytes"); }
 
 // What the description file holds, or why there is nothing.
 struct DescriptionResult {
@@ -320,7 +314,7 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
           DescribePicture(preview.picture).c_str());
   }
   if (isFolder) {
-    Print("Content: %" PRIu64 " %s, %s\n", content.files, Plural(content.files, "file", "files"),
+    Print("Content: %s, %s\n", Count(content.files, "file", "files").c_str(),
           Bytes(content.bytes).c_str());
   } else {
     Print("Content: none, %s\n", FolderProblem(folderKind));

@@ -332,6 +332,10 @@ void DescriptionCheck::DescriptionContinues(const DescriptionLine& line) {
   });
 }
 
+std::string Count(uint64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 void DescriptionCheck::KeyLine(const DescriptionLine& line) {
   ++headerKeys_;
   if (headerLine_ != 0 && headerName_.empty() && namelessHeaderLine_ == 0) {

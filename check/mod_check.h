@@ -34,6 +34,10 @@ struct Diagnostic {
   uint64_t hidden = 0;
 };
 
+// `count` and its noun, for a message: "1 byte", "2 bytes" (`one` "byte",
+// `many` "bytes").
+std::string Count(uint64_t count, const char* one, const char* many);
+
 // Watches the reader read descript.ion (pass it to LoadModDescription or a
 // DescriptionParser), then, given the finished record, works out what the
 // upload would do wrong. Keeps nothing of the file but the findings it
@@ -44,7 +48,7 @@ struct Diagnostic {
 // publish fail: a section holding a title or a description (its key in
 // any letter case) that is skipped; a title or description key spelled in
 // another letter case in a section that is uploaded; a title or
-// description set twice in such a section; a NUL byte in a title or
+// description set twice, to another value, in such a section; a NUL byte in a title or
 // description, which ends what Steam gets; a title over kTitleLimit or a
 // description over kDescriptionLimit bytes as Steam would get them; a
 // Ctrl-Z before the end of the file. A section with neither key is the

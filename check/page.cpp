@@ -71,14 +71,6 @@ hr{border:none;border-top:1px solid #4c5a67}
 .skipped li{margin:2px 0}
 )";
 
-const char* Plural(uint64_t count, const char* one, const char* many) {
-  return count == 1 ? one : many;
-}
-
-std::string Count(uint64_t count, const char* one, const char* many) {
-  return std::to_string(count) + " " + Plural(count, one, many);
-}
-
 const char* MediaType(PictureHeader::Format format) {
   switch (format) {
     case PictureHeader::Format::kPng:
