@@ -8,7 +8,7 @@ import shutil
 import subprocess
 
 import harness
-from harness import ToolTestCase, slow, text
+from harness import ToolTestCase, library_name, slow, text
 
 INIT_FAILED = ("Starting initing tool\n"
                "[#          ] Initializing SteamAPI...FAIL\n"
@@ -125,6 +125,12 @@ class StagingTest(ToolTestCase):
                 self.user = pwd.getpwnam("nobody")
             except KeyError:
                 self.skipTest("the tests run as root and there is no user nobody to run as")
+            # The build folder may lie where only root can go (a clone in a
+            # private temporary folder): the user runs copies of the tool and
+            # the simulated library beside it, in the test folder.
+            os.mkdir(self.path("bin"))
+            self.tool = shutil.copy2(harness.TOOL, self.path("bin"))
+            shutil.copy2(harness.SIMULATOR, self.path("bin", library_name()))
             self.hand_over()
 
     def hand_over(self):
