@@ -48,8 +48,9 @@ stage() {
 }
 
 # The process tests spend most of their time waiting on the tool's 100 ms
-# pumps, so twice as many tests run at once as there are cores; CTest starts
-# the long checks first and counts two cores for the style check.
+# pumps (under Wine, on Wine too), so twice as many tests run at once as
+# there are cores, in every stage; CTest starts the longest tests first and
+# counts two cores for the style check.
 for preset in default asan; do
   stage "$preset"
   cmake --preset "$preset"
@@ -58,7 +59,7 @@ for preset in default asan; do
 done
 
 stage windows
-bash scripts/windows-tests.sh -j "$jobs"
+bash scripts/windows-tests.sh -j "$((jobs * 2))"
 
 stage
 cpu_seconds

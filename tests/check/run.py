@@ -6,7 +6,7 @@ folders and compares its standard output and exit status byte for byte.
     run.py --tool build/windows/bin/modpublish-check.exe --platform windows \
            --runner cmake/wine-run.sh --runner build/windows/wineprefix
     run.py --tool build/default/bin/modpublish-check \
-           --agreement build/default/bin/modpublish [CASE...]
+           --agreement build/default/bin/modpublish [--share K/N] [CASE...]
 
 With --agreement the same cases check the checker against a publish
 instead: modpublish runs on each case that isn't the checker's usage text,
@@ -394,9 +394,9 @@ class PublishAgreementTest(CaseTestCase):
                                                        checked.stdout.decode("latin-1")))
 
 
-def add_cases(test_class):
-    for case in sorted(os.listdir(os.path.join(HERE, "cases"))):
-        if CASES and case not in CASES:
+def add_cases(test_class, share, shares):
+    for i, case in enumerate(sorted(os.listdir(os.path.join(HERE, "cases")))):
+        if (CASES and case not in CASES) or i % shares != share - 1:
             continue
         setattr(test_class, "test_" + case, lambda self, case=case: self.run_case(case))
 
@@ -418,8 +418,12 @@ def main():
                         help="instead of the golden outputs, check that modpublish (this path, "
                              "beside the simulated library) publishes every case in which the "
                              "checker finds no error")
+    parser.add_argument("--share", default="1/1", metavar="K/N",
+                        help="only the K-th of N shares of the cases (every N-th, from the K-th), "
+                             "so that N runs can go side by side")
     parser.add_argument("cases", nargs="*")
     options = parser.parse_args()
+    share, shares = (int(part) for part in options.share.split("/"))
     TOOL = os.path.abspath(options.tool)
     INCOMPLETE_LIBRARY = os.path.abspath(options.incomplete_library or os.path.join(
         os.path.dirname(TOOL), "..", "fixtures",
@@ -431,7 +435,7 @@ def main():
     CASES = options.cases
     PUBLISHER = options.agreement and os.path.abspath(options.agreement)
     test_class = PublishAgreementTest if PUBLISHER else CheckerGoldenTest
-    add_cases(test_class)
+    add_cases(test_class, share, shares)
     suite = unittest.TestLoader().loadTestsFromTestCase(test_class)
     if suite.countTestCases() == 0:
         print("no cases matched %s" % CASES)
