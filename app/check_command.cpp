@@ -61,6 +61,7 @@ std::string Bytes(uint64_t count) { return Count(count, "byte", "bytes"); }
 struct DescriptionResult {
   bool read = false;
   ModDescription record;
+  DescriptionCheck::PlanSummary plan;  // borrows `record`
 };
 
 DescriptionResult CheckDescription(const std::string& path, FileReport& report) {
@@ -100,6 +101,7 @@ DescriptionResult CheckDescription(const std::string& path, FileReport& report) 
   check.Conclude(result.record, size);
   result.read = true;
   report.diagnostics = check.diagnostics();
+  result.plan = std::move(check.plan());
   return result;
 }
 
@@ -123,22 +125,17 @@ void PrintReport(const FileReport& report, uint64_t& errors, uint64_t& warnings)
 }
 
 // The upload plan: the sections to upload in their order, then those that
-// will be skipped. Walks the plan twice rather than keep any of it.
+// will be skipped, as many as the check kept and a count of the rest (a
+// file of a million sections must not make a million lines).
 void PrintSections(const DescriptionResult& description) {
   if (!description.read) {
     Print("Sections to upload: none, the description file can't be read\n");
     return;
   }
-  const UploadPlan plan(description.record);
-  bool any = false;
-  for (const PlannedSection& section : plan) {
-    if (section.skip != SectionSkip::kNone) {
-      continue;
-    }
-    if (!any) {
-      Print("Sections to upload, in this order:\n");
-      any = true;
-    }
+  const DescriptionCheck::PlanSummary& plan = description.plan;
+  Print(plan.uploaded.empty() ? "Sections to upload: none\n"
+                              : "Sections to upload, in this order:\n");
+  for (const PlannedSection& section : plan.uploaded) {
     std::string entry =
         std::string(std::string_view(section.name)) + " (" + section.language + "): ";
     // What Steam gets: the text up to its first NUL byte.
@@ -151,18 +148,10 @@ void PrintSections(const DescriptionResult& description) {
             : std::string(", no description (\"") + section.description.text + "\" is uploaded)";
     Print("    %s\n", entry.c_str());
   }
-  if (!any) {
-    Print("Sections to upload: none\n");
+  if (!plan.skipped.empty()) {
+    Print("Sections skipped:\n");
   }
-  any = false;
-  for (const PlannedSection& section : plan) {
-    if (section.skip == SectionSkip::kNone) {
-      continue;
-    }
-    if (!any) {
-      Print("Sections skipped:\n");
-      any = true;
-    }
+  for (const PlannedSection& section : plan.skipped) {
     const std::string line = " (line " + std::to_string(section.line) + ")";
     if (section.skip == SectionSkip::kNoName) {
       Print("    []%s: no section name\n", line.c_str());
@@ -170,6 +159,10 @@ void PrintSections(const DescriptionResult& description) {
       Print("    [%s]%s: not a known language code\n", Excerpt(section.name, 40).c_str(),
             line.c_str());
     }
+  }
+  if (plan.moreSkipped != 0) {
+    Print("    and %s, not shown\n",
+          Count(plan.moreSkipped, "more section", "more sections").c_str());
   }
 }
 

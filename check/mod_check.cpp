@@ -571,13 +571,17 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
              " bytes after it are ignored and never reach Steam. Remove that byte";
     });
   }
-  size_t uploaded = 0;
   for (const PlannedSection& section : UploadPlan(record)) {
     if (section.skip != SectionSkip::kNone) {
       CheckSkippedSection(section);
+      if (plan_.skipped.size() < kShownPerKind) {
+        plan_.skipped.push_back(section);
+      } else {
+        ++plan_.moreSkipped;
+      }
       continue;
     }
-    ++uploaded;
+    plan_.uploaded.push_back(section);
     CheckKeyCase(section);
     CheckText(section, section.title, "title");
     CheckText(section, section.description, "description");
@@ -590,7 +594,7 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
              ". Save the file as UTF-8 without a byte-order mark (BOM)";
     });
   }
-  if (uploaded == 0) {
+  if (plan_.uploaded.empty()) {
     Add(kNothingToUpload, 0, false, [] {
       return std::string(
           "no section will be uploaded, so the Workshop item gets no title or description. Add "

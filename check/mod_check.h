@@ -74,6 +74,17 @@ class DescriptionCheck : public DescriptionListener {
   // whole file last.
   const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
 
+  // The upload plan in short, made by Conclude's one walk of it: every
+  // section to upload (only the few known language codes are), in upload
+  // order, and of the skipped ones the first kShownPerKind and the count of
+  // the others. Borrows the record given to Conclude.
+  struct PlanSummary {
+    std::vector<PlannedSection> uploaded;
+    std::vector<PlannedSection> skipped;
+    uint64_t moreSkipped = 0;
+  };
+  PlanSummary& plan() { return plan_; }
+
  private:
   struct Findings;
   struct HeldText;
@@ -97,6 +108,7 @@ class DescriptionCheck : public DescriptionListener {
 
   std::unique_ptr<Findings> findings_;
   std::vector<Diagnostic> diagnostics_;
+  PlanSummary plan_;
   // The header under way: its line (0 before the first), its name, how
   // many key lines it got, and whether it is a tag of Steam's markup under
   // a description ("[list]"), which is reported as such.

@@ -28,6 +28,9 @@ FileRead ReadFileStart(const std::string& path, size_t limit, std::string& bytes
     size = 0;
     return FileRead::kUnreadable;
   }
+  // Room for the size the look-up saw, so a whole file is read without
+  // moving it; a file that grew meanwhile still reads on, up to the limit.
+  bytes.reserve(static_cast<size_t>(std::min<uint64_t>(size, limit)));
   while (bytes.size() < limit) {
     const size_t start = bytes.size();
     bytes.resize(start + std::min(kChunk, limit - start));
