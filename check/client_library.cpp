@@ -438,7 +438,7 @@ std::vector<Diagnostic> CheckClientLibrary(const std::string& folder, const char
     findings.push_back(Diagnostic{0, true, std::move(message)});
   };
 
-  std::string bytes;
+  FileBytes bytes;
   uint64_t size = 0;
   const FileRead read = folder.empty()
                             ? FileRead::kMissing
@@ -471,8 +471,8 @@ std::vector<Diagnostic> CheckClientLibrary(const std::string& folder, const char
   }
   std::vector<std::string_view> wanted(std::begin(platform::kClientLibraryExports),
                                        std::end(platform::kClientLibraryExports));
-  const LibraryImage image = ReadLibraryImage(bytes, wanted);
-  const std::string other = WhatItIs(image, bytes, format);
+  const LibraryImage image = ReadLibraryImage(bytes.view(), wanted);
+  const std::string other = WhatItIs(image, bytes.view(), format);
   if (!other.empty()) {
     fail("the Steam client library is " + other + fails + fix);
     return findings;

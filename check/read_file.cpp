@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 
 #include "platform/platform.h"
 
@@ -14,9 +16,9 @@ struct FileCloser {
 
 constexpr size_t kChunk = 65536;
 
-}  // namespace
-
-FileRead ReadFileStart(const std::string& path, size_t limit, std::string& bytes, uint64_t& size) {
+// Reads into a std::string or a FileBytes.
+template <class Bytes>
+FileRead ReadInto(const std::string& path, size_t limit, Bytes& bytes, uint64_t& size) {
   bytes.clear();
   const platform::PathKind kind = platform::StatPath(path, size);
   if (kind != platform::PathKind::kFile) {
@@ -28,16 +30,23 @@ FileRead ReadFileStart(const std::string& path, size_t limit, std::string& bytes
     size = 0;
     return FileRead::kUnreadable;
   }
-  // Room for the size the look-up saw, so a whole file is read without
-  // moving it; a file that grew meanwhile still reads on, up to the limit.
-  bytes.reserve(static_cast<size_t>(std::min<uint64_t>(size, limit)));
-  while (bytes.size() < limit) {
-    const size_t start = bytes.size();
-    bytes.resize(start + std::min(kChunk, limit - start));
-    const size_t got = std::fread(bytes.data() + start, 1, bytes.size() - start, file.get());
-    bytes.resize(start + got);
-    if (got == 0) {
-      break;
+  // The size the look-up saw, in one read into room taken once.
+  const auto room = static_cast<size_t>(std::min<uint64_t>(size, limit));
+  bytes.resize(room);
+  const size_t got = room == 0 ? 0 : std::fread(bytes.data(), 1, room, file.get());
+  bytes.resize(got);
+  if (got == room) {
+    // The file may have grown since: read on, up to the limit.
+    std::string more(kChunk, '\0');
+    while (bytes.size() < limit) {
+      const size_t extra =
+          std::fread(more.data(), 1, std::min(kChunk, limit - bytes.size()), file.get());
+      if (extra == 0) {
+        break;
+      }
+      const size_t start = bytes.size();
+      bytes.resize(start + extra);
+      std::memcpy(bytes.data() + start, more.data(), extra);
     }
   }
   if (std::ferror(file.get()) != 0) {
@@ -48,4 +57,34 @@ FileRead ReadFileStart(const std::string& path, size_t limit, std::string& bytes
   // The file may have changed since the look-up; a whole read tells its size.
   size = bytes.size() < limit ? bytes.size() : std::max<uint64_t>(size, bytes.size());
   return FileRead::kRead;
+}
+
+}  // namespace
+
+FileRead ReadFileStart(const std::string& path, size_t limit, std::string& bytes, uint64_t& size) {
+  return ReadInto(path, limit, bytes, size);
+}
+
+FileRead ReadFileStart(const std::string& path, size_t limit, FileBytes& bytes, uint64_t& size) {
+  return ReadInto(path, limit, bytes, size);
+}
+
+FileBytes::~FileBytes() { platform::FreeLargeBlock(data_, room_); }
+
+void FileBytes::resize(size_t size) {
+  if (size > room_) {
+    // Grows by half again at least, as a file that grew is read in chunks.
+    const size_t room = std::max(size, room_ + room_ / 2);
+    auto* const block = static_cast<char*>(platform::AllocateLargeBlock(room));
+    if (block == nullptr) {
+      throw std::bad_alloc();
+    }
+    if (size_ != 0) {
+      std::memcpy(block, data_, size_);
+    }
+    platform::FreeLargeBlock(data_, room_);
+    data_ = block;
+    room_ = room;
+  }
+  size_ = size;
 }

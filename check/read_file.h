@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // What became of the read.
 enum class FileRead {
@@ -20,5 +21,34 @@ enum class FileRead {
 // into `bytes` (replacing what it held) and sets `size` to the file's whole
 // size. On any answer but kRead, `bytes` is empty and `size` 0.
 FileRead ReadFileStart(const std::string& path, size_t limit, std::string& bytes, uint64_t& size);
+
+// Room for the bytes of a big file, from platform::AllocateLargeBlock: a
+// client library with its debug information runs to megabytes, and filled
+// page by page it would take longer to read than the description. Empty
+// until read into.
+class FileBytes {
+ public:
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes();
+
+  std::string_view view() const { return {data_, size_}; }
+
+  // What ReadFileStart needs. resize() leaves new bytes undefined and
+  // throws std::bad_alloc when there is no room to be had.
+  void clear() { size_ = 0; }
+  void resize(size_t size);
+  size_t size() const { return size_; }
+  char* data() { return data_; }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+  size_t room_ = 0;
+};
+
+// The same read into the room of a FileBytes.
+FileRead ReadFileStart(const std::string& path, size_t limit, FileBytes& bytes, uint64_t& size);
 
 #endif  // MODPUBLISH_CHECK_READ_FILE_H_
