@@ -41,8 +41,9 @@ std::string Count(uint64_t count, const char* one, const char* many);
 // Watches the reader read descript.ion (pass it to LoadModDescription or a
 // DescriptionParser), then, given the finished record, works out what the
 // upload would do wrong. Keeps nothing of the file but the findings it
-// shows: of each kind of finding the first kShownPerKind in file order, and
-// one note with the count of the others. Use one instance per file.
+// shows (of each kind of finding the first kShownPerKind in file order, and
+// one note with the count of the others) and the plan's summary, which
+// points into the record. Use one instance per file.
 //
 // An error is what leaves text of the author off Steam or makes the
 // publish fail: a section holding a title or a description (its key in
