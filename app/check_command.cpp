@@ -1,5 +1,6 @@
 #include "app/check_command.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +19,11 @@
 #include "check/content.h"
 #include "check/mod_check.h"
 #include "check/page.h"
+#include "check/page_target.h"
 #include "check/preview.h"
+#include "check/read_file.h"
 #include "console/console.h"
+#include "description/description_file.h"
 #include "description/reader.h"
 #include "description/upload_plan.h"
 #include "platform/platform.h"
@@ -62,9 +66,12 @@ struct DescriptionResult {
   bool read = false;
   ModDescription record;
   DescriptionCheck::PlanSummary plan;  // borrows `record`
+  // The findings about the description files the sections name.
+  std::vector<FileReport> files;
 };
 
-DescriptionResult CheckDescription(const std::string& path, FileReport& report) {
+DescriptionResult CheckDescription(const char* folder, const std::string& path,
+                                   FileReport& report) {
   DescriptionResult result;
   DescriptionCheck check;
   // Read once, by the reader itself; the check keeps no values of its own.
@@ -96,11 +103,22 @@ DescriptionResult CheckDescription(const std::string& path, FileReport& report) 
                    "\"description\" keys");
     return result;
   }
+  LoadDescriptionFiles(result.record, folder, /*stopAtFailure=*/false);
   uint64_t size = 0;
-  platform::StatPath(path, size);
-  check.Conclude(result.record, size);
+  std::string start;
+  ReadFileStart(path, 65536, start, size);
+  const uint64_t ctrlZ = check.CtrlZOffset();
+  check.Conclude(result.record, size, ctrlZ != UINT64_MAX && BlankFrom(path, ctrlZ + 1));
   result.read = true;
   report.diagnostics = check.diagnostics();
+  // Saved so, the file reads as something else altogether: the one thing
+  // to say is how to save it.
+  if (std::string saved = DescriptionEncodingProblem(start); !saved.empty()) {
+    report.diagnostics.assign(1, Diagnostic{0, true, std::move(saved), 0});
+  }
+  for (const DescriptionCheck::FileFindings& file : check.fileFindings()) {
+    result.files.push_back(FileReport{file.path, file.diagnostics});
+  }
   result.plan = std::move(check.plan());
   return result;
 }
@@ -124,6 +142,26 @@ void PrintReport(const FileReport& report, uint64_t& errors, uint64_t& warnings)
   }
 }
 
+// The description of a section to upload, for the summary: its size, and
+// for a description file its lines and where it comes from.
+std::string DescribeDescription(const PlannedText& description) {
+  if (!description.fromKey) {
+    return std::string(", no description (\"") + description.text + "\" is uploaded)";
+  }
+  const DescriptionFile* file = description.file;
+  if (file == nullptr) {
+    return ", description " + Bytes(description.Sent().size());
+  }
+  const std::string from = "from " + Excerpt(file->named, kTitleColumns);
+  if (file->status != DescriptionStatus::kRead) {
+    return ", description " + from + ", which can't be read";
+  }
+  const std::string_view sent = description.Sent();
+  const uint64_t lines =
+      sent.empty() ? 0 : 1 + static_cast<uint64_t>(std::count(sent.begin(), sent.end(), '\n'));
+  return ", description " + Bytes(sent.size()) + ", " + Count(lines, "line", "lines") + ", " + from;
+}
+
 // The upload plan: the sections to upload in their order, then those that
 // will be skipped, as many as the check kept and a count of the rest (a
 // file of a million sections must not make a million lines).
@@ -142,10 +180,7 @@ void PrintSections(const DescriptionResult& description) {
     entry += section.title.fromKey
                  ? "title \"" + Excerpt(section.title.Sent(), kTitleColumns) + "\""
                  : std::string("no title (\"") + section.title.text + "\" is uploaded)";
-    entry +=
-        section.description.fromKey
-            ? ", description " + Bytes(section.description.Sent().size())
-            : std::string(", no description (\"") + section.description.text + "\" is uploaded)";
+    entry += DescribeDescription(section.description);
     Print("    %s\n", entry.c_str());
   }
   if (!plan.skipped.empty()) {
@@ -255,7 +290,21 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
             "; modpublish would have no mod to publish. Give the path of the folder that holds "
             "descript.ion, steam_logo.png and the mod's files");
   }
-  const DescriptionResult description = CheckDescription(descriptionReport.file, descriptionReport);
+  const DescriptionResult description =
+      CheckDescription(settings.contentDir, descriptionReport.file, descriptionReport);
+  if (pagePath != nullptr) {
+    // A page written over a file of the mod, or into its folder, would be
+    // published with the mod: nothing is written, and nothing else said.
+    std::vector<std::string> modFiles = {descriptionReport.file, previewReport.file};
+    for (const DescriptionFile& file : description.record.files) {
+      modFiles.push_back(file.path);
+    }
+    if (const std::string problem = PageTargetProblem(pagePath, folder, modFiles);
+        !problem.empty()) {
+      Print("%s: error: %s\n", Printable(programName).c_str(), problem.c_str());
+      return 2;
+    }
+  }
   const PreviewCheck preview = CheckPreview(previewReport.file);
   previewReport.diagnostics = preview.diagnostics;
 
@@ -291,9 +340,15 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
 
   uint64_t errors = 0;
   uint64_t warnings = 0;
+  std::vector<const FileReport*> reports = {&commandLineReport, &folderReport, &descriptionReport};
+  for (const FileReport& file : description.files) {
+    reports.push_back(&file);
+  }
   for (const FileReport* report :
-       {&commandLineReport, &folderReport, &descriptionReport, &previewReport, &libraryReport,
-        &appIdReport, &variableReport, &pageReport}) {
+       {&previewReport, &libraryReport, &appIdReport, &variableReport, &pageReport}) {
+    reports.push_back(report);
+  }
+  for (const FileReport* report : reports) {
     PrintReport(*report, errors, warnings);
   }
   if (errors + warnings > 0) {

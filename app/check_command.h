@@ -23,9 +23,11 @@
 // Of each kind of finding at most 20 are printed, then a "note" line with
 // the count of the others, which the last line counts all the same.
 // Returns 0 when there is no error, 1 when there is one, 2 after the usage
-// text (no path, "-h", "--page" without a file). When memory runs out other
-// than for the description itself (which is reported as an error), prints
-// "Not enough memory to finish the check\n" and returns 1.
+// text (no path, "-h", "--page" without a file), and 2 after one line
+// "<program>: error: ..." when the page would be written over a file of the
+// mod or into the mod folder (check/page_target.h): nothing is written then. When memory runs out
+// other than for the description itself (which is reported as an error), prints "Not enough memory
+// to finish the check\n" and returns 1.
 int RunModpublishCheck(int argc, const char* const* argv);
 
 #endif  // MODPUBLISH_APP_CHECK_COMMAND_H_

@@ -7,6 +7,7 @@
 #include "app/mod_paths.h"
 #include "app/run_driver.h"
 #include "console/console.h"
+#include "description/description_file.h"
 #include "description/reader.h"
 
 int RunModpublish(int argc, const char* const* argv) {
@@ -44,6 +45,15 @@ int RunModpublish(int argc, const char* const* argv) {
       // Missing, not a file or unreadable: nothing reached Steam.
       Print("File not found: %s\n", descriptionPath.c_str());
       return 1;
+  }
+  // The description files, read before anything touches Steam: one that
+  // can't be read ends the run as descript.ion does.
+  if (const DescriptionFile* failed =
+          LoadDescriptionFiles(modDescription, settings.contentDir, /*stopAtFailure=*/true)) {
+    Print(failed->status == DescriptionStatus::kTooBig ? "Not enough memory to read %s\n"
+                                                       : "File not found: %s\n",
+          failed->path.c_str());
+    return 1;
   }
   RunUpload(settings.verbose, settings.existingId, paths.contentFolder.c_str(),
             paths.previewPath.c_str(), modDescription);

@@ -13,7 +13,9 @@
 //  - 1 when the description file can't be read, after "File not found:
 //    %s\n" with its path (missing, not a regular file, unreadable), and
 //    also 1, after "Not enough memory to read %s\n", when it doesn't fit in
-//    memory.
+//    memory;
+//  - 1 likewise, with the file's path, when a description file that a
+//    section to upload names can't be read.
 // Steam is never touched in the cases that return 1 or 2.
 int RunModpublish(int argc, const char* const* argv);
 

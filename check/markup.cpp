@@ -779,23 +779,30 @@ std::optional<MarkupFinding> FindMarkupInTitle(std::string_view title) {
 }
 
 std::vector<std::string> MarkupWarnings(std::string_view sectionName, std::string_view key,
-                                        std::string_view value) {
+                                        std::string_view value, std::vector<size_t>* offsets) {
   std::vector<std::string> warnings;
+  std::vector<size_t> at;
   const std::string section = "section [" + Excerpt(sectionName, kQuoteLimit) + "]";
   if (key == "title") {
     if (std::optional<MarkupFinding> finding = FindMarkupInTitle(value)) {
       warnings.push_back(WarningText(*finding, "the title of " + section));
+      at.push_back(finding->offset);
     }
   } else if (key == "description") {
     size_t total = 0;
     for (const MarkupFinding& finding : FindMarkupMistakes(value, kShownWarnings, &total)) {
       warnings.push_back(WarningText(finding, "the description of " + section));
+      at.push_back(finding.offset);
     }
     if (total > kShownWarnings) {
       warnings.push_back(std::to_string(total - kShownWarnings) +
                          " more markup mistakes in the description of " + section +
                          " are not listed; fix those above and check again");
+      at.push_back(at.back());
     }
+  }
+  if (offsets != nullptr) {
+    *offsets = std::move(at);
   }
   return warnings;
 }

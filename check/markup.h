@@ -114,9 +114,12 @@ std::optional<MarkupFinding> FindMarkupInTitle(std::string_view title);
 // What modpublish-check says about the markup of the value of `key`
 // ("title" or "description") in section `sectionName`: one message per
 // mistake, in text order, at most ten and then one that counts the rest;
-// none for correct markup or another key.
+// none for correct markup or another key. When `offsets` is not null, it
+// gets the offset in `value` of each message's mistake (the count of the
+// rest: the offset of the last one shown).
 std::vector<std::string> MarkupWarnings(std::string_view sectionName, std::string_view key,
-                                        std::string_view value);
+                                        std::string_view value,
+                                        std::vector<size_t>* offsets = nullptr);
 
 // The length of the well-formed UTF-8 character at the start of `text`
 // (1 to 4), or 0 when it starts with a byte that begins none (no overlong

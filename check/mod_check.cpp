@@ -8,6 +8,7 @@
 
 #include "check/markup.h"
 #include "console/console.h"
+#include "description/description_file.h"
 #include "description/language.h"
 #include "description/line_rules.h"
 #include "description/upload_plan.h"
@@ -33,9 +34,43 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
                                             [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
-// The two keys whose values go to Steam.
+// Whether `text` holds `part` (lower case) in any letter case.
+bool FindIgnoringCase(std::string_view text, std::string_view part) {
+  return std::search(text.begin(), text.end(), part.begin(), part.end(),
+                     [](char x, char y) { return Lower(x) == y; }) != text.end();
+}
+
+// The keys whose values, or files, go to Steam.
 bool IsTextKey(std::string_view key) {
-  return EqualIgnoringCase(key, "title") || EqualIgnoringCase(key, "description");
+  return EqualIgnoringCase(key, "title") || EqualIgnoringCase(key, "description") ||
+         EqualIgnoringCase(key, kDescriptionFileKey);
+}
+
+// Whether a line below a description, which holds no key, may be of what
+// follows the description rather than more of it: a comment, or a header
+// (or what looks like a broken one) that is no tag of Steam's markup.
+// "[list]" and "[h1]Features[/h1]" are text; "[tr]" and "[th]" are both
+// tags and language codes, so they may start a section too. Which it is
+// shows once the next line with text is there: a key line, or more text.
+bool MayFollowText(const DescriptionLine& line) {
+  const std::string_view text = line.text;
+  if (line.kind == DescriptionLineKind::kIgnored && (text.front() == ';' || text.front() == '#')) {
+    return true;
+  }
+  if (line.kind != DescriptionLineKind::kHeader &&
+      !(line.kind == DescriptionLineKind::kIgnored && text.front() == '[')) {
+    return false;
+  }
+  // A tag at the start ends at the first ']': no need to look further.
+  const std::optional<MarkupFinding> tag = FindMarkupInTitle(text.substr(0, text.find(']') + 1));
+  return !tag || tag->offset != 0 ||
+         *SteamLanguageFor(tag->tag.substr(1, tag->tag.size() - 2)) != '\0';
+}
+
+// The line of `text` that its byte `offset` stands on, 1-based.
+uint64_t LineAt(std::string_view text, size_t offset) {
+  const std::string_view before = text.substr(0, offset);
+  return 1 + static_cast<uint64_t>(std::count(before.begin(), before.end(), '\n'));
 }
 
 // Section names that stand for a known language in another form than its
@@ -50,15 +85,6 @@ constexpr struct {
     {"zh_hant_tw", "zh_TW"}, {"zh_hant_hk", "zh_TW"},
 };
 
-// True when `text` starts with a tag of Steam's markup ("[h1]", "[*]")
-// that is not also a language code: [th] and [tr] are both.
-bool StartsWithMarkup(std::string_view text) {
-  // A tag at the start ends at the first ']': no need to look further.
-  const std::optional<MarkupFinding> tag = FindMarkupInTitle(text.substr(0, text.find(']') + 1));
-  return tag && tag->offset == 0 &&
-         *SteamLanguageFor(tag->tag.substr(1, tag->tag.size() - 2)) == '\0';
-}
-
 const KnownLanguage* LanguageOfCode(std::string_view code) {
   for (const KnownLanguage& language : KnownLanguages()) {
     if (language.code == code) {
@@ -70,14 +96,62 @@ const KnownLanguage* LanguageOfCode(std::string_view code) {
 
 }  // namespace
 
-bool IsValidUtf8(std::string_view text) {
+namespace {
+
+// The offset of the first byte of `text` that is not part of a well-formed
+// UTF-8 character, or npos.
+size_t FirstBadUtf8(std::string_view text) {
   for (size_t at = 0, length = 0; at < text.size(); at += length) {
     length = static_cast<unsigned char>(text[at]) < 0x80 ? 1 : Utf8CharacterLength(text.substr(at));
     if (length == 0) {
-      return false;
+      return at;
     }
   }
-  return true;
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) { return FirstBadUtf8(text) == std::string_view::npos; }
+
+std::string DescriptionEncodingProblem(std::string_view start) {
+  // ASCII text in UTF-16 has a NUL byte beside every character: before it
+  // in big-endian order, after it in little-endian order.
+  size_t nulFirst = 0;
+  size_t nulSecond = 0;
+  const size_t pairs = std::min<size_t>(start.size(), 256) / 2;
+  for (size_t i = 0; i < pairs; ++i) {
+    const bool first = start[2 * i] == '\0';
+    const bool second = start[2 * i + 1] == '\0';
+    nulFirst += first && !second ? 1 : 0;
+    nulSecond += second && !first ? 1 : 0;
+  }
+  const bool mark = start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF";
+  if (mark || (pairs >= 2 && std::max(nulFirst, nulSecond) * 2 >= pairs)) {
+    return "the file is saved as UTF-16 (Notepad's \"Unicode\", PowerShell 5's Out-File), which "
+           "modpublish doesn't read: none of its sections reaches Steam as written. Save it as "
+           "UTF-8 without a byte-order mark (in Notepad: Save As, encoding \"UTF-8\")";
+  }
+  const size_t cr = start.find('\r');
+  if (start.find('\n') == std::string_view::npos && cr != std::string_view::npos &&
+      start.find_first_not_of("\r", cr) != std::string_view::npos) {
+    return "the lines of the file end in a CR alone (as on classic Mac OS), which modpublish "
+           "doesn't take for a line end: it reads the whole file as one line. Save it with "
+           "Windows (CR LF) or Unix (LF) line ends";
+  }
+  return std::string();
+}
+
+bool PlausibleKey(std::string_view key) {
+  bool lower = false;
+  for (char c : key) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && !(c >= '0' && c <= '9') && c != '_' && c != '-' && c != '.') {
+      return false;
+    }
+    lower = lower || (c >= 'a' && c <= 'z');
+  }
+  return !key.empty() && (lower || IsTextKey(key));
 }
 
 const KnownLanguage* SuggestLanguage(std::string_view sectionName) {
@@ -117,7 +191,9 @@ enum Kind : int {
   kNotAHeader,
   kComment,
   kStrayText,
-  kContinuation,
+  kPasted,         // error
+  kBothTexts,      // error
+  kFileUnread,     // error
   kDuplicateText,  // error
   kDuplicateKey,
   kHeaderWithoutKeys,
@@ -196,6 +272,17 @@ DescriptionCheck::~DescriptionCheck() = default;
 
 template <class Message>
 void DescriptionCheck::Add(int kind, uint64_t line, bool error, const Message& message) {
+  // The lines of a pasted description have the one finding of the paste;
+  // whatever the line rules made of them follows from it. The text after a
+  // Ctrl-Z is lost on its own account.
+  const auto after =
+      std::upper_bound(pastedLines_.begin(), pastedLines_.end(), line,
+                       [](uint64_t wanted, const std::pair<uint64_t, uint64_t>& lines) {
+                         return wanted < lines.first;
+                       });
+  if (kind != kCtrlZ && after != pastedLines_.begin() && line <= std::prev(after)->second) {
+    return;
+  }
   Findings& findings = *findings_;
   findings.kinds[kind].error = error;
   Findings::Kept* latest = findings.Latest(kind);
@@ -214,6 +301,13 @@ void DescriptionCheck::Add(int kind, uint64_t line, bool error, const Message& m
 }
 
 void DescriptionCheck::OnLine(const DescriptionLine& line) {
+  if (pasted_.line != 0 && InPastedDescription(line)) {
+    return;
+  }
+  TakeLine(line);
+}
+
+void DescriptionCheck::TakeLine(const DescriptionLine& line) {
   // A key line is told by its key and value; its key starts where it does.
   const std::string_view start = line.kind == DescriptionLineKind::kKey ? line.key : line.text;
   if (line.number == 1 && start.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
@@ -224,24 +318,9 @@ void DescriptionCheck::OnLine(const DescriptionLine& line) {
     }
   }
   switch (line.kind) {
-    case DescriptionLineKind::kHeader: {
-      // "[list]" under a description is more of it, read as a header.
-      const bool markup = descriptionLine_ != 0 && StartsWithMarkup(line.text);
-      if (markup) {
-        DescriptionContinues(line);
-      } else {
-        descriptionLine_ = 0;
-      }
-      CloseHeader();
-      headerLine_ = line.number;
-      headerName_.assign(line.section);
-      headerKeys_ = 0;
-      headerIsMarkup_ = markup;
-      if (firstHeaderLine_ == 0) {
-        firstHeaderLine_ = line.number;
-      }
+    case DescriptionLineKind::kHeader:
+      StartHeader(line.number, line.section);
       break;
-    }
     case DescriptionLineKind::kKey:
       KeyLine(line);
       break;
@@ -249,25 +328,94 @@ void DescriptionCheck::OnLine(const DescriptionLine& line) {
       if (line.text.empty()) {
         break;  // blank lines end nothing
       }
-      if (descriptionLine_ != 0) {
-        DescriptionContinues(line);
-        break;
-      }
       Add(kTooShort, line.number, false, [&] {
         return "the line " + Quoted(line.text) +
                " is too short to be a key or a header; modpublish ignores it. Remove it";
       });
       break;
     case DescriptionLineKind::kIgnored:
-      // Under a description, text is more of it; a broken header or a
-      // comment is still told as such.
-      if (descriptionLine_ != 0 && line.text.front() != ';' && line.text.front() != '#' &&
-          (line.text.front() != '[' || StartsWithMarkup(line.text))) {
-        DescriptionContinues(line);
-      } else {
-        IgnoredLine(line);
-      }
+      IgnoredLine(line);
       break;
+  }
+}
+
+bool DescriptionCheck::InPastedDescription(const DescriptionLine& line) {
+  PastedDescription& paste = pasted_;
+  if (!paste.verbatim.empty()) {
+    // Inside a block of code everything is text, keys and headers too,
+    // until the block's closing tag.
+    if (FindIgnoringCase(line.kind == DescriptionLineKind::kKey ? line.value : line.text,
+                         paste.verbatim)) {
+      paste.verbatim.clear();
+    }
+  } else if (line.kind == DescriptionLineKind::kKey && PlausibleKey(line.key)) {
+    EndPastedDescription();
+    return false;
+  } else if (EqualIgnoringCase(line.text, "[code]") || EqualIgnoringCase(line.text, "[noparse]")) {
+    // A block that stands on lines of its own, as code is written.
+    paste.verbatim = EqualIgnoringCase(line.text, "[code]") ? "[/code]" : "[/noparse]";
+  }
+  // The line as it stood, give or take the blanks trimmed around it and
+  // around a '='.
+  const uint64_t bytes = line.kind == DescriptionLineKind::kKey
+                             ? line.key.size() + 1 + line.value.size()
+                             : line.text.size();
+  paste.bytes += bytes + 1;
+  if (bytes == 0) {
+    return true;  // a blank line is nobody's text
+  }
+  if (paste.verbatim.empty() && MayFollowText(line)) {
+    if (paste.held.size() < kHeldLines) {
+      // Bounded copies: findings show these cut short anyway.
+      paste.held.push_back(HeldLine{line.number, line.kind,
+                                    std::string(line.text.substr(0, kHeldBytes)),
+                                    std::string(line.section.substr(0, kHeldBytes))});
+    }
+    return true;
+  }
+  paste.held.clear();
+  paste.lastText = line.number;
+  paste.bytesToLastText = paste.bytes;
+  return true;
+}
+
+void DescriptionCheck::EndPastedDescription() {
+  PastedDescription paste = std::move(pasted_);
+  pasted_ = PastedDescription();
+  // A paste that held nothing but blank lines, comments and headers is none.
+  if (paste.line != 0 && paste.lastText != 0) {
+    const uint64_t lines = paste.lastText - paste.line;
+    const std::string file = "description_" + Excerpt(paste.name, kNameLimit) + ".txt";
+    Add(kPasted, paste.line, true, [&] {
+      return "the description of section " + Bracketed(paste.name) + " goes on over the " +
+             Count(lines, "line", "lines") + " below this one (" +
+             Count(paste.bytesToLastText, "byte", "bytes") +
+             "), but a value of descript.ion is one line: only this line reaches Steam. Move "
+             "the whole description into a file of its own, such as " +
+             file + " beside descript.ion, and name it in place of this line with \"" +
+             std::string(kDescriptionFileKey) + " = " + file + "\"";
+    });
+    pastedLines_.emplace_back(paste.line + 1, paste.lastText);
+  }
+  // The paste ended at its last line of text; the lines held since are of
+  // what comes now.
+  for (const HeldLine& held : paste.held) {
+    DescriptionLine told;
+    told.number = held.number;
+    told.kind = held.kind;
+    told.text = held.text;
+    told.section = held.section;
+    TakeLine(told);
+  }
+}
+
+void DescriptionCheck::StartHeader(uint64_t line, std::string_view name) {
+  CloseHeader();
+  headerLine_ = line;
+  headerName_.assign(name);
+  headerKeys_ = 0;
+  if (firstHeaderLine_ == 0) {
+    firstHeaderLine_ = line;
   }
 }
 
@@ -320,18 +468,6 @@ void DescriptionCheck::IgnoredLine(const DescriptionLine& line) {
   }
 }
 
-void DescriptionCheck::DescriptionContinues(const DescriptionLine& line) {
-  Add(kContinuation, line.number, false, [&] {
-    const bool header = line.kind == DescriptionLineKind::kHeader;
-    return "the line " + Quoted(line.text) + " below the description of section " +
-           descriptionSection_ + " (line " + std::to_string(descriptionLine_) + ") is " +
-           (header ? "read as a section header" : "ignored") +
-           ": a value is one line, so the description is only what its own line holds. Join "
-           "it to that line; Steam's markup ([h1], [list][*]...[/list], [b]) structures a "
-           "description within it";
-  });
-}
-
 std::string Count(uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -342,11 +478,10 @@ void DescriptionCheck::KeyLine(const DescriptionLine& line) {
     namelessHeaderLine_ = headerLine_;
   }
   if (EqualIgnoringCase(line.key, "description")) {
-    descriptionLine_ = line.number;
-    // As shown: a bounded copy, however long the name and many the lines.
-    descriptionSection_ = Bracketed(line.section);
-  } else {
-    descriptionLine_ = 0;
+    // The lines below may be more of it.
+    pasted_.line = line.number;
+    // A bounded copy, however long the name and many the lines.
+    pasted_.name.assign(line.section.substr(0, 4 * kNameLimit));
   }
   if (line.replacedLine == 0) {
     return;
@@ -372,7 +507,7 @@ void DescriptionCheck::KeyLine(const DescriptionLine& line) {
 }
 
 void DescriptionCheck::CloseHeader() {
-  if (headerLine_ != 0 && headerKeys_ == 0 && !headerIsMarkup_) {
+  if (headerLine_ != 0 && headerKeys_ == 0) {
     const std::string_view name = headerName_;
     Add(kHeaderWithoutKeys, headerLine_, false, [&] {
       return "the header " + Bracketed(name) +
@@ -382,7 +517,6 @@ void DescriptionCheck::CloseHeader() {
   }
   headerLine_ = 0;
   headerKeys_ = 0;
-  headerIsMarkup_ = false;
 }
 
 void DescriptionCheck::OnCtrlZ(uint64_t lineNumber, uint64_t offset) {
@@ -481,19 +615,24 @@ void DescriptionCheck::CheckNamelessSection(const HeldText& held) {
 
 void DescriptionCheck::CheckKeyCase(const PlannedSection& section) {
   for (const DescriptionEntry& entry : *section.keys) {
-    if (!IsTextKey(entry.key) || entry.key == "title" || entry.key == "description") {
+    if (!IsTextKey(entry.key) || entry.key == "title" || entry.key == "description" ||
+        entry.key == kDescriptionFileKey) {
       continue;
     }
     const bool title = EqualIgnoringCase(entry.key, "title");
     const PlannedText& text = title ? section.title : section.description;
-    const std::string key = title ? "title" : "description";
+    const std::string key(title                                         ? "title"
+                          : EqualIgnoringCase(entry.key, "description") ? "description"
+                                                                        : kDescriptionFileKey);
     Add(kKeyCase, entry.line(), true, [&] {
       std::string message = "the key " + Quoted(entry.key) + " of section " +
                             Bracketed(section.name) + " is not \"" + key +
                             "\": keys are case-sensitive, so modpublish uploads ";
       if (text.fromKey) {
-        message += "the \"" + key + "\" of line " + std::to_string(text.line) +
-                   " and this value never reaches Steam. Keep one of them, written as \"";
+        message +=
+            std::string(text.file != nullptr ? "the description file" : "the \"" + key + "\"") +
+            " of line " + std::to_string(text.line) +
+            " and this value never reaches Steam. Keep one of them, written as \"";
       } else {
         message += "\"" + std::string(text.text) +
                    "\" instead and this value never reaches Steam. Write it as \"";
@@ -507,12 +646,15 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
                                  std::string_view key) {
   const std::string_view name = section.name;
   auto what = [&] { return "the " + std::string(key) + " of section " + Bracketed(name); };
+  const bool title = key == "title";
   if (!text.fromKey) {
     // A key in another letter case has its own finding, and says what is
     // uploaded instead.
-    const bool misspelt = std::any_of(
-        section.keys->begin(), section.keys->end(),
-        [key](const DescriptionEntry& entry) { return EqualIgnoringCase(entry.key, key); });
+    const bool misspelt =
+        std::any_of(section.keys->begin(), section.keys->end(), [&](const DescriptionEntry& entry) {
+          return EqualIgnoringCase(entry.key, key) ||
+                 (!title && EqualIgnoringCase(entry.key, kDescriptionFileKey));
+        });
     if (!misspelt) {
       Add(kMissingKey, section.line, false, [&] {
         return "section " + Bracketed(name) + " has no \"" + std::string(key) +
@@ -522,11 +664,48 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
     }
     return;
   }
-  // Steam gets the text up to its first NUL byte: that is what counts.
+  if (text.file != nullptr && text.file->status != DescriptionStatus::kRead) {
+    const DescriptionFile& file = *text.file;
+    Add(kFileUnread, text.line, true, [&] {
+      const bool tooBig = file.status == DescriptionStatus::kTooBig;
+      const char* state = file.status == DescriptionStatus::kMissing ? "is missing"
+                          : file.status == DescriptionStatus::kNotAFile
+                              ? "is not a regular file but a folder, a device or the like"
+                          : tooBig ? "is too big for the memory available"
+                                   : "can't be read";
+      const std::string fix =
+          file.status == DescriptionStatus::kMissing
+              ? "Create it, or fix the path: it starts from the mod folder unless it is absolute"
+          : file.status == DescriptionStatus::kNotAFile ? "Name a text file"
+          : tooBig ? "Steam takes a description of " + std::to_string(kDescriptionLimit) +
+                         " bytes at most: shorten it"
+                   : "Give your user permission to read it";
+      return "the description file " + Quoted(file.path) + " of section " + Bracketed(name) + " " +
+             state + "; modpublish stops with \"" +
+             (tooBig ? "Not enough memory to read" : "File not found") +
+             "\" before uploading anything. " + fix;
+    });
+    return;
+  }
+  // The findings go to descript.ion at the text's line, or to the text's
+  // own file at the line of the byte concerned (npos: the whole file).
+  FileFindings* findings = nullptr;
+  if (text.file != nullptr) {
+    findings = &fileFindings_.emplace_back();
+    findings->path = text.file->path;
+  }
   const std::string_view sent = text.Sent();
-  const uint64_t line = text.line;
+  auto report = [&](int kind, size_t offset, bool error, auto&& message) {
+    if (findings == nullptr) {
+      Add(kind, text.line, error, message);
+    } else {
+      const uint64_t line = offset == std::string_view::npos ? 0 : LineAt(text.stored, offset);
+      findings->diagnostics.push_back(Diagnostic{line, error, message(), 0});
+    }
+  };
+  // Steam gets the text up to its first NUL byte: that is what counts.
   if (sent.size() < text.stored.size()) {
-    Add(kNul, line, true, [&] {
+    report(kNul, sent.size(), true, [&] {
       return what() + " holds a NUL byte (0x00) at byte " + std::to_string(sent.size() + 1) +
              ", where Steam's copy of it ends: Steam gets " +
              (sent.empty() ? std::string("none of it")
@@ -535,35 +714,57 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
              " bytes from it on never reach Steam. Remove that byte";
     });
   }
-  const bool title = key == "title";
   const uint64_t limit = title ? kTitleLimit : kDescriptionLimit;
   if (sent.size() > limit) {
-    Add(kTooLong, line, true, [&] {
+    report(kTooLong, std::string_view::npos, true, [&] {
       return what() + " is " + std::to_string(sent.size()) + " bytes long; Steam refuses " +
              (title ? "titles" : "descriptions") + " over " + std::to_string(limit) +
              " bytes, and the publish fails after the content was uploaded. Shorten it";
     });
   }
   if (title && sent.empty()) {
-    Add(kEmptyTitle, line, false, [&] {
+    report(kEmptyTitle, 0, false, [&] {
       return what() + " is empty; the Workshop page will show no title in that language";
     });
   }
-  if (!IsValidUtf8(sent)) {
-    Add(kNotUtf8, line, false, [&] {
+  if (const size_t bad = FirstBadUtf8(sent); bad != std::string_view::npos) {
+    report(kNotUtf8, bad, false, [&] {
       return what() +
              " is not valid UTF-8, so the Workshop page will show it garbled. Save the file as "
              "UTF-8";
     });
   }
-  for (std::string& warning : MarkupWarnings(name, key, sent)) {
-    Add(kMarkup, line, false, [&warning] { return std::move(warning); });
+  // A description pasted over several lines has one finding for all of it:
+  // its markup is checked once it stands in a file of its own.
+  const bool pasted = std::binary_search(
+      pastedLines_.begin(), pastedLines_.end(), std::make_pair(text.line + 1, uint64_t{0}),
+      [](const std::pair<uint64_t, uint64_t>& a, const std::pair<uint64_t, uint64_t>& b) {
+        return a.first < b.first;
+      });
+  if (!pasted) {
+    std::vector<size_t> offsets;
+    std::vector<std::string> warnings = MarkupWarnings(name, key, sent, &offsets);
+    for (size_t i = 0; i < warnings.size(); ++i) {
+      report(kMarkup, offsets[i], false, [&] { return std::move(warnings[i]); });
+    }
+  }
+  if (findings != nullptr && findings->diagnostics.empty()) {
+    fileFindings_.pop_back();
+  } else if (findings != nullptr) {
+    // File order, the findings about the whole file last.
+    std::stable_sort(
+        findings->diagnostics.begin(), findings->diagnostics.end(),
+        [](const Diagnostic& a, const Diagnostic& b) { return Order(a.line) < Order(b.line); });
   }
 }
 
-void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes) {
+void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes,
+                                bool blankAfterCtrlZ) {
+  // The end of the file ends a paste, a header of a language code in it
+  // too: no key line followed that.
+  EndPastedDescription();
   CloseHeader();
-  if (ctrlZLine_ != 0 && fileBytes > ctrlZOffset_ + 1) {
+  if (ctrlZLine_ != 0 && fileBytes > ctrlZOffset_ + 1 && !blankAfterCtrlZ) {
     // The bytes after it may hold whole sections; none of it reaches Steam.
     Add(kCtrlZ, ctrlZLine_, true, [&] {
       return "a Ctrl-Z byte (0x1A) ends the file here, the way Windows reads text; the " +
@@ -585,6 +786,16 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
     CheckKeyCase(section);
     CheckText(section, section.title, "title");
     CheckText(section, section.description, "description");
+    const auto inlineText = section.keys->find("description");
+    if (section.description.file != nullptr && inlineText != section.keys->end()) {
+      Add(kBothTexts, inlineText->line(), true, [&] {
+        return "section " + Bracketed(section.name) + " has both a \"description\" and a \"" +
+               std::string(kDescriptionFileKey) + "\" (line " +
+               std::to_string(section.description.line) +
+               "); modpublish uploads the file's text, so this one never reaches Steam. Keep "
+               "only the one you mean";
+      });
+    }
   }
   if (markHidHeader_) {
     // A header hidden with no keys below it: the section with no name,

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "description/language.h"
@@ -47,14 +48,23 @@ std::string Count(uint64_t count, const char* one, const char* many);
 //
 // An error is what leaves text of the author off Steam or makes the
 // publish fail: a section holding a title or a description (its key in
-// any letter case) that is skipped; a title or description key spelled in
-// another letter case in a section that is uploaded; a title or
-// description set twice, to another value, in such a section; a NUL byte in a title or
-// description, which ends what Steam gets; a title over kTitleLimit or a
-// description over kDescriptionLimit bytes as Steam would get them; a
-// Ctrl-Z before the end of the file. A section with neither key is the
-// game's data: skipping it loses nothing and is no finding. Everything else
-// is a warning: it looks wrong, or may be a slip, but loses nothing.
+// any letter case, description_file too) that is skipped; such a key
+// spelled in another letter case in a section that is uploaded; a title or
+// description set twice, to another value, in such a section, or both a
+// description and a description file; a description pasted over several
+// lines, of which only the first reaches Steam; a description file that
+// can't be read; a NUL byte in a title or description, which ends what
+// Steam gets; a title over kTitleLimit or a description over
+// kDescriptionLimit bytes as Steam would get them; a Ctrl-Z with text after
+// it. A section with neither key is the game's data: skipping it loses
+// nothing and is no finding. Everything else is a warning: it looks wrong,
+// or may be a slip, but loses nothing.
+//
+// A paste ends where a real key or section starts: at a key line whose key
+// looks like one (PlausibleKey), or at a header of a language code that
+// such a key line follows before any other header. Everything else below a
+// description is taken for its text: "[url=https://...]", "[list]", the
+// "[tr]" and "[th]" lines of a table (which are language codes too).
 class DescriptionCheck : public DescriptionListener {
  public:
   static constexpr size_t kShownPerKind = 20;
@@ -66,14 +76,31 @@ class DescriptionCheck : public DescriptionListener {
   void OnCtrlZ(uint64_t lineNumber, uint64_t offset) override;
 
   // Adds the findings that need the whole file: what the upload plan does
-  // with the sections, their titles and descriptions. `record` is what the
+  // with the sections, their titles and descriptions, those read from
+  // description files included (LoadDescriptionFiles). `record` is what the
   // reader returned; `fileBytes` the file's size, to tell how much a Ctrl-Z
-  // drops. Call once, after the reader has finished.
-  void Conclude(const ModDescription& record, uint64_t fileBytes);
+  // drops, and `blankAfterCtrlZ` whether all it drops are blanks, line ends
+  // and more Ctrl-Z bytes, which lose nothing. Call once, after the reader
+  // has finished.
+  void Conclude(const ModDescription& record, uint64_t fileBytes, bool blankAfterCtrlZ = false);
+
+  // The offset of the Ctrl-Z byte that ended the input, or UINT64_MAX when
+  // none did.
+  uint64_t CtrlZOffset() const { return ctrlZLine_ == 0 ? UINT64_MAX : ctrlZOffset_; }
 
   // After Conclude: the findings and notes, in file order, those about the
   // whole file last.
   const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
+
+  // After Conclude: the findings about the text of each description file
+  // that was read, at the file's own lines, in section order; files with
+  // none are left out. (A file that can't be read is a finding about the
+  // line of descript.ion that names it.)
+  struct FileFindings {
+    std::string path;  // DescriptionFile::path
+    std::vector<Diagnostic> diagnostics;
+  };
+  const std::vector<FileFindings>& fileFindings() const { return fileFindings_; }
 
   // The upload plan in short, made by Conclude's one walk of it: every
   // section to upload (only the few known language codes are), in upload
@@ -96,8 +123,14 @@ class DescriptionCheck : public DescriptionListener {
   void Add(int kind, uint64_t line, bool error, const Message& message);
   void CheckFirstLineMark(const DescriptionLine& line);
   void IgnoredLine(const DescriptionLine& line);
-  // A line that holds no key under a description line.
-  void DescriptionContinues(const DescriptionLine& line);
+  // Whether `line` is more of a description pasted over several lines;
+  // ends the paste where a real key or section starts.
+  bool InPastedDescription(const DescriptionLine& line);
+  // What the line rules made of `line`, outside a paste.
+  void TakeLine(const DescriptionLine& line);
+  // The paste under way ends before `line` (UINT64_MAX: the end of the file).
+  void EndPastedDescription();
+  void StartHeader(uint64_t line, std::string_view name);
   void KeyLine(const DescriptionLine& line);
   // The header under way is over: reports it when nothing came of it.
   void CloseHeader();
@@ -109,14 +142,13 @@ class DescriptionCheck : public DescriptionListener {
 
   std::unique_ptr<Findings> findings_;
   std::vector<Diagnostic> diagnostics_;
+  std::vector<FileFindings> fileFindings_;
   PlanSummary plan_;
-  // The header under way: its line (0 before the first), its name, how
-  // many key lines it got, and whether it is a tag of Steam's markup under
-  // a description ("[list]"), which is reported as such.
+  // The header under way: its line (0 before the first), its name, and how
+  // many key lines it got.
   uint64_t headerLine_ = 0;
   std::string headerName_;
   uint64_t headerKeys_ = 0;
-  bool headerIsMarkup_ = false;
   uint64_t firstHeaderLine_ = 0;
   // The first header "[]" that got keys: where the section with no name is
   // named so.
@@ -124,14 +156,53 @@ class DescriptionCheck : public DescriptionListener {
   // A byte-order mark hid the first header, `markHeader_` (as shown).
   bool markHidHeader_ = false;
   std::string markHeader_;
-  // The latest key line, when it set a description: lines below it that
-  // hold no key are taken for more of it. 0 otherwise. Its section, as
-  // shown ("[en]").
-  uint64_t descriptionLine_ = 0;
-  std::string descriptionSection_;
+  // A description pasted over several lines of the file, as real
+  // descriptions of many lines are: from the description's own line on,
+  // every line is more of it until a real key or section starts.
+  struct HeldLine {
+    uint64_t number;
+    DescriptionLineKind kind;
+    std::string text;
+    std::string section;
+  };
+  static constexpr size_t kHeldLines = 64;
+  static constexpr size_t kHeldBytes = 160;
+  struct PastedDescription {
+    uint64_t line = 0;  // the description's line; 0 when no paste is under way
+    std::string name;   // its section's name (cut short)
+    // The last line of the paste that holds text, and the bytes up to it
+    // and up to the latest line (each line with its line end).
+    uint64_t lastText = 0;
+    uint64_t bytesToLastText = 0;
+    uint64_t bytes = 0;
+    // The lines since the last one with text that may be of what follows
+    // (comments, headers that are no markup): told to TakeLine if a key
+    // line comes next. The first kHeldLines only.
+    std::vector<HeldLine> held;
+    // The closing tag of a block of code under way ("[/code]"), or empty.
+    std::string verbatim;
+  };
+  PastedDescription pasted_;
+  // The lines of every paste that ended, first and last: no other finding
+  // is made on them.
+  std::vector<std::pair<uint64_t, uint64_t>> pastedLines_;
   uint64_t ctrlZLine_ = 0;
   uint64_t ctrlZOffset_ = 0;
 };
+
+// What is wrong with how descript.ion was saved, told by `start`, its first
+// bytes (64 KiB will do): as UTF-16 (Notepad's "Unicode", PowerShell 5's
+// Out-File), with a byte-order mark or without one, or with lines ended by
+// a CR alone. modpublish reads neither as meant. The message, or empty.
+std::string DescriptionEncodingProblem(std::string_view start);
+
+// Whether `key`, found below a description, is a key of descript.ion
+// rather than a line of pasted text that holds a '=': letters, digits, '_',
+// '-' and '.' only, with a lower-case letter among them ("version",
+// "Title") or a spelling of title, description or description_file in any
+// letter case. Keys of a game's data are words; "F5 = quick save" and
+// "[url=https://...]" are text.
+bool PlausibleKey(std::string_view key);
 
 // True when `text` is well-formed UTF-8: no stray or missing continuation
 // bytes, no overlong forms, no surrogates, nothing beyond U+10FFFF.

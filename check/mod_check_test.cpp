@@ -121,10 +121,52 @@ TEST(DescriptionCheckTest, FindsEachMistakeOnItsLine) {
        "[en]\ndescription = D\ntitle = T\nstray\nx\n",
        {"4:w", "5:w"},
        "neither a key line"},
-      {"lines below a description, markup headers too",
+      {"a description pasted over lines: markup headers are its text, a comment at the end "
+       "is not",
        "[en]\ntitle = T\ndescription = D\n[h1]More[/h1]\n\nmore text\n[list]\n[*] one\n; note\n",
-       {"4:w", "6:w", "7:w", "8:w", "9:w"},
-       "line 3) is read as a section header: a value is one line"},
+       {"3:e", "9:w"},
+       "goes on over the 5 lines below this one (40 bytes), but a value of descript.ion is one "
+       "line: only this line reaches Steam. Move the whole description into a file of its own, "
+       "such as description_en.txt beside descript.ion, and name it in place of this line with "
+       "\"description_file = description_en.txt\""},
+      {"a paste ends at a key that looks like one",
+       "[en]\ntitle = T\ndescription = D\nmore\nversion = 1\nstray\n",
+       {"3:e", "6:w"},
+       "the 1 line below this one (5 bytes)"},
+      {"lines holding '=' are text",
+       "[en]\ntitle = T\ndescription = D\nF5 = quick save\n[url=https://x.org]x[/url]\n"
+       "[table noborder=1]\n1.0 = first\n",
+       {"3:e"},
+       "the 4 lines below"},
+      {"a header that a key follows starts a section; one of the game's too",
+       "[en]\ntitle = T\ndescription = D\nmore\n\n[de]\n" + good +
+           "[en]\ndescription = D\n"
+           "[settings]\nx = 1\n",
+       {"3:e", "10:w"},
+       "the 1 line below"},
+      {"table rows are text, [tr] and [th] though they are language codes",
+       "[en]\ntitle = T\ndescription = D\n[table]\n[tr]\n[th]Key[/th]\n[/tr]\n[/table]\n"
+       "[de]\n" +
+           good,
+       {"3:e"},
+       "the 5 lines below"},
+      {"a block of code takes keys and headers",
+       "[en]\ntitle = T\ndescription = D\n[code]\n[saves]\nslots = 2\n[/code]\nversion = 1\n",
+       {"3:e"},
+       "the 4 lines below"},
+      {"blank lines, a comment and a header below a one-line description are no paste",
+       "[en]\ntitle = T\ndescription = D\n\n; German\n[de]\n" + good,
+       {"5:w"},
+       "no comment syntax"},
+      {"a description file in a skipped section",
+       "[EN]\ndescription_file = en.txt\n[en]\n" + good,
+       {"1:e"},
+       "section [EN] holds a description"},
+      {"the description file key in the wrong case",
+       "[en]\ntitle = T\nDescription_File = en.txt\n",
+       {"3:e"},
+       "is not \"description_file\": keys are case-sensitive, so modpublish uploads \"No "
+       "description\""},
       {"comment", "; made by me\n[en]\n" + good, {"1:w"}, "no comment syntax"},
       {"key set three times",
        "[en]\n" + good + "[de]\n" + good + "[en]\nversion = 1\nversion = 2\ntitle = V\n",
@@ -167,18 +209,18 @@ TEST(DescriptionCheckTest, FindingsOfSharedInputsAreCleanLinesInFileOrder) {
 }
 
 TEST(DescriptionCheckTest, ShowsTwentyOfAKindAndCountsTheRest) {
-  std::string ignored = "[en]\ntitle = T\ndescription = D\n";
+  std::string ignored = "[en]\ntitle = T\ndescription = D\nversion = 1\n";
   for (int i = 0; i < 25; ++i) {
     ignored += "x\n";
   }
   Lines expected;
-  for (int line = 4; line < 24; ++line) {
+  for (int line = 5; line < 25; ++line) {
     expected.push_back(std::to_string(line) + ":w");
   }
-  expected.push_back("24:n5");
+  expected.push_back("25:n5");
   std::string messages;
   EXPECT_EQ(Findings(ignored, &messages), expected);
-  EXPECT_NE(messages.find("5 more lines from here on get the same kind of warning as line 23"),
+  EXPECT_NE(messages.find("5 more lines from here on get the same kind of warning as line 24"),
             std::string::npos)
       << messages;
 
@@ -224,6 +266,45 @@ TEST(SuggestLanguageTest, CaseSeparatorRegionScriptAndSteamNames) {
     EXPECT_EQ(language == nullptr ? "none" : std::string(language->code),
               c.code == nullptr ? "none" : c.code)
         << c.name;
+  }
+}
+
+TEST(PlausibleKeyTest, WordsWithALowerCaseLetterOrTheTextKeys) {
+  for (const char* key :
+       {"version", "Title", "TITLE", "DESCRIPTION_FILE", "author.name", "max-speed", "x1"}) {
+    EXPECT_TRUE(PlausibleKey(key)) << key;
+  }
+  for (const char* key : {"", "F5", "X", "1.0", "[url", "[*] F5", "Ctrl+S", "key name", "é"}) {
+    EXPECT_FALSE(PlausibleKey(key)) << key;
+  }
+}
+
+TEST(DescriptionEncodingProblemTest, Utf16AndCrOnlyLineEnds) {
+  const std::string text = "[en]\r\ntitle = T\r\n";
+  std::string little;
+  std::string big;
+  for (char c : text) {
+    little += std::string{c, '\0'};
+    big += std::string{'\0', c};
+  }
+  const struct {
+    std::string start;
+    const char* mentions;  // "" for no problem
+  } cases[] = {
+      {text, ""},
+      {"", ""},
+      {"[en]\ntitle = a\0b\n"s, ""},
+      {"[en]\r", ""},
+      {"\xFF\xFE" + little, "UTF-16"},
+      {"\xFE\xFF" + big, "UTF-16"},
+      {little, "UTF-16"},
+      {big, "UTF-16"},
+      {"[en]\rtitle = T\r", "CR alone"},
+  };
+  for (const auto& c : cases) {
+    const std::string problem = DescriptionEncodingProblem(c.start);
+    EXPECT_EQ(problem.empty(), *c.mentions == '\0') << testing::PrintToString(c.start);
+    EXPECT_NE(problem.find(c.mentions), std::string::npos) << problem;
   }
 }
 

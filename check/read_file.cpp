@@ -69,6 +69,28 @@ FileRead ReadFileStart(const std::string& path, size_t limit, FileBytes& bytes, 
   return ReadInto(path, limit, bytes, size);
 }
 
+bool BlankFrom(const std::string& path, uint64_t offset) {
+  std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFileForReading(path));
+  if (file == nullptr) {
+    return false;
+  }
+  // Read from the start: no seek of a 64-bit offset is portable.
+  std::string chunk(kChunk, '\0');
+  uint64_t at = 0;
+  for (;;) {
+    const size_t got = std::fread(chunk.data(), 1, kChunk, file.get());
+    for (size_t i = 0; i < got; ++i, ++at) {
+      const char c = chunk[i];
+      if (at >= offset && c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\x1A') {
+        return false;
+      }
+    }
+    if (got < kChunk) {
+      return std::ferror(file.get()) == 0;
+    }
+  }
+}
+
 FileBytes::~FileBytes() { platform::FreeLargeBlock(data_, room_); }
 
 void FileBytes::resize(size_t size) {

@@ -22,6 +22,11 @@ enum class FileRead {
 // size. On any answer but kRead, `bytes` is empty and `size` 0.
 FileRead ReadFileStart(const std::string& path, size_t limit, std::string& bytes, uint64_t& size);
 
+// Whether every byte of the regular file `path` from `offset` on is a
+// blank (space, tab), a line end (CR, LF) or a Ctrl-Z (0x1A): bytes that
+// hold no text. False when the file can't be read.
+bool BlankFrom(const std::string& path, uint64_t offset);
+
 // Room for the bytes of a big file, from platform::AllocateLargeBlock: a
 // client library with its debug information runs to megabytes, and filled
 // page by page it would take longer to read than the description. Empty

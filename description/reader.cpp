@@ -237,20 +237,34 @@ ModDescription ReadFile(std::FILE* file, DescriptionParser::Impl& parser) {
 
 }  // namespace
 
+std::FILE* OpenDescriptionFile(const std::string& path, DescriptionStatus& status) {
+  std::FILE* file = platform::OpenFileForReading(path);
+  if (file != nullptr) {
+    status = DescriptionStatus::kRead;
+    return file;
+  }
+  uint64_t size = 0;
+  switch (platform::StatPath(path, size)) {
+    case platform::PathKind::kMissing:
+      status = DescriptionStatus::kMissing;
+      break;
+    case platform::PathKind::kFile:
+      status = DescriptionStatus::kUnreadable;
+      break;
+    default:
+      status = DescriptionStatus::kNotAFile;
+      break;
+  }
+  return nullptr;
+}
+
 DescriptionStatus LoadModDescription(const std::string& path, ModDescription& description,
                                      DescriptionListener* listener) {
   description = ModDescription();
-  std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFileForReading(path));
+  DescriptionStatus status = DescriptionStatus::kRead;
+  std::unique_ptr<std::FILE, FileCloser> file(OpenDescriptionFile(path, status));
   if (!file) {
-    uint64_t size = 0;
-    switch (platform::StatPath(path, size)) {
-      case platform::PathKind::kMissing:
-        return DescriptionStatus::kMissing;
-      case platform::PathKind::kFile:
-        return DescriptionStatus::kUnreadable;
-      default:
-        return DescriptionStatus::kNotAFile;
-    }
+    return status;
   }
   std::unique_ptr<DescriptionParser::Impl> parser;
   try {

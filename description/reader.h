@@ -5,6 +5,7 @@
 #define MODPUBLISH_DESCRIPTION_READER_H_
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,14 +47,11 @@ class DescriptionListener {
   virtual void OnCtrlZ(uint64_t /*lineNumber*/, uint64_t /*offset*/) {}
 };
 
-// How reading the file went.
-enum class DescriptionStatus {
-  kRead,        // the whole file, or up to a Ctrl-Z or a read error midway
-  kMissing,     // nothing at the path
-  kNotAFile,    // a folder, a device, a pipe or the like
-  kUnreadable,  // a regular file that can't be opened
-  kTooBig,      // the record (or a line of it) doesn't fit in the memory left
-};
+// Opens the regular file at `path` for reading bytes, as
+// platform::OpenFileForReading does (never a pipe or a device, never
+// waiting); when it can't, returns null and sets `status` to why:
+// kMissing, kNotAFile or kUnreadable. The caller closes the stream.
+std::FILE* OpenDescriptionFile(const std::string& path, DescriptionStatus& status);
 
 // Reads the file at `path` into `description`, telling `listener` (may be
 // null) of every line. Prints nothing. Returns kRead with the record in

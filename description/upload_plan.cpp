@@ -1,5 +1,6 @@
 #include "description/upload_plan.h"
 
+#include "description/description_file.h"
 #include "description/language.h"
 
 namespace {
@@ -21,9 +22,19 @@ PlannedText PlanText(const DescriptionSection& section, std::string_view key,
   return planned;
 }
 
+PlannedText PlanFileText(const DescriptionSection& section, const DescriptionFile& file) {
+  PlannedText planned;
+  planned.text = file.text.c_str();
+  planned.stored = file.text;
+  planned.fromKey = true;
+  planned.line = section.find(kDescriptionFileKey)->line();
+  planned.file = &file;
+  return planned;
+}
+
 }  // namespace
 
-PlannedSection PlanSection(const DescriptionNamedSection& named) {
+PlannedSection PlanSection(const DescriptionNamedSection& named, const DescriptionFile* file) {
   PlannedSection planned;
   planned.name = named.name;
   planned.keys = &named.section;
@@ -38,6 +49,31 @@ PlannedSection PlanSection(const DescriptionNamedSection& named) {
     return planned;
   }
   planned.title = PlanText(named.section, "title", "No title");
-  planned.description = PlanText(named.section, "description", "No description");
+  planned.description = file != nullptr ? PlanFileText(named.section, *file)
+                                        : PlanText(named.section, "description", "No description");
   return planned;
+}
+
+UploadPlan::Iterator::Iterator(const ModDescription& description,
+                               DescriptionSections::const_iterator at)
+    : description_(&description), at_(at), file_(description.files.begin()) {
+  const auto index = static_cast<size_t>(at - description.sections.begin());
+  while (file_ != description.files.end() && file_->section < index) {
+    ++file_;
+  }
+}
+
+PlannedSection UploadPlan::Iterator::operator*() const {
+  const auto index = static_cast<size_t>(at_ - description_->sections.begin());
+  const bool named = file_ != description_->files.end() && file_->section == index;
+  return PlanSection(*at_, named ? &*file_ : nullptr);
+}
+
+UploadPlan::Iterator& UploadPlan::Iterator::operator++() {
+  ++at_;
+  const auto index = static_cast<size_t>(at_ - description_->sections.begin());
+  while (file_ != description_->files.end() && file_->section < index) {
+    ++file_;
+  }
+  return *this;
 }

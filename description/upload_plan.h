@@ -8,7 +8,10 @@
 // first); a section with an empty name is skipped without a word; one whose
 // name is no language code SteamLanguageFor knows is skipped with the
 // message "Skipping uploading description in lang: <name>"; every other one
-// is uploaded with the values of the exact keys "title" and "description".
+// is uploaded with the values of the exact keys "title" and "description",
+// or, where the section names a description file (its "description_file"
+// key, read by LoadDescriptionFiles), with that file's text as the
+// description.
 //
 // The plan is worked out as it is walked, from the record alone: it
 // allocates nothing, whatever the number of sections.
@@ -19,6 +22,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "description/description.h"
 
@@ -38,6 +42,10 @@ struct PlannedText {
   std::string_view stored;
   bool fromKey = false;  // false: the fallback
   uint64_t line = 0;     // the line that set the value; 0 for the fallback
+  // Not null: the text is this description file's (its description_file
+  // key's value stands on `line`). When the file couldn't be read, `text`
+  // is empty: a publish stops before it would send it.
+  const DescriptionFile* file = nullptr;
 
   // What Steam receives: `text` up to its first NUL.
   std::string_view Sent() const { return std::string_view(text, std::strlen(text)); }
@@ -56,36 +64,38 @@ struct PlannedSection {
   PlannedText description;
 };
 
-// The plan of one section of the record.
-PlannedSection PlanSection(const DescriptionNamedSection& named);
+// The plan of one section of the record; `file` is its description file,
+// or null when it names none.
+PlannedSection PlanSection(const DescriptionNamedSection& named,
+                           const DescriptionFile* file = nullptr);
 
 // The plan of the whole description: `for (const PlannedSection& section :
 // UploadPlan(record))`, in upload order. Borrows the record.
 class UploadPlan {
  public:
-  explicit UploadPlan(const ModDescription& description) : sections_(&description.sections) {}
+  explicit UploadPlan(const ModDescription& description) : description_(&description) {}
 
   class Iterator {
    public:
-    explicit Iterator(DescriptionSections::const_iterator at) : at_(at) {}
-    PlannedSection operator*() const { return PlanSection(*at_); }
-    Iterator& operator++() {
-      ++at_;
-      return *this;
-    }
+    Iterator(const ModDescription& description, DescriptionSections::const_iterator at);
+    PlannedSection operator*() const;
+    Iterator& operator++();
     bool operator!=(const Iterator& other) const { return at_ != other.at_; }
 
    private:
+    const ModDescription* description_;
     DescriptionSections::const_iterator at_;
+    // The first description file of a section at `at_` or after it.
+    std::vector<DescriptionFile>::const_iterator file_;
   };
 
-  Iterator begin() const { return Iterator(sections_->begin()); }
-  Iterator end() const { return Iterator(sections_->end()); }
+  Iterator begin() const { return Iterator(*description_, description_->sections.begin()); }
+  Iterator end() const { return Iterator(*description_, description_->sections.end()); }
   // Sections in all, skipped ones included (the progress line counts them).
-  size_t size() const { return sections_->size(); }
+  size_t size() const { return description_->sections.size(); }
 
  private:
-  const DescriptionSections* sections_;
+  const ModDescription* description_;
 };
 
 #endif  // MODPUBLISH_DESCRIPTION_UPLOAD_PLAN_H_

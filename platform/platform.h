@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -87,6 +88,12 @@ std::string ProgramFolder();
 //   Steam expects; under the programs' manifest both are UTF-8. Fails also
 //   when `path` isn't valid in that code page.
 bool MakeAbsolutePath(const std::string& path, std::string& absolute);
+
+// Whether `path` names its place without a folder to start from: on POSIX
+// it starts with '/'; on Windows with '\\' or '/', or with a drive letter
+// and ':' ("C:\\mods", and "C:mods", which depends on that drive alone).
+// A path that isn't rooted is taken from some folder the caller chooses.
+bool IsRootedPath(std::string_view path);
 
 // What a path names, for checks that must not open or load it.
 enum class PathKind {

@@ -62,6 +62,8 @@ bool MakeAbsolutePath(const std::string& path, std::string& absolute) {
   return true;
 }
 
+bool IsRootedPath(std::string_view path) { return !path.empty() && path[0] == '/'; }
+
 void* LoadTrustedLibrary(const char* fileName) {
   std::string folder = ProgramFolder();
   if (!folder.empty()) {

@@ -69,6 +69,15 @@ bool ToUtf8(const std::wstring& wide, std::string& bytes) {
 
 }  // namespace
 
+bool IsRootedPath(std::string_view path) {
+  if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
+    return true;
+  }
+  const bool letter = path.size() >= 2 &&
+                      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  return letter && path[1] == ':';
+}
+
 bool MakeAbsolutePath(const std::string& path, std::string& absolute) {
   std::wstring wide;
   if (path.empty() || path.find('\0') != std::string::npos || path.size() > INT_MAX / 2 ||

@@ -46,6 +46,7 @@ setting a line, changes the rest:
                         \xEF and \n) instead of "480\n"
     appid-name NAME     the app id file is named NAME instead
     link NAME TARGET    NAME in the mod becomes a symbolic link to TARGET
+    move-out NAME       moves NAME (a file or a folder) from the mod to beside it
     fifo NAME           NAME in the mod becomes a named pipe
     unreadable NAME     NAME in the mod becomes a folder no one but root may
                         read; run as root, the checker runs as nobody (Linux
@@ -67,6 +68,7 @@ import argparse
 import codecs
 import os
 import pwd
+import re
 import resource
 import shutil
 import struct
@@ -77,6 +79,9 @@ import unittest
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The Workshop's item files are read as the process tests read them.
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+import harness  # noqa: E402
 TOOL = None
 PUBLISHER = None
 INCOMPLETE_LIBRARY = None
@@ -159,6 +164,7 @@ class Setup:
         self.tool = TOOL
         self.publisher = PUBLISHER
         self.env = None
+        self.mod = None
         self.limit = None
         self.as_nobody = False
 
@@ -246,6 +252,8 @@ class CaseTestCase(unittest.TestCase):
                 appid_name = values[0]
             elif name == "link":
                 os.symlink(values[1], os.path.join(mod, values[0]))
+            elif name == "move-out":
+                shutil.move(os.path.join(mod, values[0]), os.path.join(work, values[0]))
             elif name == "fifo":
                 os.mkfifo(os.path.join(mod, values[0]))
             elif name == "unreadable":
@@ -279,6 +287,7 @@ class CaseTestCase(unittest.TestCase):
                 setup.limit = int(values[0]) << 20
             else:
                 self.fail("unknown option %s in %s" % (name, case))
+        setup.mod = mod
         if appid:
             with open(os.path.join(work, appid_name), "wb") as out:
                 out.write(appid_bytes)
@@ -392,6 +401,71 @@ class PublishAgreementTest(CaseTestCase):
                             "the checker found no error, but the publish failed:\n%s\n"
                             "The checker said:\n%s" % (output[-3000:],
                                                        checked.stdout.decode("latin-1")))
+            self.assertUploadedAsAnnounced(setup, checked.stdout, workshop, output)
+
+    def assertUploadedAsAnnounced(self, setup, summary, workshop, output):
+        """The Workshop holds, for every section the checker's summary lists
+        to upload, the title and description it announced: the title as
+        shown (excerpt), the description's size and lines, and the bytes of
+        a description file as Steam gets them; and no other language."""
+        item = int(output.rsplit("?id=", 1)[1].split()[0])
+        stored = harness.item_texts(workshop, item)
+        announced = set()
+        lines = summary.replace(b"\r\n", b"\n").split(b"\n")
+        start = lines.index(b"Sections to upload, in this order:") + 1 if (
+            b"Sections to upload, in this order:" in lines) else len(lines)
+        for line in lines[start:]:
+            if not line.startswith(b"    "):
+                break
+            match = SUMMARY_SECTION.match(line.decode("utf-8", "surrogateescape"))
+            self.assertTrue(match, "an uploaded section the test can't read: %r" % line)
+            language = match.group("language")
+            announced.add(language)
+            title = stored[("title", language)]
+            if match.group("fallback_title") is not None:
+                self.assertEqual(title, match.group("fallback_title").encode())
+            else:
+                self.assertEqual(excerpt(title, 50), match.group("title"))
+            description = stored[("description", language)]
+            if match.group("fallback_description") is not None:
+                self.assertEqual(description, match.group("fallback_description").encode())
+                continue
+            self.assertEqual(len(description), int(match.group("bytes")), language)
+            if match.group("file") is not None:
+                self.assertEqual(description.count(b"\n") + 1 if description else 0,
+                                 int(match.group("lines")), language)
+                named = match.group("file").replace("\\", "/")
+                with open(os.path.join(setup.mod, named), "rb") as source:
+                    sent = source.read()
+                if sent.startswith(b"\xef\xbb\xbf"):
+                    sent = sent[3:]
+                sent = sent.replace(b"\r\n", b"\n").rstrip(b"\n").split(b"\0")[0]
+                self.assertEqual(description, sent, language)
+        self.assertEqual(announced, {language for _, language in stored},
+                         "the languages on the Workshop are not those the summary lists")
+
+
+# A section of the summary's list of those to upload.
+SUMMARY_SECTION = re.compile(
+    r'^    \S+ \((?P<language>\w+)\): '
+    r'(?:title "(?P<title>.*)"|no title \("(?P<fallback_title>.*)" is uploaded\)), '
+    r'(?:description (?P<bytes>\d+) bytes?(?:, (?P<lines>\d+) lines?, from (?P<file>.*))?'
+    r'|no description \("(?P<fallback_description>.*)" is uploaded\))$')
+
+
+def excerpt(text, limit):
+    """A text as the checker shows it cut short (console/console.h's
+    Excerpt): control bytes as \\xNN, cut after about `limit` bytes at the
+    start of a UTF-8 character, with "..." added."""
+    def printable(data):
+        return "".join("\\x%02X" % byte if byte < 0x20 or byte == 0x7F else chr(byte)
+                       for byte in data).encode("latin-1").decode("utf-8", "surrogateescape")
+    if len(text) <= limit:
+        return printable(text)
+    end = limit
+    while end > 0 and text[end] & 0xC0 == 0x80 and limit - end < 3:
+        end -= 1
+    return printable(text[:end]) + "..."
 
 
 def add_cases(test_class, share, shares):

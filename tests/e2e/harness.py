@@ -72,6 +72,43 @@ def journal_string(data):
     return '"%s"' % "".join(out)
 
 
+def journal_unquote(field):
+    """The bytes of a string as the simulator's journal and item files write
+    it (journal_string's inverse); `field` includes the quotes."""
+    assert field.startswith('"') and field.endswith('"'), field
+    out = bytearray()
+    body = field[1:-1]
+    i = 0
+    while i < len(body):
+        if body[i] == "\\" and body[i + 1] == "x":
+            out.append(int(body[i + 2:i + 4], 16))
+            i += 4
+        elif body[i] == "\\":
+            out.append(ord(body[i + 1]))
+            i += 2
+        else:
+            out.append(ord(body[i]))
+            i += 1
+    return bytes(out)
+
+
+def item_texts(workshop, item):
+    """The titles and descriptions of the live revision of `item` in the
+    simulated Workshop in the folder `workshop`: {("title", "english"):
+    b"...", ...}."""
+    folder = os.path.join(workshop, "items", str(item))
+    live = max((name for name in os.listdir(folder) if name.startswith("r")),
+               key=lambda name: int(name[1:]))
+    texts = {}
+    with open(os.path.join(folder, live, "item.txt"), "rb") as item_file:
+        for line in item_file.read().decode("latin-1").splitlines():
+            field, _, rest = line.partition(" ")
+            if field in ("title", "description"):
+                language, _, value = rest.partition(" ")
+                texts[(field, journal_unquote(language).decode())] = journal_unquote(value)
+    return texts
+
+
 def library_name():
     """The file name the tool loads the client library by."""
     return "steam_api64.dll" if windows() else "libsteam_api.so"
@@ -152,6 +189,11 @@ class ToolTestCase(unittest.TestCase):
         run would have left it."""
         self.write(os.path.join("workshop", "items", str(item), "r1", "item.txt"),
                    "id %d\napp %d\ntype 0\nvisibility 2\n" % (item, app))
+
+    def item_texts(self, item):
+        """The titles and descriptions of `item` in the simulated Workshop
+        (item_texts below)."""
+        return item_texts(self.workshop, item)
 
     def scenario(self, lines):
         self.write("scenario.txt", "\n".join(lines) + "\n")
