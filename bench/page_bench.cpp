@@ -1,10 +1,12 @@
 // The benchmark of modpublish-check's page (--page), run by scripts/bench.sh:
-// how long the page of a real-sized description takes to write, and how the
+// how long the page of a real-sized description takes to write, how the
 // time and memory of a whole `modpublish-check --page` run grow with a
-// description of 25, 50 and 100 MB. It prints tables; it checks nothing
-// about the figures.
+// description of 25, 50 and 100 MB, and what a description of every
+// language kept in files of their own costs to read, check and page. It
+// prints tables; it checks nothing about the figures. --only runs one of
+// the three.
 //
-//   page_bench [--tool PATH] [--scratch DIR]
+//   page_bench [--tool PATH] [--scratch DIR] [--only small|runs|files]
 //
 // PATH is the built modpublish-check, by default the one beside this
 // program; DIR holds the generated mod folders (default: a new folder under
@@ -14,13 +16,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "bench/child_process.h"
+#include "check/mod_check.h"
 #include "check/page.h"
+#include "description/description_file.h"
+#include "description/language.h"
+#include "description/reader.h"
+#include "description/upload_plan.h"
 
 namespace {
 
@@ -220,22 +228,124 @@ void BenchWholeRuns(const std::string& tool, const fs::path& scratch) {
               perMB100 / perMB25);
 }
 
+// CPU seconds this process has used so far.
+double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
+// A real description of `bytes` bytes as an author keeps it in a file of
+// its own: many lines of markup, with CR LF line ends.
+std::string DescriptionFileText(size_t bytes) {
+  static const std::string kLines =
+      "[h2]Lanterns[/h2]\r\nOil lanterns line the roads and [b]light up at dusk[/b].\r\n"
+      "[list]\r\n[*] Refill them at any store\r\n[*] [url=https://example.com/a]Forum[/url]\r\n"
+      "[/list]\r\n\r\n";
+  std::string text;
+  while (text.size() + kLines.size() <= bytes) {
+    text += kLines;
+  }
+  // The rest in a line of prose, so the text stays correct markup.
+  return text + kPlainBlock.substr(0, bytes - text.size());
+}
+
+// A descript.ion of every language code, each section naming a description
+// file of 8000 bytes: read, checked and made into a page in this process,
+// each step timed alone (CPU, median of 51), then whole
+// `modpublish-check --page` runs.
+void BenchDescriptionFiles(const std::string& tool, const fs::path& scratch) {
+  const fs::path work = scratch / "description_files";
+  const fs::path mod = work / "mod";
+  WriteMod(mod, "x");
+  std::ofstream ion(mod / "descript.ion", std::ios::binary);
+  fs::create_directories(mod / "texts");
+  const std::string text = DescriptionFileText(8000);
+  size_t sections = 0;
+  for (const KnownLanguage& language : KnownLanguages()) {
+    const std::string code(language.code);
+    ion << "[" << code << "]\r\ntitle = Lanterns at Night\r\ndescription_file = texts/" << code
+        << ".txt\r\n";
+    std::ofstream(mod / "texts" / (code + ".txt"), std::ios::binary) << text;
+    ++sections;
+  }
+  ion.close();
+  const std::string folder = mod.string();
+  const std::string path = (mod / "descript.ion").string();
+  constexpr int kRuns = 51;
+  std::vector<double> read;
+  std::vector<double> checked;
+  std::vector<double> paged;
+  size_t pageBytes = 0;
+  for (int i = 0; i < kRuns; ++i) {
+    double start = CpuSeconds();
+    ModDescription record;
+    if (LoadModDescription(path, record) != DescriptionStatus::kRead ||
+        LoadDescriptionFiles(record, folder, true) != nullptr) {
+      Fail("could not read " + path);
+    }
+    read.push_back(CpuSeconds() - start);
+
+    start = CpuSeconds();
+    DescriptionCheck check;
+    ModDescription checkedRecord;
+    LoadModDescription(path, checkedRecord, &check);
+    LoadDescriptionFiles(checkedRecord, folder, false);
+    check.Conclude(checkedRecord, 0);
+    if (!check.diagnostics().empty() || !check.fileFindings().empty()) {
+      Fail("the benchmark's description has findings");
+    }
+    checked.push_back(CpuSeconds() - start);
+
+    start = CpuSeconds();
+    PageModel model = ModelOf("");
+    model.sections.clear();
+    for (const PlannedSection& section : UploadPlan(record)) {
+      model.sections.push_back(PageSection{section.name, section.language, section.title.Sent(),
+                                           section.description.Sent(), false, false});
+    }
+    std::string html;
+    {
+      HtmlOutput out([&html](std::string_view block) { html += block; });
+      WritePage(model, out);
+    }
+    pageBytes = html.size();
+    paged.push_back(CpuSeconds() - start);
+  }
+  const RunFigures whole = CheckRun(tool, work, true, kRuns);
+  std::printf(
+      "\n%zu sections, each naming a description file of %zu bytes (%zu lines of markup), "
+      "CPU time, median of %d:\n\n",
+      sections, text.size(), static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1,
+      kRuns);
+  std::printf("| step                                        |      CPU |\n");
+  std::printf("|---------------------------------------------|----------|\n");
+  std::printf("| read: descript.ion and the files            | %5.2f ms |\n", Median(read) * 1e3);
+  std::printf("| check: the same read with the findings      | %5.2f ms |\n",
+              Median(checked) * 1e3);
+  std::printf("| page: the %6zu-byte page, to memory       | %5.2f ms |\n", pageBytes,
+              Median(paged) * 1e3);
+  std::printf("| whole `modpublish-check --page` process     | %5.2f ms |\n",
+              whole.cpuSeconds * 1e3);
+  fs::remove_all(work);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string tool;
   std::string scratchOption;
+  std::string only;
+  const char* usage = "usage: page_bench [--tool PATH] [--scratch DIR] [--only small|runs|files]";
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--tool") == 0) {
       tool = argv[i + 1];
     } else if (std::strcmp(argv[i], "--scratch") == 0) {
       scratchOption = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--only") == 0) {
+      only = argv[i + 1];
     } else {
-      Fail("usage: page_bench [--tool PATH] [--scratch DIR]");
+      Fail(usage);
     }
   }
   if (argc % 2 == 0) {
-    Fail("usage: page_bench [--tool PATH] [--scratch DIR]");
+    Fail(usage);
   }
   if (tool.empty()) {
     tool = (fs::path(OwnPath()).parent_path() / "modpublish-check").string();
@@ -245,8 +355,15 @@ int main(int argc, char** argv) {
     Fail("could not make a scratch folder");
   }
   std::printf("modpublish-check page benchmark, tool %s\n\n", tool.c_str());
-  BenchSmallPage(scratch);
-  BenchWholeRuns(tool, scratch);
+  if (only.empty() || only == "small") {
+    BenchSmallPage(scratch);
+  }
+  if (only.empty() || only == "runs") {
+    BenchWholeRuns(tool, scratch);
+  }
+  if (only.empty() || only == "files") {
+    BenchDescriptionFiles(tool, scratch);
+  }
   if (scratchOption.empty()) {
     fs::remove_all(scratch);
   }
