@@ -51,11 +51,13 @@ void PrintCheckUsage(const char* programName) {
         MODPUBLISH_VERSION);
   Print("Made by the modpublish developers\n");
   Print("\n");
-  Print("Usage: %s [-h] [--page FILE] <path>\n", Printable(programName).c_str());
+  Print("Usage: %s [-h] [--page FILE [--load-pictures]] <path>\n", Printable(programName).c_str());
   Print("    <path> is the mod folder you would give modpublish; nothing is uploaded.\n");
   Print("    modpublish's -s and -u <steamfileid> are read as modpublish reads them.\n");
   Print("    --page FILE, before the rest, writes FILE: an HTML page showing the item\n");
   Print("    as the Workshop would. Nothing else is written.\n");
+  Print("    --load-pictures, with --page, lets the page load the description's https:\n");
+  Print("    pictures; without it the page loads nothing from the network.\n");
   Print("Exit status: 0 no errors, 1 errors found, 2 this text.\n");
 }
 
@@ -233,8 +235,10 @@ void PrintItem(const RunSettings& settings, ParseOutcome outcome) {
 // The page's model: the upload plan, as the page shows it, with what the
 // checks found of the preview and the content.
 PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& description,
-                         const PreviewCheck& preview, bool isFolder, const ContentCheck& content) {
+                         const PreviewCheck& preview, bool isFolder, const ContentCheck& content,
+                         bool loadPictures) {
   PageModel model;
+  model.loadPictures = loadPictures;
   model.folder = settings.contentDir;
   model.existingId = settings.existingId;
   model.descriptionRead = description.read;
@@ -267,7 +271,7 @@ PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& d
 // The whole check, once the command line is read: `outcome` is kRun or
 // kBadItemId; `pagePath` is null without --page.
 int CheckModFolder(const RunSettings& settings, const char* programName, ParseOutcome outcome,
-                   const char* pagePath) {
+                   const char* pagePath, bool loadPictures) {
   // A mistake in the command line is the program's, as a compiler names
   // itself for a bad option; the folder is checked all the same.
   FileReport commandLineReport{programName,
@@ -332,7 +336,8 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
 
   FileReport pageReport{pagePath != nullptr ? pagePath : "", {}};
   if (pagePath != nullptr &&
-      !WritePageFile(pagePath, BuildPageModel(settings, description, preview, isFolder, content))) {
+      !WritePageFile(pagePath, BuildPageModel(settings, description, preview, isFolder, content,
+                                              loadPictures))) {
     pageReport.Add(0, true,
                    "the page can't be written there. Give a file in a folder that exists and "
                    "can be written to");
@@ -380,8 +385,9 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
 }  // namespace
 
 int RunModpublishCheck(int argc, const char* const* argv) {
-  // "--page FILE" is the checker's own and comes first; the rest is
-  // modpublish's command line, read by modpublish's own parser.
+  // "--page FILE" is the checker's own and comes first, "--load-pictures"
+  // right after it; the rest is modpublish's command line, read by
+  // modpublish's own parser.
   const char* pagePath = nullptr;
   std::vector<const char*> args(argv, argv + argc);
   const bool page = argc >= 2 && std::string_view(argv[1]) == "--page";
@@ -389,10 +395,17 @@ int RunModpublishCheck(int argc, const char* const* argv) {
     pagePath = argv[2];
     args.erase(args.begin() + 1, args.begin() + 3);
   }
+  const bool loadPictures =
+      pagePath != nullptr && args.size() >= 2 && std::string_view(args[1]) == "--load-pictures";
+  if (loadPictures) {
+    args.erase(args.begin() + 1);
+  }
   RunSettings settings;
   const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check";
+  // --load-pictures means nothing without a page to load them in.
+  const bool picturesWithoutPage = argc >= 2 && std::string_view(argv[1]) == "--load-pictures";
   const ParseOutcome outcome =
-      page && pagePath == nullptr
+      (page && pagePath == nullptr) || picturesWithoutPage
           ? ParseOutcome::kUsage
           : ParseCommandLine(static_cast<int>(args.size()), args.data(), settings);
   if (outcome == ParseOutcome::kUsage) {
@@ -402,7 +415,7 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   // The reader answers for the description's own memory; whatever else runs
   // out is the check's, which keeps little, and says so plainly.
   try {
-    return CheckModFolder(settings, programName, outcome, pagePath);
+    return CheckModFolder(settings, programName, outcome, pagePath, loadPictures);
   } catch (const std::bad_alloc&) {
     Print("Not enough memory to finish the check\n");
     return 1;

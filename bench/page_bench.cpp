@@ -1,12 +1,13 @@
 // The benchmark of modpublish-check's page (--page), run by scripts/bench.sh:
 // how long the page of a real-sized description takes to write, how the
 // time and memory of a whole `modpublish-check --page` run grow with a
-// description of 25, 50 and 100 MB, and what a description of every
-// language kept in files of their own costs to read, check and page. It
-// prints tables; it checks nothing about the figures. --only runs one of
-// the three.
+// description of 25, 50 and 100 MB, the most HTML the markup gives per
+// byte of description among hostile and random texts, and what a
+// description of every language kept in files of their own costs to read,
+// check and page. It prints tables; it checks nothing about the figures.
+// --only runs one of the four.
 //
-//   page_bench [--tool PATH] [--scratch DIR] [--only small|runs|files]
+//   page_bench [--tool PATH] [--scratch DIR] [--only html|small|runs|files]
 //
 // PATH is the built modpublish-check, by default the one beside this
 // program; DIR holds the generated mod folders (default: a new folder under
@@ -19,12 +20,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "bench/child_process.h"
 #include "check/mod_check.h"
 #include "check/page.h"
+#include "console/console.h"
 #include "description/description_file.h"
 #include "description/language.h"
 #include "description/reader.h"
@@ -142,6 +145,81 @@ void BenchSmallPage(const fs::path& scratch) {
   std::printf("|---------------------|----------|\n");
   std::printf("| to memory           | %5.3f ms |\n", Median(inMemory) * 1e3);
   std::printf("| to a file           | %5.3f ms |\n\n", Median(toFile) * 1e3);
+}
+
+size_t HtmlBytes(const std::string& text) {
+  size_t bytes = 0;
+  HtmlOutput out([&bytes](std::string_view block) { bytes += block.size(); });
+  RenderMarkup(text, &out, nullptr);
+  out.Flush();
+  return bytes;
+}
+
+// The most HTML per byte of description: every tag alone, opened and
+// closed, addresses full of bytes that need escaping, and random runs of
+// markup pieces (fixed seed, so every run tries the same texts).
+void BenchHtmlPerByte() {
+  const std::vector<std::string> pieces = {"[b]",      "[/b]",      "[h1]",
+                                           "[/h1]",    "[list]",    "[*]",
+                                           "[/list]",  "[quote=",   "[quote]",
+                                           "[/quote]", "[table]",   "[tr]",
+                                           "[td]",     "[th]",      "[/td]",
+                                           "[url=",    "[url]",     "[/url]",
+                                           "[img]",    "[/img]",    "[previewyoutube=",
+                                           ";inline]", ";full]",    "[/previewyoutube]",
+                                           "[code]",   "[/code]",   "[noparse]",
+                                           "[hr]",     "[spoiler]", "]",
+                                           "http://",  "https://",  "&",
+                                           "&a",       "\"",        "'",
+                                           "<",        "\xFF",      "\n",
+                                           ":abc:",    "x",         " ",
+                                           "[/i]",     "[center]"};
+  std::vector<std::string> texts;
+  for (const std::string& piece : pieces) {
+    texts.push_back(piece);
+    std::string many;
+    for (int i = 0; i < 100; ++i) {
+      many += piece;
+    }
+    texts.push_back(many);
+    texts.push_back("[url]http://" + many + "[/url]");
+    texts.push_back("[url=" + many + "]" + many + "[/url]");
+    texts.push_back("[img]https://" + many + "[/img]");
+    texts.push_back("http://" + many);
+  }
+  std::mt19937 random(30);
+  constexpr int kRandomTexts = 200000;
+  for (int i = 0; i < kRandomTexts; ++i) {
+    std::string text;
+    const size_t count = 1 + random() % 12;
+    for (size_t j = 0; j < count; ++j) {
+      text += pieces[random() % pieces.size()];
+    }
+    texts.push_back(text);
+  }
+  double worst = 0;
+  std::string worstText;
+  double sumHtml = 0;
+  double sumText = 0;
+  for (const std::string& text : texts) {
+    const double html = static_cast<double>(HtmlBytes(text));
+    sumHtml += html;
+    sumText += static_cast<double>(text.size());
+    if (html / static_cast<double>(text.size()) > worst) {
+      worst = html / static_cast<double>(text.size());
+      worstText = text;
+    }
+  }
+  const std::string real = Description(7000);
+  std::printf("HTML per byte of description (bound: %zu), %zu texts:\n\n", kMaxHtmlPerByte,
+              texts.size());
+  std::printf("| texts                                   | bytes of HTML per byte |\n");
+  std::printf("|-----------------------------------------|------------------------|\n");
+  std::printf("| worst of all, %-25s | %22.2f |\n", ("\"" + Excerpt(worstText, 20) + "\"").c_str(),
+              worst);
+  std::printf("| all together                            | %22.2f |\n", sumHtml / sumText);
+  std::printf("| the 7 KB description of real markup     | %22.2f |\n\n",
+              static_cast<double>(HtmlBytes(real)) / static_cast<double>(real.size()));
 }
 
 struct RunFigures {
@@ -332,7 +410,8 @@ int main(int argc, char** argv) {
   std::string tool;
   std::string scratchOption;
   std::string only;
-  const char* usage = "usage: page_bench [--tool PATH] [--scratch DIR] [--only small|runs|files]";
+  const char* usage =
+      "usage: page_bench [--tool PATH] [--scratch DIR] [--only html|small|runs|files]";
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--tool") == 0) {
       tool = argv[i + 1];
@@ -355,6 +434,9 @@ int main(int argc, char** argv) {
     Fail("could not make a scratch folder");
   }
   std::printf("modpublish-check page benchmark, tool %s\n\n", tool.c_str());
+  if (only.empty() || only == "html") {
+    BenchHtmlPerByte();
+  }
   if (only.empty() || only == "small") {
     BenchSmallPage(scratch);
   }

@@ -13,7 +13,12 @@ namespace {
 constexpr size_t kOutputBlock = size_t{64} * 1024;
 constexpr size_t kShownWarnings = 10;
 constexpr size_t kQuoteLimit = 40;
-constexpr std::string_view kReplacement = "&#xFFFD;";
+// U+FFFD as its own three bytes rather than a character reference, which
+// would cost eight: an address is written twice, in its link and as text.
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+// Emoticon names (":steamhappy:") are this long; shorter ones are text.
+constexpr size_t kShortestEmoticon = 3;
+constexpr size_t kLongestEmoticon = 32;
 
 enum class Tag : uint8_t {
   kB,
@@ -37,11 +42,12 @@ enum class Tag : uint8_t {
   kTh,
   kTd,
   kImg,
+  kPreviewYoutube,
 };
-constexpr size_t kTagCount = static_cast<size_t>(Tag::kImg) + 1;
+constexpr size_t kTagCount = static_cast<size_t>(Tag::kPreviewYoutube) + 1;
 
 // What a tag may carry besides its name.
-enum class Params : uint8_t { kNone, kValue, kAttributes };
+enum class Params : uint8_t { kNone, kValue, kRequiredValue, kAttributes };
 
 struct TagSpec {
   std::string_view name;
@@ -52,16 +58,18 @@ struct TagSpec {
 };
 
 // In the order of Tag. Headings and tables are divs, as Steam writes them:
-// a browser never moves a div about, whatever the markup around it.
+// a browser never moves a div about, whatever the markup around it. The
+// HTML is kept short (a class only where an element alone can't be told
+// apart), so that a tag on its own stays within kMaxHtmlPerByte.
 constexpr std::array<TagSpec, kTagCount> kTags = {{
     {"b", Params::kNone, "<b>", "</b>"},
     {"i", Params::kNone, "<i>", "</i>"},
     {"u", Params::kNone, "<u>", "</u>"},
     {"strike", Params::kNone, "<s>", "</s>"},
     {"spoiler", Params::kNone, "<span class=\"bb_spoiler\"><span>", "</span></span>"},
-    {"h1", Params::kNone, "<div class=\"bb_h1\" role=\"heading\" aria-level=\"1\">", "</div>"},
-    {"h2", Params::kNone, "<div class=\"bb_h2\" role=\"heading\" aria-level=\"2\">", "</div>"},
-    {"h3", Params::kNone, "<div class=\"bb_h3\" role=\"heading\" aria-level=\"3\">", "</div>"},
+    {"h1", Params::kNone, "<div class=\"bb_h1\">", "</div>"},
+    {"h2", Params::kNone, "<div class=\"bb_h2\">", "</div>"},
+    {"h3", Params::kNone, "<div class=\"bb_h3\">", "</div>"},
     {"noparse", Params::kNone, "", ""},
     {"hr", Params::kNone, "<hr>", ""},
     {"url", Params::kValue, "", ""},
@@ -75,13 +83,53 @@ constexpr std::array<TagSpec, kTagCount> kTags = {{
     {"th", Params::kNone, "<div class=\"bb_table_th\">", "</div>"},
     {"td", Params::kNone, "<div class=\"bb_table_td\">", "</div>"},
     {"img", Params::kNone, "", ""},
+    {"previewyoutube", Params::kRequiredValue, "", ""},
 }};
 
 const TagSpec& SpecOf(Tag tag) { return kTags[static_cast<size_t>(tag)]; }
 
+// Whether Steam drops the line end right after the opening (or, with
+// `closing`, the closing) tag of `tag`: the one place that decides which
+// line ends of a description are no line break. Seen in Steam's HTML: after
+// [/h1], [/h2], [/h3] and [/quote] the next line end is dropped, while in a
+// list the line end before the next [*] stays in the item as a break, and
+// [code] keeps its line ends. For the other block tags Steam's rule is not
+// known; the page drops one line end after each opening and closing tag of
+// a block ([list], [olist], [quote], [code], [table], [tr], [th], [td], [hr],
+// a full-size video, [/*]), so that markup written one tag a line, as
+// authors write tables and lists, gets no empty lines between the blocks
+// and no stray breaks between a table's cells or a list's items.
+bool DropsNextLineEnd(Tag tag, bool closing) {
+  switch (tag) {
+    case Tag::kH1:
+    case Tag::kH2:
+    case Tag::kH3:
+    case Tag::kItem:
+      return closing;
+    case Tag::kList:
+    case Tag::kOlist:
+    case Tag::kQuote:
+    case Tag::kCode:
+    case Tag::kTable:
+    case Tag::kTr:
+    case Tag::kTh:
+    case Tag::kTd:
+    case Tag::kHr:
+    case Tag::kPreviewYoutube:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Links to these hosts (and their subdomains) go straight to them on Steam;
+// a link anywhere else is followed by its host in brackets.
+constexpr std::string_view kSteamHosts[] = {"steampowered.com", "steamcommunity.com"};
+
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAlnum(char c) { return IsLetter(c) || IsDigit(c); }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
@@ -92,8 +140,13 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
 std::optional<Tag> FindTag(std::string_view name) {
-  constexpr size_t kLongestName = 7;  // "spoiler", "noparse"
+  constexpr size_t kLongestName = 14;  // "previewyoutube"
   if (name.empty() || name.size() > kLongestName) {
     return std::nullopt;
   }
@@ -110,7 +163,6 @@ std::optional<Tag> FindTag(std::string_view name) {
   }
   return std::nullopt;
 }
-
 // One bracketed piece of text as the tag rules read it.
 struct Token {
   enum Kind { kText, kOpen, kClose, kUnknown } kind = kText;
@@ -205,8 +257,11 @@ Token ReadToken(std::string_view text, size_t start) {
     return token;
   }
   const bool hasValue = !rest.empty();
-  if (!tag || (hasValue && SpecOf(*tag).params != Params::kValue)) {
-    token.kind = Token::kUnknown;  // "[center]", "[color=red]", "[b=1]"
+  const Params params = tag ? SpecOf(*tag).params : Params::kNone;
+  if (!tag || (hasValue && params != Params::kValue && params != Params::kRequiredValue) ||
+      (!hasValue && params == Params::kRequiredValue)) {
+    // "[center]", "[color=red]", "[b=1]", "[previewyoutube]"
+    token.kind = Token::kUnknown;
     return token;
   }
   token.kind = Token::kOpen;
@@ -220,8 +275,8 @@ bool IsAddressBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 // The address without the control bytes and spaces at its ends, which a
 // browser drops from an href; it also drops tabs and line ends inside,
-// which Renderer::Link leaves out as it writes. Neither copies the
-// address: it may be as long as the description.
+// which WriteAddress leaves out as it writes. Neither copies the address:
+// it may be as long as the description.
 std::string_view TrimAddress(std::string_view address) {
   while (!address.empty() && IsAddressBlank(address.front())) {
     address.remove_prefix(1);
@@ -234,26 +289,102 @@ std::string_view TrimAddress(std::string_view address) {
 
 bool IsDroppedFromAddress(char c) { return c == '\t' || c == '\n' || c == '\r'; }
 
-// Only these become links or pictures: "javascript:", "data:" and every
-// other scheme stay text. Read as the browser would, without tabs and line
-// ends.
-bool IsWebAddress(std::string_view trimmed) {
+enum class AddressKind : uint8_t {
+  kWeb,       // http:// or https://: linked as it is
+  kNoScheme,  // "store.steampowered.com", "//host/x": linked with http: before it
+  kOther,     // another scheme ("javascript:", "data:", "mailto:") or nothing: no link
+};
+
+// Read as the browser would, without tabs and line ends. A scheme is a
+// letter, then letters, digits, "+", "-" or ".", then ":" and no digit
+// after it: "localhost:8080" is a host and a port, no scheme.
+AddressKind KindOf(std::string_view trimmed) {
+  constexpr size_t kHead = 40;  // longer than any scheme in use
   std::string head;
-  for (size_t at = 0; at < trimmed.size() && head.size() < 8; ++at) {
+  size_t at = 0;
+  for (; at < trimmed.size() && head.size() < kHead; ++at) {
     if (!IsDroppedFromAddress(trimmed[at])) {
       head += trimmed[at];
     }
   }
-  return StartsWithIgnoringCase(head, "http://") || StartsWithIgnoringCase(head, "https://");
+  if (head.empty()) {
+    return AddressKind::kOther;
+  }
+  if (StartsWithIgnoringCase(head, "http://") || StartsWithIgnoringCase(head, "https://")) {
+    return AddressKind::kWeb;
+  }
+  if (!IsLetter(head.front())) {
+    return AddressKind::kNoScheme;
+  }
+  size_t end = 1;
+  while (end < head.size() &&
+         (IsAlnum(head[end]) || head[end] == '+' || head[end] == '-' || head[end] == '.')) {
+    ++end;
+  }
+  const bool scheme =
+      end < head.size() && head[end] == ':' && (end + 1 == head.size() || !IsDigit(head[end + 1]));
+  return scheme ? AddressKind::kOther : AddressKind::kNoScheme;
 }
 
-constexpr std::string_view kLinkAttributes = "\" rel=\"nofollow noopener noreferrer\">";
+// The host of a linkable address, when it is a plain name ("example.com"),
+// else empty: a host with anything else in it is not shown.
+std::string_view HostOf(std::string_view trimmed) {
+  const size_t slashes = trimmed.find("//");
+  size_t start = 0;
+  if (slashes != std::string_view::npos && slashes <= 6) {  // "https:" or none
+    start = slashes + 2;
+  }
+  size_t end = start;
+  while (end < trimmed.size() &&
+         (IsAlnum(trimmed[end]) || trimmed[end] == '.' || trimmed[end] == '-')) {
+    ++end;
+  }
+  if (end == start || (end < trimmed.size() && trimmed[end] != '/' && trimmed[end] != '?' &&
+                       trimmed[end] != '#' && trimmed[end] != ':')) {
+    return std::string_view();
+  }
+  return trimmed.substr(start, end - start);
+}
+
+bool IsSteamHost(std::string_view host) {
+  for (std::string_view steam : kSteamHosts) {
+    if (EqualsIgnoringCase(host, steam) ||
+        (host.size() > steam.size() && EndsWithIgnoringCase(host, steam) &&
+         host[host.size() - steam.size() - 1] == '.')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// "Alice" of "Alice;1234567890": the number names the comment quoted, and
+// Steam shows only the author.
+std::string_view AuthorOf(std::string_view value) {
+  const size_t semicolon = value.rfind(';');
+  if (semicolon == std::string_view::npos || semicolon + 1 == value.size()) {
+    return value;
+  }
+  for (char c : value.substr(semicolon + 1)) {
+    if (!IsDigit(c)) {
+      return value;
+    }
+  }
+  return value.substr(0, semicolon);
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void AppendPercent(std::string& piece, unsigned char byte) {
+  piece += '%';
+  piece += kHexDigits[byte >> 4];
+  piece += kHexDigits[byte & 15];
+}
 
 class Renderer {
  public:
   Renderer(std::string_view text, HtmlOutput* out,
-           const std::function<void(const MarkupFinding&)>& onFinding)
-      : text_(text), out_(out), onFinding_(onFinding) {}
+           const std::function<void(const MarkupFinding&)>& onFinding, bool loadPictures)
+      : text_(text), out_(out), onFinding_(onFinding), loadPictures_(loadPictures) {}
 
   void Run() {
     size_t textStart = 0;
@@ -264,11 +395,15 @@ class Renderer {
         ++at;
         continue;
       }
-      Text(textStart, at);
+      Prose(textStart, at);
       at = Handle(token);
+      if (dropLineEnd_) {
+        dropLineEnd_ = false;
+        at += LineEndAt(at);
+      }
       textStart = at;
     }
-    Text(textStart, text_.size());
+    Prose(textStart, text_.size());
     for (const Open& open : stack_) {
       if (open.tag != Tag::kItem) {
         Report(MarkupProblem::kNeverClosed, open.start, open.length);
@@ -286,7 +421,16 @@ class Renderer {
     size_t start;
     size_t length;
     std::string_view close;
+    std::string_view host;  // of a link off Steam, shown after it
   };
+
+  // The length of the line end at `at` (LF, or CR LF), or 0.
+  size_t LineEndAt(size_t at) const {
+    if (at < text_.size() && text_[at] == '\n') {
+      return 1;
+    }
+    return text_.substr(at, 2) == "\r\n" ? 2 : 0;
+  }
 
   void Report(MarkupProblem problem, size_t start, size_t length,
               std::string_view inner = std::string_view()) {
@@ -294,34 +438,196 @@ class Renderer {
       onFinding_(MarkupFinding{problem, start, text_.substr(start, length), inner});
     }
   }
-  void Text(size_t from, size_t to) {
-    if (out_ != nullptr && to > from) {
-      out_->Text(text_.substr(from, to - from));
-    }
-  }
   void Html(std::string_view html) {
     if (out_ != nullptr) {
       out_->Markup(html);
     }
   }
+  // Text for an attribute value, or text whose line ends are no breaks.
   void Escaped(std::string_view text) {
     if (out_ != nullptr) {
       out_->Text(text);
     }
   }
+  // Text as a reader sees it: every line end is a break.
+  void Visible(std::string_view text) {
+    if (out_ == nullptr) {
+      return;
+    }
+    size_t at = 0;
+    size_t end = 0;
+    while ((end = text.find('\n', at)) != std::string_view::npos) {
+      out_->Text(text.substr(at, end - at));
+      out_->Markup("<br>");
+      at = end + 1;
+    }
+    out_->Text(text.substr(at));
+  }
+  void Visible(size_t from, size_t to) {
+    if (to > from) {
+      Visible(text_.substr(from, to - from));
+    }
+  }
   // Shows the token as typed.
   size_t Literal(const Token& token) {
-    Text(token.start, token.end);
+    Visible(token.start, token.end);
     return token.end;
   }
-  void Push(const Token& token, std::string_view close, bool link = false) {
-    stack_.push_back(Open{token.tag, link, token.start, token.end - token.start, close});
+  void Push(const Token& token, std::string_view close, bool link = false,
+            std::string_view host = std::string_view()) {
+    stack_.push_back(Open{token.tag, link, token.start, token.end - token.start, close, host});
     linkDepth_ += link ? 1 : 0;
   }
   void Pop() {
-    Html(stack_.back().close);
-    linkDepth_ -= stack_.back().link ? 1 : 0;
+    const Open& open = stack_.back();
+    Html(open.close);
+    WriteHost(open.host);
+    linkDepth_ -= open.link ? 1 : 0;
     stack_.pop_back();
+  }
+
+  // Text between tags: line breaks, bare web addresses as links (not inside
+  // another link) and emoticons. Nothing in it is a mistake, so without
+  // output there is nothing to do.
+  void Prose(size_t from, size_t to) {
+    if (out_ == nullptr || to <= from) {
+      return;
+    }
+    size_t plain = from;
+    size_t at = from;
+    while ((at = text_.find(':', at)) != std::string_view::npos && at < to) {
+      size_t end = BareAddressEnd(from, at, to);
+      if (end != 0) {
+        const size_t start = at - (text_[at - 1] == 's' || text_[at - 1] == 'S' ? 5 : 4);
+        Visible(plain, start);
+        const std::string_view address = text_.substr(start, end - start);
+        WriteLinkStart(address, AddressKind::kWeb);
+        Visible(address);
+        Html("</a>");
+        plain = at = end;
+        continue;
+      }
+      end = EmoticonEnd(at, to);
+      if (end != 0) {
+        Visible(plain, at);
+        Html("<span class=\"emoticon\">");
+        Escaped(text_.substr(at, end - at));
+        Html("</span>");
+        plain = at = end;
+        continue;
+      }
+      ++at;
+    }
+    Visible(plain, to);
+  }
+
+  // Where the bare address whose "://" is at `colon` ends (its first blank,
+  // or `to`), or 0 when there is none: it starts with http or https, not
+  // inside a word, and has something after the "://".
+  size_t BareAddressEnd(size_t from, size_t colon, size_t to) const {
+    if (linkDepth_ > 0 || text_.substr(colon, 3) != "://") {
+      return 0;
+    }
+    size_t start = 0;
+    if (colon >= from + 5 && EqualsIgnoringCase(text_.substr(colon - 5, 5), "https")) {
+      start = colon - 5;
+    } else if (colon >= from + 4 && EqualsIgnoringCase(text_.substr(colon - 4, 4), "http")) {
+      start = colon - 4;
+    } else {
+      return 0;
+    }
+    if (start > 0 && IsAlnum(text_[start - 1])) {
+      return 0;
+    }
+    size_t end = colon + 3;
+    while (end < to && !IsAddressBlank(text_[end])) {
+      ++end;
+    }
+    return end > colon + 3 ? end : 0;
+  }
+
+  // Where the emoticon starting at the ":" at `at` ends, or 0: a name of
+  // letters, digits and "_", with a letter, between two colons, not inside
+  // a word ("12:30:45" and "a:b:c" are text).
+  size_t EmoticonEnd(size_t at, size_t to) const {
+    if (at > 0 && IsAlnum(text_[at - 1])) {
+      return 0;
+    }
+    size_t end = at + 1;
+    bool letter = false;
+    while (end < to && end - at - 1 <= kLongestEmoticon &&
+           (IsAlnum(text_[end]) || text_[end] == '_')) {
+      letter = letter || IsLetter(text_[end]);
+      ++end;
+    }
+    const size_t name = end - at - 1;
+    if (!letter || name < kShortestEmoticon || name > kLongestEmoticon || end >= to ||
+        text_[end] != ':' || (end + 1 < text_.size() && IsAlnum(text_[end + 1]))) {
+      return 0;
+    }
+    return end + 1;
+  }
+
+  // Writes `address` for a quoted href or src: bytes a URL can't hold
+  // as they are (blanks, quotes, "<", ">", control bytes, bytes past ASCII)
+  // percent-encoded, as a browser would send them; tabs and line ends left
+  // out, as a browser leaves them out; "&" as a character reference only
+  // where a name or number follows it, elsewhere it can't be read as one.
+  // So each byte costs at most 3, an "&" 5 with a byte of 1 after it.
+  void WriteAddress(std::string_view address) {
+    if (out_ == nullptr) {
+      return;
+    }
+    std::string piece;
+    for (size_t at = 0; at < address.size(); ++at) {
+      const auto byte = static_cast<unsigned char>(address[at]);
+      if (IsDroppedFromAddress(address[at])) {
+        continue;
+      }
+      if (byte == '&') {
+        size_t next = at + 1;
+        while (next < address.size() && IsDroppedFromAddress(address[next])) {
+          ++next;
+        }
+        const bool ambiguous =
+            next < address.size() && (IsAlnum(address[next]) || address[next] == '#');
+        piece += ambiguous ? "&amp;" : "&";
+      } else if (byte <= 0x20 || byte >= 0x7F || byte == '"' || byte == '\'' || byte == '<' ||
+                 byte == '>') {
+        AppendPercent(piece, byte);
+      } else {
+        piece += address[at];
+      }
+      if (piece.size() >= 4096) {
+        out_->Markup(piece);
+        piece.clear();
+      }
+    }
+    out_->Markup(piece);
+  }
+
+  // Opens the link to the linkable `trimmed` of `kind`.
+  void WriteLinkStart(std::string_view trimmed, AddressKind kind) {
+    Html("<a href=\"");
+    if (kind == AddressKind::kNoScheme) {
+      Html(trimmed.substr(0, 2) == "//" ? "http:" : "http://");
+    }
+    WriteAddress(trimmed);
+    Html("\">");
+  }
+
+  void WriteHost(std::string_view host) {
+    if (!host.empty()) {
+      Html("<small> [");
+      Escaped(host);
+      Html("]</small>");
+    }
+  }
+
+  // The host to show after a link to `trimmed`: none for Steam's own.
+  static std::string_view ShownHost(std::string_view trimmed) {
+    const std::string_view host = HostOf(trimmed);
+    return IsSteamHost(host) ? std::string_view() : host;
   }
 
   // Where the closing tag of `tag` (one of the four that take their content
@@ -363,20 +669,6 @@ class Renderer {
   }
   size_t CloserEnd(Tag tag, size_t closer) const { return closer + SpecOf(tag).name.size() + 3; }
 
-  void Link(std::string_view trimmed) {
-    Html("<a class=\"bb_link\" href=\"");
-    size_t at = 0;
-    while (at < trimmed.size()) {
-      size_t end = at;
-      while (end < trimmed.size() && !IsDroppedFromAddress(trimmed[end])) {
-        ++end;
-      }
-      Escaped(trimmed.substr(at, end - at));
-      at = end + 1;
-    }
-    Html(kLinkAttributes);
-  }
-
   // [url]ADDRESS[/url] and [img]ADDRESS[/img].
   size_t AddressTag(const Token& token) {
     const size_t closer = FindCloser(token.tag, token.end);
@@ -386,35 +678,43 @@ class Renderer {
     }
     const std::string_view address = text_.substr(token.end, closer - token.end);
     const std::string_view trimmed = TrimAddress(address);
-    const bool web = IsWebAddress(trimmed);
-    if (!web) {
+    const AddressKind kind = KindOf(trimmed);
+    const bool picture = token.tag == Tag::kImg;
+    // A picture needs its whole address: Steam adds no scheme to it.
+    const bool usable = kind == AddressKind::kWeb || (kind == AddressKind::kNoScheme && !picture);
+    if (!usable) {
       Report(MarkupProblem::kNotAnAddress, token.start, token.end - token.start, address);
     }
-    const bool link = web && linkDepth_ == 0;
-    if (token.tag == Tag::kImg) {
-      // Never loaded: the page must work offline and fetch nothing.
+    const bool link = usable && linkDepth_ == 0;
+    if (picture && usable && loadPictures_ && StartsWithIgnoringCase(trimmed, "https://")) {
+      Html("<img src=\"");
+      WriteAddress(trimmed);
+      Html("\" alt=\"\">");
+    } else if (picture) {
       Html("<span class=\"bb_img\">Picture not loaded: ");
       if (link) {
-        Link(trimmed);
-        Escaped(address);
+        WriteLinkStart(trimmed, kind);
+        Visible(address);
         Html("</a>");
       } else {
-        Escaped(address);
+        Visible(address);
       }
       Html("</span>");
     } else if (link) {
-      Link(trimmed);
-      Escaped(address);
+      WriteLinkStart(trimmed, kind);
+      Visible(address);
       Html("</a>");
+      WriteHost(ShownHost(trimmed));
     } else {
       Html("<span class=\"bb_link_off\">");
-      Escaped(address);
+      Visible(address);
       Html("</span>");
     }
     return CloserEnd(token.tag, closer);
   }
 
-  // [noparse] and [code]: the text up to the closing tag, as it is.
+  // [noparse] and [code]: the text up to the closing tag, as it is; code
+  // keeps its line ends, noparse shows them as breaks.
   size_t VerbatimTag(const Token& token) {
     size_t closer = FindCloser(token.tag, token.end);
     size_t end = text_.size();
@@ -423,11 +723,60 @@ class Renderer {
       closer = text_.size();
     } else {
       end = CloserEnd(token.tag, closer);
+      dropLineEnd_ = DropsNextLineEnd(token.tag, true);
+    }
+    size_t start = token.end;
+    if (DropsNextLineEnd(token.tag, false)) {
+      start = std::min(closer, start + LineEndAt(start));
     }
     Html(SpecOf(token.tag).open);
-    Text(token.end, closer);
+    if (token.tag == Tag::kCode) {
+      Escaped(text_.substr(start, closer - start));
+    } else {
+      Visible(start, closer);
+    }
     Html(SpecOf(token.tag).close);
     return end;
+  }
+
+  // [previewyoutube=ID;full] or ;inline: a box with the video's address. A
+  // size other than inline is taken as full; any id gives the box, as on
+  // Steam.
+  void VideoBox(const Token& token) {
+    std::string_view id = token.value;
+    std::string_view size;
+    const size_t semicolon = id.rfind(';');
+    if (semicolon != std::string_view::npos) {
+      size = id.substr(semicolon + 1);
+      id = id.substr(0, semicolon);
+    }
+    const bool inlineBox = EqualsIgnoringCase(size, "inline");
+    Html(inlineBox ? "<span class=\"bb_video bb_video_inline\">" : "<div class=\"bb_video\">");
+    constexpr std::string_view kWatch = "https://www.youtube.com/watch?v=";
+    if (linkDepth_ == 0) {
+      Html("<a href=\"");
+      Html(kWatch);
+      if (out_ != nullptr) {
+        // The id is a query value: everything but letters, digits and
+        // "-_.~" percent-encoded, so it stays one value.
+        std::string piece;
+        for (char c : id) {
+          if (IsAlnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+            piece += c;
+          } else {
+            AppendPercent(piece, static_cast<unsigned char>(c));
+          }
+        }
+        out_->Markup(piece);
+      }
+      Html("\">");
+    }
+    Html(kWatch);
+    Escaped(id);
+    Html(linkDepth_ == 0 ? "</a>" : "");
+    Html(inlineBox ? "</span>" : "</div>");
+    Push(token, "");
+    dropLineEnd_ = !inlineBox && DropsNextLineEnd(Tag::kPreviewYoutube, false);
   }
 
   size_t OpenTag(const Token& token) {
@@ -435,6 +784,7 @@ class Renderer {
       case Tag::kHr: {
         Html("<hr>");
         const std::string_view after = text_.substr(token.end);
+        dropLineEnd_ = DropsNextLineEnd(Tag::kHr, false);
         return StartsWithIgnoringCase(after, "[/hr]") ? token.end + 5 : token.end;
       }
       case Tag::kImg:
@@ -473,13 +823,13 @@ class Renderer {
     switch (token.tag) {
       case Tag::kUrl: {
         const std::string_view trimmed = TrimAddress(token.value);
-        const bool web = IsWebAddress(trimmed);
-        if (!web) {
+        const AddressKind kind = KindOf(trimmed);
+        if (kind == AddressKind::kOther) {
           Report(MarkupProblem::kNotAnAddress, token.start, token.end - token.start, token.value);
         }
-        if (web && linkDepth_ == 0) {
-          Link(trimmed);
-          Push(token, "</a>", true);
+        if (kind != AddressKind::kOther && linkDepth_ == 0) {
+          WriteLinkStart(trimmed, kind);
+          Push(token, "</a>", true, ShownHost(trimmed));
         } else {
           Html("<span class=\"bb_link_off\">");
           Push(token, "</span>");
@@ -487,26 +837,32 @@ class Renderer {
         return token.end;
       }
       case Tag::kQuote:
-        Html("<blockquote class=\"bb_blockquote\">");
+        // Steam's "Originally posted by" comes from the page's style.
+        Html("<blockquote>");
         if (token.hasValue) {
-          Html("<div class=\"bb_quoteauthor\">Originally posted by <b>");
-          Escaped(token.value);
-          Html("</b>:</div>");
+          Html("<cite>");
+          Escaped(AuthorOf(token.value));
+          Html("</cite>");
         }
         Push(token, SpecOf(Tag::kQuote).close);
-        return token.end;
+        break;
       case Tag::kTable:
         Html("<div class=\"bb_table");
         Html(HasAttribute(token.value, "noborder=1") ? " bb_table_noborder" : "");
         Html(HasAttribute(token.value, "equalcells=1") ? " bb_table_equalcells" : "");
         Html("\">");
         Push(token, SpecOf(Tag::kTable).close);
+        break;
+      case Tag::kPreviewYoutube:
+        VideoBox(token);
         return token.end;
       default:
         Html(SpecOf(token.tag).open);
         Push(token, SpecOf(token.tag).close);
-        return token.end;
+        break;
     }
+    dropLineEnd_ = DropsNextLineEnd(token.tag, false);
+    return token.end;
   }
 
   size_t CloseTag(const Token& token) {
@@ -515,8 +871,10 @@ class Renderer {
     if (match == stack_.rend()) {
       size_t& dropped = dropped_[static_cast<size_t>(token.tag)];
       if (dropped > 0) {
-        --dropped;  // the tag was closed already, out of order
-        return token.end;
+        // Its tag was closed already, out of order, and that was reported:
+        // shown as typed, as Steam shows it, without a second finding.
+        --dropped;
+        return Literal(token);
       }
       Report(MarkupProblem::kClosesNothing, token.start, token.end - token.start);
       return Literal(token);
@@ -536,6 +894,7 @@ class Renderer {
       Pop();
     }
     Pop();
+    dropLineEnd_ = DropsNextLineEnd(token.tag, true);
     return token.end;
   }
 
@@ -554,9 +913,11 @@ class Renderer {
   std::string_view text_;
   HtmlOutput* out_;
   const std::function<void(const MarkupFinding&)>& onFinding_;
+  bool loadPictures_;
   std::vector<Open> stack_;
   size_t linkDepth_ = 0;
   bool tooDeepReported_ = false;
+  bool dropLineEnd_ = false;  // the tag just handled drops a line end after it
   // Closing tags still due from tags that an outer closing tag closed.
   std::array<size_t, kTagCount> dropped_{};
   std::array<size_t, 4> closerAt_{};
@@ -667,7 +1028,7 @@ void HtmlOutput::Text(std::string_view text) {
           ++at;
           break;
         case '"':
-          buffer_ += "&quot;";
+          buffer_ += "&#34;";  // one byte shorter than &quot;
           ++at;
           break;
         case '\'':
@@ -735,8 +1096,8 @@ size_t Utf8CharacterLength(std::string_view text) {
 }
 
 void RenderMarkup(std::string_view text, HtmlOutput* out,
-                  const std::function<void(const MarkupFinding&)>& onFinding) {
-  Renderer(text, out, onFinding).Run();
+                  const std::function<void(const MarkupFinding&)>& onFinding, bool loadPictures) {
+  Renderer(text, out, onFinding, loadPictures).Run();
 }
 
 std::vector<MarkupFinding> FindMarkupMistakes(std::string_view text, size_t limit, size_t* total) {

@@ -13,26 +13,40 @@
 //    goes on with letters and digits, or is "*"; names are case-insensitive.
 //  - Brackets that don't make a tag ("[1]", "[ ]", "[a b]") are text and
 //    no mistake. A tag of an unknown name, or a known name in a form it
-//    doesn't take ("[b=1]"), shows as typed: a mistake.
+//    doesn't take ("[b=1]", "[previewyoutube]"), shows as typed: a mistake.
 //  - [noparse] and [code] take the text up to their closing tag as it is;
 //    [url]ADDRESS[/url] and [img]ADDRESS[/img] take their address so.
-//    [url=ADDRESS] holds markup. Only an address starting with http:// or
-//    https:// becomes a link; any other ("javascript:", "data:", a bare
-//    host name) is a mistake and shows as text. A picture is never loaded:
-//    it shows as a placeholder with its address.
+//    [url=ADDRESS] holds markup. An address starting with http:// or
+//    https:// is a link or a picture; one with no scheme at all
+//    ("store.steampowered.com") is linked with http:// before it, as Steam
+//    links it, but is no picture; one of any other scheme ("javascript:",
+//    "data:") is a mistake and shows as text. A link to a host off Steam is
+//    followed by the host in brackets, as on Steam. Pictures are loaded
+//    only when the caller asks for https: pictures; else a picture shows as
+//    a placeholder with its address.
+//  - In text, an http:// or https:// address is a link up to the first
+//    blank, and ":name:" an emoticon, shown as its name in a small label.
+//  - [previewyoutube=ID;full] and [previewyoutube=ID;inline] give a video
+//    placeholder with the video's address; nothing is fetched.
+//    [quote=author;id] shows the author alone.
 //  - [hr] stands alone ("[hr][/hr]" is one rule too). [*] starts a list item
 //    directly inside [list] or [olist] and ends at the next [*] or at the end
 //    of the list; elsewhere it is text.
 //  - A closing tag closes the innermost open tag of its name, and with it
 //    every tag opened inside that one: if one of those was not a list item,
 //    that is a mistake (closed in the wrong order), and its own closing tag,
-//    when it comes later, is dropped. A closing tag with no open tag of its
-//    name shows as typed: a mistake. Tags still open at the end are closed
-//    there: each a mistake.
+//    when it comes later, shows as typed (no second mistake). A closing tag
+//    with no open tag of its name shows as typed: a mistake. Tags still open
+//    at the end are closed there: each a mistake.
 //  - Tags open inside kMaxMarkupDepth others show as typed: a mistake,
 //    reported once per text.
+//  - A line end is a line break, but for one line end right after some
+//    block tags, which Steam drops (DropsNextLineEnd in markup.cpp has the
+//    list); in [code] line ends are kept as they are.
 // Rendered, every byte of the text is escaped for HTML; control bytes and
 // bytes that are not UTF-8 show as U+FFFD, so the output is valid UTF-8.
+// The HTML is at most kMaxHtmlPerByte bytes per byte of the text, whatever
+// the text.
 #ifndef MODPUBLISH_CHECK_MARKUP_H_
 #define MODPUBLISH_CHECK_MARKUP_H_
 
@@ -47,13 +61,17 @@
 // memory whatever the text.
 constexpr size_t kMaxMarkupDepth = 64;
 
+// The most HTML that RenderMarkup writes per byte of the text.
+constexpr size_t kMaxHtmlPerByte = 8;
+
 // What is wrong with a piece of markup.
 enum class MarkupProblem {
   kNeverClosed,    // `tag` opens and no closing tag follows
   kClosesNothing,  // `tag` closes no open tag; it shows as typed
   kWrongOrder,     // `tag` closes its tag while `inner`, opened inside it, is open
   kUnknownTag,     // `tag` is no Steam tag, or a form its name doesn't take
-  kNotAnAddress,   // `tag`'s address (`inner`) doesn't start with http:// or https://
+  kNotAnAddress,   // `tag`'s address (`inner`) is of a scheme other than http: or
+                   // https:, or a picture's has none
   kTooDeep,        // `tag` opens inside kMaxMarkupDepth other tags
   kInTitle,        // `tag` is markup in a title, which Steam shows as plain text
 };
@@ -84,7 +102,7 @@ class HtmlOutput {
   // Writes `text` escaped for HTML text and for a quoted attribute value
   // alike: & < > " ' as character references, control bytes (all below
   // 0x20 but tab, LF and CR, and 0x7F) and bytes that are not part of a
-  // well-formed UTF-8 character as U+FFFD.
+  // well-formed UTF-8 character as U+FFFD (its three UTF-8 bytes).
   void Text(std::string_view text);
   // Hands what is collected to the sink now.
   void Flush();
@@ -98,9 +116,12 @@ class HtmlOutput {
 // (when not null), and tells `onFinding` (when set) of every mistake: in
 // the order found, so the tags never closed come last. The HTML is a run of
 // well-nested elements, with no <p>, <table>, heading or nested <a> that a
-// browser would move about.
+// browser would move about. With `loadPictures`, a picture of an https:
+// address is an <img> that loads it; without, no element loads anything.
+// What is found doesn't depend on `loadPictures`.
 void RenderMarkup(std::string_view text, HtmlOutput* out,
-                  const std::function<void(const MarkupFinding&)>& onFinding);
+                  const std::function<void(const MarkupFinding&)>& onFinding,
+                  bool loadPictures = false);
 
 // The mistakes of the description `text`, ordered by offset: the first
 // `limit` of them. `total`, when not null, gets how many there are.

@@ -1,13 +1,18 @@
 // The page that `modpublish-check --page FILE` writes: one self-contained
-// HTML file showing the Workshop item as a publish would leave it, one
-// panel per language in upload order, before anything is uploaded.
+// HTML file showing the Workshop item as a publish would leave it, laid out
+// as a Workshop item page (the title, the preview large, the description
+// below it, the item's facts beside it), with a switch between the
+// languages in upload order that works without scripts, before anything is
+// uploaded.
 //
 // The page is built from a plain model, filled by the caller from what it
 // knows about the upload, so it needs nothing of the description record.
 // It is safe to open whatever the mod holds: every byte from the mod is
 // escaped, no script can run (its Content-Security-Policy forbids them and
 // it has none), and it loads nothing: the preview is embedded, and pictures
-// of the description show as placeholders with their addresses.
+// of the description show as placeholders with their addresses. Only with
+// PageModel::loadPictures does it load the description's https: pictures,
+// and then nothing else.
 #ifndef MODPUBLISH_CHECK_PAGE_H_
 #define MODPUBLISH_CHECK_PAGE_H_
 
@@ -49,6 +54,12 @@ struct PagePreview {
   PictureHeader::Format format = PictureHeader::Format::kOther;
 };
 
+// The item's visibility once the publish is done.
+enum class PageVisibility : uint8_t {
+  kPrivate,    // made private by the run
+  kUnchanged,  // left as it was before the run
+};
+
 struct PageModel {
   std::string_view folder;            // the mod folder as given
   int64_t existingId = 0;             // the item updated (-u), 0 for a new one
@@ -61,10 +72,14 @@ struct PageModel {
   bool contentFolder = false;  // false: no such folder
   uint64_t contentFiles = 0;
   uint64_t contentBytes = 0;
+  // Every publish run, an update too, leaves the item private.
+  PageVisibility visibility = PageVisibility::kPrivate;
+  // The page may load the description's https: pictures: its policy lets
+  // images of https: addresses load, and still nothing else.
+  bool loadPictures = false;
 };
 
-// Writes the whole page for `model` to `out`. The visibility shown is
-// private: every publish run, an update too, leaves the item private.
+// Writes the whole page for `model` to `out`.
 void WritePage(const PageModel& model, HtmlOutput& out);
 
 // Writes the page to the file `path`, created or replaced. Returns false when

@@ -21,12 +21,14 @@ std::string Page(const PageModel& model) {
 }
 
 // What every page must be, whatever the model: one well-formed page that
-// forbids scripts.
-void ExpectSafePage(const std::string& html) {
-  EXPECT_EQ(HtmlProblem(html, true), "") << html;
-  EXPECT_NE(html.find("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
-                      "'none'; script-src 'none'; img-src data:;"),
-            std::string::npos);
+// forbids scripts and loads pictures from https: addresses only if asked.
+void ExpectSafePage(const std::string& html, bool loadPictures = false) {
+  EXPECT_EQ(HtmlProblem(html, true, loadPictures), "") << html;
+  EXPECT_NE(
+      html.find(std::string("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
+                            "'none'; script-src 'none'; img-src data:") +
+                (loadPictures ? " https:;" : ";")),
+      std::string::npos);
 }
 
 PageModel ExampleModel() {
@@ -50,33 +52,70 @@ PageModel ExampleModel() {
   return model;
 }
 
-TEST(PageTest, ShowsEverySectionInUploadOrderWithItsFacts) {
+size_t Occurrences(const std::string& html, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = html.find(part); at != std::string::npos; at = html.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+TEST(PageTest, ShowsTheItemOnceAndEveryLanguageBehindASwitch) {
   const std::string html = Page(ExampleModel());
   ExpectSafePage(html);
-  const size_t german =
-      html.find("<section class=\"panel\" id=\"lang-de\" data-language=\"german\">");
+  // Each language: a radio button, a label, a title and a description, in
+  // upload order, shown by a rule of its own while its button is checked.
+  const size_t german = html.find(
+      "<div class=\"description lang lang-0\" data-language=\"german\"><div class=\"bb_h1\">");
   const size_t english =
-      html.find("<section class=\"panel\" id=\"lang-en\" data-language=\"english\">");
-  ASSERT_NE(german, std::string::npos);
-  ASSERT_NE(english, std::string::npos);
+      html.find("<div class=\"description lang lang-1\" data-language=\"english\">");
+  ASSERT_NE(german, std::string::npos) << html;
+  ASSERT_NE(english, std::string::npos) << html;
   EXPECT_LT(german, english);
   for (const char* expected : {
            "<title>Workshop page preview: Laternen</title>",
-           "<h1 class=\"item_title\">Laternen</h1>",
-           "<div class=\"description\"><div class=\"bb_h1\" role=\"heading\"",
-           "aria-level=\"1\">Laternen</div></div>",
-           "<h1 class=\"item_title\">No title</h1>",
-           "The section has no &quot;title&quot; key, so the publish sends &quot;No title&quot;.",
+           "#pick-1:checked~.workshop .lang-1{display:block}",
+           "<input type=\"radio\" name=\"language\" class=\"pick\" id=\"pick-0\" checked=\"\">\n"
+           "<input type=\"radio\" name=\"language\" class=\"pick\" id=\"pick-1\">",
+           "<label for=\"pick-0\" data-language=\"german\">german [de]</label><label "
+           "for=\"pick-1\" data-language=\"english\">english [en]</label>",
+           "<div class=\"visibility_banner\">This item is private",
+           "<h1 class=\"item_title lang lang-0\">Laternen</h1>\n"
+           "<h1 class=\"item_title lang lang-1\">No title</h1>",
+           "<div class=\"note lang lang-1\">The section has no &#34;title&#34; key, so the "
+           "publish sends &#34;No title&#34;.</div>",
            "<ul class=\"bb_ul\"><li>Oil <b>lanterns</b></li></ul>",
            "href=\"https://e.org\"",
            "&lt;script&gt;x()&lt;/script&gt;",
            "<li>[pt-BR] (line 8): not a known language code</li>",
            ".preview{background-image:url(\"data:image/png;base64,iVBORw0KGgo=\")}",
            "<dt>Visibility</dt><dd>Private: every publish run, an update too,",
-           "<dt>Item</dt><dd>a new item, created by the publish</dd>",
+           "<dt>Item</dt><dd>new: created by the publish</dd>",
            "<dt>Content</dt><dd>3 files, 363 bytes</dd>",
-           "<nav>Languages, in upload order: <a href=\"#lang-de\">german</a>",
-           "german</a> <a href=\"#lang-en\">english</a></nav>",
+           "<dt>Languages</dt><dd>german, english</dd>",
+       }) {
+    EXPECT_NE(html.find(expected), std::string::npos) << expected;
+  }
+  // The preview and the facts once, beside every language.
+  EXPECT_EQ(Occurrences(html, "<div class=\"preview\""), 1u);
+  EXPECT_EQ(Occurrences(html, "<dt>Visibility</dt>"), 1u);
+  EXPECT_EQ(html.find("<img"), std::string::npos);
+}
+
+TEST(PageTest, ShowsTheVisibilityAfterTheRunAndLoadsPicturesOnlyWhenAsked) {
+  PageModel model = ExampleModel();
+  const std::string picture = "[img]https://e.org/banner.png[/img]";
+  model.sections[0].description = picture;
+  model.visibility = PageVisibility::kUnchanged;
+  model.existingId = 917;
+  model.loadPictures = true;
+  const std::string html = Page(model);
+  ExpectSafePage(html, true);
+  EXPECT_EQ(html.find("visibility_banner\">"), std::string::npos);
+  for (const char* expected : {
+           "<dt>Visibility</dt><dd>As it was before the publish, which leaves it unchanged</dd>",
+           "<dt>Item</dt><dd>917: updated by the publish</dd>",
+           "<img src=\"https://e.org/banner.png\" alt=\"\">",
        }) {
     EXPECT_NE(html.find(expected), std::string::npos) << expected;
   }
@@ -95,8 +134,9 @@ TEST(PageTest, EscapesEveryTextFromTheMod) {
   const std::string html = Page(model);
   ExpectSafePage(html);
   EXPECT_EQ(html.find("<script"), std::string::npos);
-  EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;&quot;&#39;&amp;&#xFFFD;&#xFFFD;"),
-            std::string::npos);
+  EXPECT_NE(
+      html.find("&lt;script&gt;alert(1)&lt;/script&gt;&#34;&#39;&amp;\xEF\xBF\xBD\xEF\xBF\xBD"),
+      std::string::npos);
 }
 
 TEST(PageTest, ShowsThePreviewOrWhyThereIsNone) {
@@ -145,9 +185,9 @@ TEST(PageTest, NotesWhatSteamRefusesAndWhatIsMissing) {
            "Steam refuses titles over 128 bytes, and this one is 129 bytes: the publish fails "
            "at this language.",
            "Steam refuses descriptions over 8000 bytes, and this one is 8001 bytes",
-           "The section has no &quot;description&quot; key, so the publish sends &quot;No "
-           "description&quot;.",
-           "<dt>Item</dt><dd>item 42, updated by the publish</dd>",
+           "The section has no &#34;description&#34; key, so the publish sends &#34;No "
+           "description&#34;.",
+           "<dt>Item</dt><dd>42: updated by the publish</dd>",
            "<dt>Content</dt><dd>none: no such folder</dd>",
        }) {
     EXPECT_NE(html.find(expected), std::string::npos) << expected;

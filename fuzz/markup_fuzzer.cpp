@@ -3,12 +3,14 @@
 //  - rendered: the HTML must be well-formed in the strict sense of
 //    tests/support/html_check.h (elements closed in order, every "&" a
 //    character reference, no script, no event attribute, no element that
-//    loads anything, valid UTF-8), and every finding must point at a tag
-//    inside the input;
+//    loads anything, valid UTF-8) and at most kMaxHtmlPerByte bytes per
+//    byte of the input, with pictures loaded or not; and every finding must
+//    point at a tag inside the input;
 //  - rendered without its "[" bytes, so that no tag can form: what a reader
 //    sees must then be the input itself, byte for byte, but for control
-//    bytes and bytes that are no UTF-8, which show as U+FFFD. So every byte
-//    of the text is escaped, none dropped, none added;
+//    bytes and bytes that are no UTF-8, which show as U+FFFD (line ends are
+//    <br>, and read back so). So every byte of the text is escaped, none
+//    dropped, none added;
 //  - checked: the sorted, limited findings agree with the rendering's, and
 //    the checker's warnings stay one clean line each;
 //  - put in every text field of a page, which must be one well-formed page.
@@ -33,16 +35,21 @@ void Require(bool condition) {
   }
 }
 
-std::string Render(std::string_view text, std::vector<MarkupFinding>* findings) {
+std::string Render(std::string_view text, std::vector<MarkupFinding>* findings,
+                   bool loadPictures = false) {
   std::string html;
   {
     HtmlOutput out([&html](std::string_view block) { html += block; });
-    RenderMarkup(text, &out, [findings](const MarkupFinding& finding) {
-      if (findings != nullptr) {
-        findings->push_back(finding);
-      }
-    });
+    RenderMarkup(
+        text, &out,
+        [findings](const MarkupFinding& finding) {
+          if (findings != nullptr) {
+            findings->push_back(finding);
+          }
+        },
+        loadPictures);
   }
+  Require(html.size() <= kMaxHtmlPerByte * text.size());
   return html;
 }
 
@@ -78,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<MarkupFinding> findings;
   const std::string html = Render(input, &findings);
   Require(HtmlProblem(html, false).empty());
+  Require(HtmlProblem(Render(input, nullptr, true), false, true).empty());
   size_t tooDeep = 0;
   for (const MarkupFinding& finding : findings) {
     Require(Inside(finding.tag, input) && Inside(finding.inner, input));
@@ -121,16 +129,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   model.folder = input;
   model.descriptionRead = true;
   model.sections.push_back(PageSection{input, input, input, input, false, false});
+  model.sections.push_back(PageSection{input, input, input, input, true, true});
   model.skipped.push_back(PageSkippedSection{input, 1, std::string(input)});
   model.preview.present = true;
   model.preview.bytes = input;
   model.preview.size = size;
   model.preview.format = ReadPictureHeader(input, size).format;
+  model.loadPictures = size % 2 == 1;
+  model.visibility = size % 3 == 1 ? PageVisibility::kUnchanged : PageVisibility::kPrivate;
   std::string page;
   {
     HtmlOutput out([&page](std::string_view block) { page += block; });
     WritePage(model, out);
   }
-  Require(HtmlProblem(page, true).empty());
+  Require(HtmlProblem(page, true, model.loadPictures).empty());
   return 0;
 }

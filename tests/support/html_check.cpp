@@ -6,8 +6,13 @@
 namespace {
 
 constexpr std::string_view kReferences[][2] = {
-    {"&amp;", "&"},   {"&lt;", "<"},  {"&gt;", ">"},
-    {"&quot;", "\""}, {"&#39;", "'"}, {"&#xFFFD;", "\xEF\xBF\xBD"},
+    {"&amp;", "&"},
+    {"&lt;", "<"},
+    {"&gt;", ">"},
+    {"&quot;", "\""},
+    {"&#34;", "\""},
+    {"&#39;", "'"},
+    {"&#xFFFD;", "\xEF\xBF\xBD"},
 };
 
 bool IsNameByte(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
@@ -62,10 +67,17 @@ size_t ReferenceLength(std::string_view html, size_t at) {
   return 0;
 }
 
-// Text up to the next "<" (or the end): no ">" and no bare "&".
-std::string CheckText(std::string_view text, size_t offset) {
+bool IsAlnum(char c) { return IsNameByte(c) || (c >= 'A' && c <= 'Z'); }
+
+// Text up to the next "<" (or the end): no ">" and no bare "&"; in an
+// attribute value a bare "&" that nothing a reference could start with
+// follows is no reference either.
+std::string CheckText(std::string_view text, size_t offset, bool attribute = false) {
   for (size_t at = 0; at < text.size(); ++at) {
-    if (text[at] == '>' || (text[at] == '&' && ReferenceLength(text, at) == 0)) {
+    const bool bareAmpersandAllowed =
+        attribute && (at + 1 == text.size() || (!IsAlnum(text[at + 1]) && text[at + 1] != '#'));
+    if (text[at] == '>' ||
+        (text[at] == '&' && ReferenceLength(text, at) == 0 && !bareAmpersandAllowed)) {
       return "unescaped \"" + std::string(1, text[at]) + "\" at " + std::to_string(offset + at);
     }
   }
@@ -78,6 +90,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 struct Reader {
   std::string_view html;
+  bool remotePictures = false;
   size_t at = 0;
   std::vector<std::string> open;
 
@@ -97,7 +110,7 @@ struct Reader {
     }
     for (const char* banned : {"script", "iframe", "object", "embed", "img", "link", "base", "form",
                                "frame", "svg", "math", "p", "table"}) {
-      if (name == banned) {
+      if (name == banned && !(name == "img" && remotePictures)) {
         return Fail("element <" + name + ">");
       }
     }
@@ -110,8 +123,9 @@ struct Reader {
       if (attribute.empty() || html.substr(nameEnd, 2) != "=\"") {
         return Fail("an attribute that is not name=\"value\"");
       }
-      if (StartsWith(attribute, "on") || attribute == "src" || attribute == "srcset" ||
-          attribute == "style" || attribute == "action") {
+      const bool picture = name == "img" && attribute == "src";
+      if (StartsWith(attribute, "on") || (attribute == "src" && !picture) ||
+          attribute == "srcset" || attribute == "style" || attribute == "action") {
         return Fail("attribute " + std::string(attribute));
       }
       const size_t valueStart = nameEnd + 2;
@@ -123,7 +137,7 @@ struct Reader {
       if (value.find('<') != std::string_view::npos) {
         return Fail("\"<\" in an attribute value");
       }
-      std::string problem = CheckText(value, valueStart);
+      std::string problem = CheckText(value, valueStart, true);
       if (!problem.empty()) {
         return problem;
       }
@@ -135,6 +149,9 @@ struct Reader {
       if (attribute == "href" && !StartsWith(scheme, "http://") &&
           !StartsWith(scheme, "https://") && !StartsWith(value, "#")) {
         return Fail("a link to " + std::string(value));
+      }
+      if (picture && !StartsWith(scheme, "https://")) {
+        return Fail("a picture from " + std::string(value));
       }
       end = valueEnd + 1;
     }
@@ -174,7 +191,7 @@ struct Reader {
       if (!problem.empty()) {
         return problem;
       }
-      if (name == "meta" || name == "hr" || name == "br") {
+      if (name == "meta" || name == "hr" || name == "br" || name == "input" || name == "img") {
         continue;  // void elements
       }
       if (name == "style" || name == "title") {
@@ -201,13 +218,14 @@ struct Reader {
 
 }  // namespace
 
-std::string HtmlProblem(std::string_view html, bool document) {
+std::string HtmlProblem(std::string_view html, bool document, bool remotePictures) {
   std::string problem = CheckBytes(html);
   if (!problem.empty()) {
     return problem;
   }
   Reader reader;
   reader.html = html;
+  reader.remotePictures = remotePictures;
   if (document) {
     constexpr std::string_view kDoctype = "<!DOCTYPE html>\n";
     if (!StartsWith(html, std::string(kDoctype) + "<html") ||
@@ -222,6 +240,11 @@ std::string HtmlProblem(std::string_view html, bool document) {
 std::string VisibleText(std::string_view html) {
   std::string text;
   for (size_t at = 0; at < html.size();) {
+    if (html.substr(at, 4) == "<br>") {
+      text += '\n';
+      at += 4;
+      continue;
+    }
     if (html[at] == '<') {
       at = html.find('>', at);
       at = at == std::string_view::npos ? html.size() : at + 1;
