@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -53,7 +54,8 @@ void PrintCheckUsage(const char* programName) {
   Print("\n");
   Print("Usage: %s [-h] [--page FILE [--load-pictures]] <path>\n", Printable(programName).c_str());
   Print("    <path> is the mod folder you would give modpublish; nothing is uploaded.\n");
-  Print("    modpublish's -s and -u <steamfileid> are read as modpublish reads them.\n");
+  Print("    modpublish's -s, -k, -c <note> and -u <steamfileid> are read as modpublish\n");
+  Print("    reads them.\n");
   Print("    --page FILE, before the rest, writes FILE: an HTML page showing the item\n");
   Print("    as the Workshop would. Nothing else is written.\n");
   Print("    --load-pictures, with --page, lets the page load the description's https:\n");
@@ -221,9 +223,13 @@ void PrintItem(const RunSettings& settings, ParseOutcome outcome) {
   if (outcome == ParseOutcome::kBadItemId) {
     Print("Item: none, modpublish stops at the value of -u\n");
   } else if (settings.existingId == 0) {
-    Print(
-        "Item: a new one, left private (only you see it); make it public on its page once "
-        "it looks right\n");
+    Print(settings.keepVisibility
+              ? "Item: a new one, left private (only you see it), as -k keeps the visibility of "
+                "an updated item only; make it public on its page once it looks right\n"
+              : "Item: a new one, left private (only you see it); make it public on its page "
+                "once it looks right\n");
+  } else if (settings.keepVisibility) {
+    Print("Item: %" PRId64 ", updated; its visibility stays as it is\n", settings.existingId);
   } else {
     Print("Item: %" PRId64
           ", updated and left private (only you see it); if it was public, "
@@ -241,6 +247,10 @@ PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& d
   model.loadPictures = loadPictures;
   model.folder = settings.contentDir;
   model.existingId = settings.existingId;
+  // -k keeps an updated item's visibility; a new item is made private.
+  model.visibility = settings.keepVisibility && settings.existingId != 0
+                         ? PageVisibility::kUnchanged
+                         : PageVisibility::kPrivate;
   model.descriptionRead = description.read;
   if (description.read) {
     for (const PlannedSection& section : UploadPlan(description.record)) {
@@ -373,6 +383,11 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
     Print("Content: none, %s\n", FolderProblem(folderKind));
   }
   PrintItem(settings, outcome);
+  if (settings.changeNote != nullptr) {
+    Print("Change note: \"%s\", %s, with every submission\n",
+          Excerpt(settings.changeNote, kTitleColumns).c_str(),
+          Bytes(std::strlen(settings.changeNote)).c_str());
+  }
   if (pagePath != nullptr && pageReport.diagnostics.empty()) {
     Print("Page: %s\n", Printable(pagePath).c_str());
   }

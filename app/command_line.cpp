@@ -22,6 +22,17 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, RunSettings& se
     if (std::strcmp(argument, "-h") == 0) {
       return ParseOutcome::kUsage;
     }
+    if (std::strcmp(argument, "-k") == 0) {
+      settings.keepVisibility = true;
+      continue;
+    }
+    if (std::strcmp(argument, "-c") == 0) {
+      if (i + 1 == argc) {
+        return ParseOutcome::kUsage;
+      }
+      settings.changeNote = argv[++i];
+      continue;
+    }
     if (std::strcmp(argument, "-u") == 0) {
       if (i + 1 == argc) {
         return ParseOutcome::kUsage;
@@ -127,8 +138,10 @@ void PrintUsage(const char* programName) {
   Print("modpublish %s - publishes a game mod to the Steam Workshop\n", MODPUBLISH_VERSION);
   Print("Made by the modpublish developers\n");
   Print("\n");
-  Print("Usage: %s [-s] [-u <steamfileid>] <path>\n", programName);
+  Print("Usage: %s [-s] [-k] [-c <note>] [-u <steamfileid>] <path>\n", programName);
   Print("    -s - silent mode, only error is printed\n");
+  Print("    -k - keep the visibility of an existing mod, instead of making it private\n");
+  Print("    -c - change note of this upload, instead of \"initial commit\" or \"update\"\n");
   Print("    -u - update existing mod, instead of uploading a new one\n");
   Print("    <path> is a directory that contains:\n");
   Print("        * descript.ion - ini-style description of mod, used both by game and this tool\n");

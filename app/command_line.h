@@ -1,4 +1,5 @@
-// The command line: [-s] [-u <steamfileid>] <path>, plus the unlisted -h.
+// The command line: [-s] [-k] [-c <note>] [-u <steamfileid>] <path>, plus
+// the unlisted -h.
 #ifndef MODPUBLISH_APP_COMMAND_LINE_H_
 #define MODPUBLISH_APP_COMMAND_LINE_H_
 
@@ -11,6 +12,11 @@
 struct RunSettings {
   bool verbose = true;     // cleared by "-s"
   int64_t existingId = 0;  // the value after the last "-u"; 0 creates a new item
+  // Set by "-k": an update leaves the item's visibility as it is.
+  bool keepVisibility = false;
+  // The value after the last "-c", the change note of every submission of
+  // the run (bytes as given), or null for the default notes.
+  const char* changeNote = nullptr;
   // Every path candidate, in the order given; the arguments themselves, not
   // copied.
   std::vector<const char*> pathCandidates;
@@ -30,14 +36,14 @@ enum class ParseOutcome {
 // Reads the arguments (argv[1] to argv[argc - 1]) into `settings`.
 //
 // Options are whole, case-sensitive arguments. "-s" silences the run and is
-// also a path candidate; any other argument that is not "-h" or "-u" is a
-// path candidate, unknown options included, and the last one wins. "-u"
-// takes the next argument whatever it is as its value, and the last "-u"
-// sets existingId.
+// also a path candidate; "-k" keeps the visibility; any other argument that
+// is not "-h", "-u" or "-c" is a path candidate, unknown options included,
+// and the last one wins. "-u" and "-c" take the next argument whatever it is
+// as their value; the last "-u" sets existingId, the last "-c" changeNote.
 //
 // Returns kUsage when the arguments describe no run: none at all, "-h"
-// (later arguments are not looked at), a "-u" without a value, or no path
-// candidate. Otherwise kBadItemId when the value of any "-u" is not an item
+// (later arguments are not looked at), a "-u" or "-c" without a value, or
+// no path candidate. Otherwise kBadItemId when the value of any "-u" is not an item
 // id, even if a later "-u" gives a good one: a mistyped id must not create
 // a new item or update another; badItemId is the first such value. Else
 // kRun. So the usage text wins over a bad value, wherever "-h" stands
@@ -61,7 +67,7 @@ bool ParseItemId(std::string_view text, int64_t& id);
 // \xNN, and what an item id looks like.
 std::string BadItemIdMessage(const char* value);
 
-// Prints the ten-line usage text through Print, naming `programName`.
+// Prints the twelve-line usage text through Print, naming `programName`.
 void PrintUsage(const char* programName);
 
 #endif  // MODPUBLISH_APP_COMMAND_LINE_H_

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/mod_paths.h"
+#include "check/steam_limits.h"
 #include "console/console.h"
 
 namespace {
@@ -52,7 +53,7 @@ std::string SeveralPaths(const std::vector<const char*>& paths, const char* used
   }
   if (!options.empty()) {
     message += " " + ListOf(options) + (options.size() == 1 ? " is no option" : " are no options") +
-               " of modpublish (it knows -s, -u and -h), so it counts as a path too.";
+               " of modpublish (it knows -s, -k, -c, -u and -h), so it counts as a path too.";
   }
   return message + (words > 1 ? " If they are one path that holds spaces, put it in double "
                                 "quotes, as one argument: " +
@@ -70,6 +71,11 @@ std::vector<Diagnostic> CheckCommandLine(const RunSettings& settings, ParseOutco
   };
   if (outcome == ParseOutcome::kBadItemId) {
     add(BadItemIdMessage(settings.badItemId) + "; modpublish stops there, before reading anything");
+  }
+  if (settings.changeNote != nullptr && std::strlen(settings.changeNote) > kChangeNoteLimit) {
+    add("the change note given with -c has " + std::to_string(std::strlen(settings.changeNote)) +
+        " bytes; Steam refuses change notes over " + std::to_string(kChangeNoteLimit) +
+        " bytes, so modpublish stops before uploading anything. Shorten it");
   }
   // "-s" silences the run wherever it stands, and is a path candidate as
   // well: the others are what can be meant as the path.

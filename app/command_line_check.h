@@ -14,6 +14,7 @@
 // kRun or kBadItemId), each an error about the whole command line, in this
 // order:
 // - a value after "-u" that is not an item id (modpublish stops there);
+// - a change note after "-c" over kChangeNoteLimit bytes (so does it);
 // - "-s" as the last path candidate: given after the path, it is the path;
 // - more than one path candidate besides "-s" (an unquoted path with a
 //   space, an unknown option): names them, the one modpublish would use,

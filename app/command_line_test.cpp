@@ -17,6 +17,8 @@ struct ParseCase {
   int64_t existingId;
   const char* contentDir;  // null: none
   const char* badItemId;   // null: none
+  bool keepVisibility = false;
+  const char* changeNote = nullptr;  // null: none
 };
 
 constexpr ParseOutcome kRun = ParseOutcome::kRun;
@@ -50,6 +52,12 @@ TEST_P(ParseCommandLineTest, Reads) {
     EXPECT_EQ(settings.badItemId, nullptr);
   } else {
     EXPECT_STREQ(settings.badItemId, c.badItemId);
+  }
+  EXPECT_EQ(settings.keepVisibility, c.keepVisibility);
+  if (c.changeNote == nullptr) {
+    EXPECT_EQ(settings.changeNote, nullptr);
+  } else {
+    EXPECT_STREQ(settings.changeNote, c.changeNote);
   }
 }
 
@@ -110,7 +118,24 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"LoneDash", {"-"}, kRun, true, 0, "-", nullptr},
         ParseCase{"DoubleDash", {"--"}, kRun, true, 0, "--", nullptr},
         ParseCase{"EmptyPath", {""}, kRun, true, 0, "", nullptr},  // an empty path is still a path
-        ParseCase{"UnknownOptionAfterPath", {"mod", "-x"}, kRun, true, 0, "-x", nullptr}));
+        ParseCase{"UnknownOptionAfterPath", {"mod", "-x"}, kRun, true, 0, "-x", nullptr},
+        ParseCase{"KeepAndNote",
+                  {"-k", "-c", "Lanterns \"refill\"", "-u", "917", "mod"},
+                  kRun,
+                  true,
+                  917,
+                  "mod",
+                  nullptr,
+                  true,
+                  "Lanterns \"refill\""},
+        ParseCase{"KeepAfterPath", {"mod", "-k"}, kRun, true, 0, "mod", nullptr, true},
+        ParseCase{
+            "NoteTakesAnything", {"-c", "-h", "mod"}, kRun, true, 0, "mod", nullptr, false, "-h"},
+        ParseCase{
+            "LastNoteWins", {"-c", "a", "mod", "-c", ""}, kRun, true, 0, "mod", nullptr, false, ""},
+        ParseCase{"NoteSwallowsPath", {"-c", "mod"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"TrailingNote", {"mod", "-c"}, kUsage, true, 0, nullptr, nullptr},
+        ParseCase{"KeepAlone", {"-k"}, kUsage, true, 0, nullptr, nullptr}));
 
 TEST(PathCandidatesTest, KeptInOrder) {
   const char* argv[] = {"modpublish", "a", "-s", "-u", "1", "-x", "b"};

@@ -1,11 +1,13 @@
 #include "app/publish_command.h"
 
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/description_echo.h"
 #include "app/mod_paths.h"
 #include "app/run_driver.h"
+#include "check/steam_limits.h"
 #include "console/console.h"
 #include "description/description_file.h"
 #include "description/reader.h"
@@ -55,7 +57,24 @@ int RunModpublish(int argc, const char* const* argv) {
           failed->path.c_str());
     return 1;
   }
-  RunUpload(settings.verbose, settings.existingId, paths.contentFolder.c_str(),
-            paths.previewPath.c_str(), modDescription);
-  return 0;
+  // What Steam would refuse for sure stops the run before anything is sent:
+  // an item left half updated is worse than none.
+  const std::vector<std::string> failures = SureFailures(
+      modDescription, ModFilePath(settings.contentDir, "steam_logo.png"), settings.changeNote);
+  for (const std::string& failure : failures) {
+    Print("%s\n", failure.c_str());
+  }
+  if (!failures.empty()) {
+    return 1;
+  }
+  if (settings.keepVisibility && settings.existingId == 0) {
+    Print("-k keeps the visibility of an item updated with -u; a new item is made private\n");
+  }
+  UploadOptions options;
+  options.changeNote = settings.changeNote;
+  options.keepVisibility = settings.keepVisibility;
+  return RunUpload(settings.verbose, settings.existingId, paths.contentFolder.c_str(),
+                   paths.previewPath.c_str(), modDescription, options)
+             ? 0
+             : 1;
 }

@@ -3,12 +3,15 @@
 #include "console/console.h"
 #include "workshop/uploader.h"
 
-void RunUpload(bool verbose, int64_t existingId, const char* contentDir, const char* previewPath,
-               const ModDescription& modDescription) {
+bool RunUpload(bool verbose, int64_t existingId, const char* contentDir, const char* previewPath,
+               const ModDescription& modDescription, const UploadOptions& options) {
   SteamUploader uploader(verbose);
-  if (uploader.Upload(existingId, contentDir, previewPath, modDescription)) {
+  if (uploader.Upload(existingId, contentDir, previewPath, modDescription, options)) {
     Print("Uploading done successfully\n");
-  } else if (!verbose) {
+    return true;
+  }
+  if (!verbose) {
     Print("Error occured! Run command again without -s key for verbose output.\n");
   }
+  return false;
 }

@@ -15,15 +15,10 @@
 #include <utility>
 #include <vector>
 
+#include "check/steam_limits.h"
 #include "description/language.h"
 #include "description/reader.h"
 #include "description/upload_plan.h"
-
-// Steam's limits for an item's title and description, in bytes.
-constexpr uint64_t kTitleLimit = 128;
-constexpr uint64_t kDescriptionLimit = 8000;
-// The smallest preview Steam refuses: previews must stay under 1 MiB.
-constexpr uint64_t kPreviewLimit = 1048576;
 
 // One finding about one file.
 struct Diagnostic {

@@ -72,7 +72,8 @@ struct PageModel {
   bool contentFolder = false;  // false: no such folder
   uint64_t contentFiles = 0;
   uint64_t contentBytes = 0;
-  // Every publish run, an update too, leaves the item private.
+  // A publish leaves the item private, unless it keeps an updated item's
+  // visibility (-k).
   PageVisibility visibility = PageVisibility::kPrivate;
   // The page may load the description's https: pictures: its policy lets
   // images of https: addresses load, and still nothing else.

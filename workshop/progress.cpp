@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <limits>
 
-int ProgressBarWidth(size_t sectionCount, bool createsItem) {
+int ProgressBarWidth(size_t sectionCount, bool createsItem, bool setsVisibility) {
   constexpr uint64_t kLimit = std::numeric_limits<int32_t>::max();
   // A run this large can't exist in memory; the cap only keeps the sum
   // from overflowing.
   uint64_t sections = sectionCount < kLimit ? sectionCount : kLimit;
-  uint64_t width = 6 + 5 * sections + (createsItem ? 1 : 0);
+  uint64_t width = 5 + 5 * sections + (createsItem ? 1 : 0) + (setsVisibility ? 1 : 0);
   return static_cast<int>(width < kLimit ? width : kLimit);
 }
 

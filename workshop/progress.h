@@ -10,9 +10,10 @@
 
 // The bar width of a run over a description of `sectionCount` sections: 6,
 // plus 5 per section (every section counts, also those no step is shown
-// for), plus 1 when the run creates the item. Saturates at INT32_MAX rather
-// than wrap for absurd section counts.
-int ProgressBarWidth(size_t sectionCount, bool createsItem);
+// for), plus 1 when the run creates the item, less 1 when it sets no
+// visibility. Saturates at INT32_MAX rather than wrap for absurd section
+// counts.
+int ProgressBarWidth(size_t sectionCount, bool createsItem, bool setsVisibility = true);
 
 // Numbers the steps of one run and draws the opening of each step's line.
 class StepProgress {

@@ -13,6 +13,7 @@ TEST(ProgressBarWidthTest, CountsSectionsAndCreation) {
   EXPECT_EQ(ProgressBarWidth(0, true), 7);
   EXPECT_EQ(ProgressBarWidth(1, false), 11);
   EXPECT_EQ(ProgressBarWidth(2, true), 17);
+  EXPECT_EQ(ProgressBarWidth(1, false, false), 10);  // an update that keeps the visibility
   EXPECT_EQ(ProgressBarWidth(100000, true), 500007);
   // Far beyond any real description: capped, never wrapped to negative.
   EXPECT_EQ(ProgressBarWidth(static_cast<size_t>(1) << 40, true), 2147483647);

@@ -161,13 +161,14 @@ bool SteamUploader::SubmitItemUpdate(StepProgress& progress, const char* changeN
 }
 
 bool SteamUploader::UploadContent(StepProgress& progress, const char* contentDir,
-                                  const char* changeNote) {
+                                  bool setsVisibility, const char* changeNote) {
   return StartItemUpdate(progress) &&
-         Step(progress, kVisibilityStep,
-              [this] {
-                return ugc->SetItemVisibility(updateHandle,
-                                              k_ERemoteStoragePublishedFileVisibilityPrivate);
-              }) &&
+         (!setsVisibility || Step(progress, kVisibilityStep,
+                                  [this] {
+                                    return ugc->SetItemVisibility(
+                                        updateHandle,
+                                        k_ERemoteStoragePublishedFileVisibilityPrivate);
+                                  })) &&
          Step(progress, kContentStep,
               [this, contentDir] { return ugc->SetItemContent(updateHandle, contentDir); }) &&
          SubmitItemUpdate(progress, changeNote);
@@ -197,12 +198,16 @@ bool SteamUploader::UploadPreview(StepProgress& progress, const char* previewPat
 }
 
 bool SteamUploader::Upload(int64_t existingId, const char* contentDir, const char* previewPath,
-                           const ModDescription& modDescription) {
+                           const ModDescription& modDescription, const UploadOptions& options) {
   publishedFileId = static_cast<PublishedFileId_t>(existingId);
   const bool createsItem = existingId == 0;
-  const char* changeNote = createsItem ? "initial commit" : "update";
+  const char* changeNote = options.changeNote != nullptr ? options.changeNote
+                           : createsItem                 ? "initial commit"
+                                                         : "update";
+  // A new item is made private: nobody should see it before its author.
+  const bool setsVisibility = createsItem || !options.keepVisibility;
   const UploadPlan plan(modDescription);
-  StepProgress progress(ProgressBarWidth(plan.size(), createsItem));
+  StepProgress progress(ProgressBarWidth(plan.size(), createsItem, setsVisibility));
 
   Log("Starting initing tool\n");
   if (!StartSteamSteps(progress) || (createsItem && !CreateItem(progress))) {
@@ -211,7 +216,7 @@ bool SteamUploader::Upload(int64_t existingId, const char* contentDir, const cha
 
   Print("Starting uploading fileid %lld\n", static_cast<long long>(publishedFileId));
   Log("Starting uploading mod folder\n");
-  if (!UploadContent(progress, contentDir, changeNote)) {
+  if (!UploadContent(progress, contentDir, setsVisibility, changeNote)) {
     return false;
   }
   Print("Done uploading mod folder\n");

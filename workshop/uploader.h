@@ -2,8 +2,8 @@
 // item (or take the given one), upload the mod folder as its content and
 // make it private, upload a title and a description for every language
 // section of the description, upload the preview, and print the item's page
-// address. Each step shows on its own progress line in verbose mode; the
-// first failing step ends the run.
+// address. (An update may keep the item's visibility: UploadOptions.) Each step shows on its own
+// progress line in verbose mode; the first failing step ends the run.
 #ifndef MODPUBLISH_WORKSHOP_UPLOADER_H_
 #define MODPUBLISH_WORKSHOP_UPLOADER_H_
 
@@ -15,6 +15,16 @@
 #include "workshop/call_result.h"
 #include "workshop/progress.h"
 #include "workshop/steam_api.h"
+
+// What a run may change of the upload's defaults.
+struct UploadOptions {
+  // The change note of every submission of the run; null for "initial
+  // commit" when the run creates the item, "update" when it updates one.
+  const char* changeNote = nullptr;
+  // An update (an existing item) sets no visibility, so the item keeps the
+  // one it has. A new item is made private whatever this says.
+  bool keepVisibility = false;
+};
 
 class SteamUploader {
  public:
@@ -29,7 +39,7 @@ class SteamUploader {
   // Returns true after the final "Mod is uploaded to ..." line; false after
   // a "Fail during %s step." line. Nothing is undone after a failure.
   bool Upload(int64_t existingId, const char* contentDir, const char* previewPath,
-              const ModDescription& modDescription);
+              const ModDescription& modDescription, const UploadOptions& options = {});
 
   // Upload is the tool's one entry. The members from here to `private` are
   // public for the call-result bindings and the unit tests, which drive the
@@ -92,7 +102,8 @@ class SteamUploader {
   bool CreateItem(StepProgress& progress);
   bool StartItemUpdate(StepProgress& progress);
   bool SubmitItemUpdate(StepProgress& progress, const char* changeNote);
-  bool UploadContent(StepProgress& progress, const char* contentDir, const char* changeNote);
+  bool UploadContent(StepProgress& progress, const char* contentDir, bool setsVisibility,
+                     const char* changeNote);
   bool UploadSection(StepProgress& progress, const PlannedSection& section, const char* changeNote);
   bool UploadPreview(StepProgress& progress, const char* previewPath, const char* changeNote);
 };

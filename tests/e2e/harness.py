@@ -92,20 +92,27 @@ def journal_unquote(field):
     return bytes(out)
 
 
-def item_texts(workshop, item):
-    """The titles and descriptions of the live revision of `item` in the
-    simulated Workshop in the folder `workshop`: {("title", "english"):
-    b"...", ...}."""
+def live_item(workshop, item):
+    """The item.txt lines of the live revision of `item` in the simulated
+    Workshop in the folder `workshop`, or None when there is no such item."""
     folder = os.path.join(workshop, "items", str(item))
+    if not os.path.isdir(folder):
+        return None
     live = max((name for name in os.listdir(folder) if name.startswith("r")),
                key=lambda name: int(name[1:]))
-    texts = {}
     with open(os.path.join(folder, live, "item.txt"), "rb") as item_file:
-        for line in item_file.read().decode("latin-1").splitlines():
-            field, _, rest = line.partition(" ")
-            if field in ("title", "description"):
-                language, _, value = rest.partition(" ")
-                texts[(field, journal_unquote(language).decode())] = journal_unquote(value)
+        return item_file.read().decode("latin-1").splitlines()
+
+
+def item_texts(workshop, item):
+    """The titles and descriptions of `item` in the simulated Workshop in
+    the folder `workshop`: {("title", "english"): b"...", ...}."""
+    texts = {}
+    for line in live_item(workshop, item):
+        field, _, rest = line.partition(" ")
+        if field in ("title", "description"):
+            language, _, value = rest.partition(" ")
+            texts[(field, journal_unquote(language).decode())] = journal_unquote(value)
     return texts
 
 
@@ -184,11 +191,11 @@ class ToolTestCase(unittest.TestCase):
         """Forgets the Workshop of earlier runs."""
         shutil.rmtree(self.workshop, ignore_errors=True)
 
-    def seed_item(self, item, app=250):
+    def seed_item(self, item, app=250, visibility=2):
         """Puts an item of `app` into the simulated Workshop, as an earlier
         run would have left it."""
         self.write(os.path.join("workshop", "items", str(item), "r1", "item.txt"),
-                   "id %d\napp %d\ntype 0\nvisibility 2\n" % (item, app))
+                   "id %d\napp %d\ntype 0\nvisibility %d\n" % (item, app, visibility))
 
     def item_texts(self, item):
         """The titles and descriptions of `item` in the simulated Workshop

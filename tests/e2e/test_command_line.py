@@ -8,6 +8,8 @@ from harness import ToolTestCase, sep
 
 USAGE_TAIL = (
     "    -s - silent mode, only error is printed\n"
+    "    -k - keep the visibility of an existing mod, instead of making it private\n"
+    "    -c - change note of this upload, instead of \"initial commit\" or \"update\"\n"
     "    -u - update existing mod, instead of uploading a new one\n"
     "    <path> is a directory that contains:\n"
     "        * descript.ion - ini-style description of mod, used both by game and this tool\n"
@@ -19,7 +21,7 @@ def usage(program):
     return ("modpublish 1.0.0 - publishes a game mod to the Steam Workshop\n"
             "Made by the modpublish developers\n"
             "\n"
-            "Usage: %s [-s] [-u <steamfileid>] <path>\n" % program) + USAGE_TAIL
+            "Usage: %s [-s] [-k] [-c <note>] [-u <steamfileid>] <path>\n" % program) + USAGE_TAIL
 
 
 def not_found(folder):

@@ -91,7 +91,7 @@ class StepFailureTest(ToolTestCase):
                                 "output ends in:\n%s" % run.stdout.decode("latin-1")[-300:])
                 self.assertNotIn(b"Error occured!", run.stdout)
                 self.assertNotIn(b"Uploading done", run.stdout)
-                self.assertEqual(run.status, 0)
+                self.assertEqual(run.status, 1)
                 self.assertTrue(self.operations(run)[-1].startswith(last),
                                 "sent after the failure: %s" % self.operations(run)[-3:])
 
@@ -103,6 +103,6 @@ class StepFailureTest(ToolTestCase):
                 run = self.run_tool("-s", "mod")
                 self.assertOutput(run, printed + "Fail during %s step.\n" % step
                                   + "Error occured! Run command again without -s key for "
-                                    "verbose output.\n")
+                                    "verbose output.\n", status=1)
                 self.assertTrue(self.operations(run)[-1].startswith(last),
                                 "sent after the failure: %s" % self.operations(run)[-3:])

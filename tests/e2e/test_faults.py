@@ -8,22 +8,12 @@ import shutil
 import subprocess
 
 import harness
-from harness import ToolTestCase, library_name, slow, text
+from harness import ToolTestCase, library_name, live_item, slow, text
 
 INIT_FAILED = ("Starting initing tool\n"
                "[#          ] Initializing SteamAPI...FAIL\n"
                "\n"
                "Fail during Initializing SteamAPI step.\n")
-
-
-def live_item(workshop, item):
-    """The item.txt lines of the live revision of `item`, or None."""
-    folder = os.path.join(workshop, "items", str(item))
-    if not os.path.isdir(folder):
-        return None
-    revisions = sorted(os.listdir(folder), key=lambda name: int(name[1:]))
-    with open(os.path.join(folder, revisions[-1], "item.txt"), "rb") as item_file:
-        return item_file.read().decode("latin-1").splitlines()
 
 
 class LibraryTest(ToolTestCase):
@@ -42,23 +32,23 @@ class LibraryTest(ToolTestCase):
 
     def test_missing_library_fails_the_first_step(self):
         run = self.run_tool("-u", "917", "mod", tool=self.lonely_tool)
-        self.assertOutput(run, "Parsing [en]\n[en] title = x\n" + INIT_FAILED)
+        self.assertOutput(run, "Parsing [en]\n[en] title = x\n" + INIT_FAILED, status=1)
         run = self.run_tool("-s", "-u", "917", "mod", tool=self.lonely_tool)
         self.assertOutput(run, "Fail during Initializing SteamAPI step.\n"
                                "Error occured! Run command again without -s key for verbose "
-                               "output.\n")
+                               "output.\n", status=1)
 
     def test_library_without_the_needed_exports_fails_the_first_step(self):
         shutil.copy2(harness.FIXTURE, os.path.join(self.bin, harness.library_name()))
         run = self.run_tool("-u", "917", "mod", tool=self.lonely_tool)
-        self.assertOutput(run, "Parsing [en]\n[en] title = x\n" + INIT_FAILED)
+        self.assertOutput(run, "Parsing [en]\n[en] title = x\n" + INIT_FAILED, status=1)
 
     def test_library_in_the_current_folder_is_never_loaded(self):
         # A downloaded mod folder could carry one: it must not be picked up.
         shutil.copy2(harness.SIMULATOR, self.path(harness.library_name()))
         shutil.copy2(harness.SIMULATOR, self.path("mod", harness.library_name()))
         run = self.run_tool("-u", "917", "mod", tool=self.lonely_tool)
-        self.assertOutput(run, "Parsing [en]\n[en] title = x\n" + INIT_FAILED)
+        self.assertOutput(run, "Parsing [en]\n[en] title = x\n" + INIT_FAILED, status=1)
         self.assertEqual(run.journal, [])
 
     def test_library_beside_the_program_wins_over_the_current_folder(self):
@@ -101,7 +91,7 @@ class NewItemLeftBehindTest(ToolTestCase):
         self.assertOutput(run, "Starting uploading fileid 917\n"
                                "Fail during Setting item content with SteamUGC step.\n"
                                "Error occured! Run command again without -s key for verbose "
-                               "output.\n")
+                               "output.\n", status=1)
         item = live_item(self.workshop, 917)
         self.assertIsNotNone(item)
         self.assertFalse([line for line in item if line.startswith("change")])

@@ -3,6 +3,7 @@ the run's shape for unusual descriptions."""
 
 import os
 import subprocess
+import unittest
 
 import harness
 from harness import ToolTestCase, journal_string, sep, text
@@ -71,6 +72,136 @@ class SentToSteamTest(ToolTestCase):
             % journal_string(self.steam_path(folder) + sep() + "steam_logo.png"),
         ])
         self.assertEqual(run.status, 0)
+
+
+class LiveModTest(ToolTestCase):
+    """Updating a mod that subscribers already have: its visibility kept with
+    -k, the change note of -c, and what Steam would refuse stopped before
+    anything is sent."""
+
+    NOTE = 'Lanterns now "refill" at dawn – фонари'
+
+    def notes(self, run):
+        return {line.split(" -> ")[0].split(" ", 2)[2] for line in run.calls("SubmitItemUpdate")}
+
+    def visibility(self, item):
+        return [line for line in harness.live_item(self.workshop, item)
+                if line.startswith("visibility")]
+
+    def test_keep_leaves_a_public_item_public_and_every_submission_has_the_note(self):
+        self.seed_item(917, visibility=0)
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(["app_id 250", "update_handles 3 4 5", "call_handles 0x20 0x21 0x22"])
+        run = self.run_tool("-k", "-c", self.NOTE, "-u", "917", "mod")
+        # No visibility step, and a bar as wide as the steps the run takes.
+        self.assertOutput(run, """\
+Parsing [en]
+[en] title = x
+Starting initing tool
+[#         ] Initializing SteamAPI...OK
+[##        ] Constructing SteamUtils...OK
+[###       ] Getting AppID with SteamUtils...<250>OK
+[####      ] Constructing SteamUGC...OK
+Starting uploading fileid 917
+Starting uploading mod folder
+[#####     ] Starting item update with SteamUGC...<3>OK
+[######    ] Setting item content with SteamUGC...OK
+[#######   ] Submiting item update with SteamUGC...<20><result success>OK
+Done uploading mod folder
+Starting uploading description in lang: en
+[########  ] Starting item update with SteamUGC...<4>OK
+[######### ] Setting update language with SteamUGC...OK
+[##########] Setting item title with SteamUGC...OK
+[###########] Setting item description with SteamUGC...OK
+[############] Submiting item update with SteamUGC...<21><result success>OK
+Done uploading description in lang: en
+Starting uploading preview image
+[#############] Starting item update with SteamUGC...<5>OK
+[##############] Setting item preview with SteamUGC...OK
+[###############] Submiting item update with SteamUGC...<22><result success>OK
+Done uploading preview image
+Mod is uploaded to %s917
+Uploading done successfully
+""" % PAGE)
+        self.assertEqual(run.calls("SetItemVisibility"), [])
+        self.assertEqual(self.notes(run), {"note=%s" % journal_string(self.NOTE)})
+        self.assertEqual(self.visibility(917), ["visibility 0"])
+        changes = [line for line in harness.live_item(self.workshop, 917)
+                   if line.startswith("change")]
+        self.assertEqual(changes, ["change %s" % journal_string(self.NOTE)] * 3)
+
+        # Without -k the update makes it private, as every run did before.
+        run = self.run_tool("-s", "-u", "917", "mod")
+        self.assertEqual(self.notes(run), {'note="update"'})
+        self.assertEqual(self.visibility(917), ["visibility 2"])
+
+    def test_keep_on_a_new_item_says_it_is_made_private(self):
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(SCENARIO)
+        run = self.run_tool("-s", "-k", "mod")
+        self.assertEqual(run.stdout.decode().splitlines()[0],
+                         "-k keeps the visibility of an item updated with -u; a new item is made "
+                         "private")
+        self.assertEqual(run.status, 0)
+        self.assertEqual(self.visibility(917), ["visibility 2"])
+
+    def test_what_steam_would_refuse_stops_the_run_before_it_is_sent(self):
+        hint = ". Run modpublish-check on the mod folder for more\n"
+        preview = "The preview mod%ssteam_logo.png " % sep()
+        takes = "; Steam takes a PNG, JPEG or GIF picture under 1 MB (1048576 bytes) there" + hint
+        cases = [
+            ("a preview of 2 MB", {"preview": b"\x89PNG" + b"\0" * (2 << 20)}, [],
+             preview + "has 2097156 bytes" + takes),
+            ("no preview", {"preview": None}, [], preview + "is missing" + takes),
+            ("a title of 200 bytes", {"title": "t" * 200}, [],
+             "The title of section [en] has 200 bytes; Steam refuses titles over 128 bytes" + hint),
+            ("a description of 8001 bytes", {"description": "d" * 8001}, [],
+             "The description of section [en] has 8001 bytes; Steam refuses descriptions over "
+             "8000 bytes" + hint),
+            ("a note of 8001 bytes", {}, ["-c", "n" * 8001],
+             "The change note (-c) has 8001 bytes; Steam refuses change notes over 8000 bytes"
+             + hint),
+        ]
+        for what, mod, args, line in cases:
+            with self.subTest(what):
+                self.fresh()
+                self.seed_item(917)
+                self.make_mod("[en]\ntitle=%s\ndescription=%s\n[vi]\ntitle=%s\n"
+                              % (mod.get("title", "x"), mod.get("description", "y"), "t" * 200),
+                              preview=mod.get("preview", b"\x89PNG\r\n\x1a\n"))
+                if "preview" in mod and mod["preview"] is None:
+                    os.remove(self.path("mod", "steam_logo.png"))
+                self.scenario(["app_id 250"])
+                run = self.run_tool("-s", *args, "-u", "917", "mod")
+                self.assertOutput(run, line, status=1)
+                self.assertEqual(run.journal, [], "Steam was touched")
+
+    @unittest.skipUnless(harness.windows(), "the Command Prompt's quoting")
+    def test_a_note_survives_the_command_prompt_quoted_as_the_guide_says(self):
+        self.seed_item(917)
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(["app_id 250"])
+        # The guide: double quotes around it, \" for a quote inside.
+        command = '%s -s -k -c "%s" -u 917 mod' % (harness.native_path(self.tool),
+                                                   self.NOTE.replace('"', '\\"'))
+        environment = dict(os.environ, STEAMSIM_WORKSHOP=harness.native_path(self.workshop),
+                           STEAMSIM_JOURNAL=harness.native_path(self.journal_path),
+                           STEAMSIM_SCENARIO=harness.native_path(self.scenario_path))
+        completed = subprocess.run(harness.RUNNER + ["cmd", "/c", command], cwd=self.dir,
+                                   env=environment, stdin=subprocess.DEVNULL,
+                                   capture_output=True, timeout=harness.RUN_TIMEOUT, check=False)
+        self.assertEqual(completed.returncode, 0, completed.stdout[-500:])
+        changes = [line for line in harness.live_item(self.workshop, 917)
+                   if line.startswith("change")]
+        self.assertEqual(changes, ["change %s" % journal_string(self.NOTE)] * 3)
+
+    def test_a_failed_step_ends_with_status_1(self):
+        self.make_mod("[en]\ntitle=x\n")
+        self.scenario(["app_id 250"])
+        run = self.run_tool("-s", "-u", "4242", "mod")  # no such item
+        self.assertEqual(run.status, 1)
+        self.assertTrue(run.stdout.endswith(text(
+            "Error occured! Run command again without -s key for verbose output.\n")))
 
 
 class AbsolutePathTest(ToolTestCase):

@@ -212,11 +212,11 @@ class FailingStepTest(ToolTestCase):
                                "[##         ] Constructing SteamUtils...OK\n"
                                "[###        ] Getting AppID with SteamUtils...<0>FAIL\n"
                                "\n"
-                               "Fail during Getting AppID with SteamUtils step.\n")
+                               "Fail during Getting AppID with SteamUtils step.\n", status=1)
         self.assertEqual(run.calls("Create") + run.calls("Start"), [])
 
     def test_silent(self):
         run = self.run_tool("-s", "-u", "917", "mod")
         self.assertOutput(run, "Fail during Getting AppID with SteamUtils step.\n"
                                "Error occured! Run command again without -s key for verbose "
-                               "output.\n")
+                               "output.\n", status=1)

@@ -456,8 +456,9 @@ def check_behaviour(options, libraries):
             errors.append("%s: standard output differs\n--- expected\n%s--- actual\n%s"
                           % (what, stdout.decode("utf-8", "replace"),
                              completed.stdout.decode("utf-8", "replace")))
-        if completed.returncode != 0:
-            errors.append("%s: exit status %d, expected 0; standard error:\n%s"
+        # Every run here fails its first step: a failed run ends with 1.
+        if completed.returncode != 1:
+            errors.append("%s: exit status %d, expected 1; standard error:\n%s"
                           % (what, completed.returncode,
                              completed.stderr.decode("utf-8", "replace")))
         if stderr is not None and completed.stderr != stderr:
