@@ -268,7 +268,8 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
     const uint64_t known =
         (platform::StatPath(descriptionReport.file, ignored) == platform::PathKind::kFile ? 1 : 0) +
         (preview.present ? 1 : 0);
-    if (content.files <= known) {
+    // A folder that couldn't be listed may hold the mod: no guess then.
+    if (content.files <= known && !content.incomplete) {
       folderReport.Add(0, false,
                        "the mod folder holds no files besides descript.ion and steam_logo.png, "
                        "so the Workshop item gets no mod content. Put the mod's files in it");

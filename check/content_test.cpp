@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "tests/support/scratch_folder.h"
 
@@ -91,6 +92,123 @@ TEST_F(CheckContentTest, ManyPathsToOneFolderCostOneWalk) {
   // f0..f20 hold 1, 2, 4, ... 2^20 copies.
   EXPECT_EQ(check.files, (uint64_t{1} << 21) - 1);
   EXPECT_TRUE(check.diagnostics.empty());
+}
+
+// Everything uploaded that is almost never meant to be is named with its
+// size, in any letter case; look-alikes are not.
+TEST_F(CheckContentTest, WarnsOfWhatPlayersNeverNeed) {
+  Write("mod.cfg", 5);
+  Write(".git/HEAD", 23);
+  Write(".git/objects/ab/cd", 10);
+  Write("data/.SVN/entries", 7);
+  Write("data/Thumbs.db", 2048);
+  Write("data/DESKTOP.INI", 90);
+  Write("sub/.DS_Store", 6);
+  Write(".gitignore", 4);       // kept with the mod's sources, not a folder of them
+  Write("git/HEAD", 1);         // no dot
+  Write(".hg", 3);              // a file, not Mercurial's folder
+  Write("Thumbs.db/x.txt", 1);  // a folder, not Windows' cache
+  const ContentCheck check = Check();
+  const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
+  const std::vector<std::string> expected = {
+      "\".git\" (2 files, 33 bytes) is a version-control folder (Git)",
+      "\"data" + separator + ".SVN\" (1 file, 7 bytes) is a version-control folder (Subversion)",
+      "\"data" + separator + "DESKTOP.INI\" (90 bytes) is Windows' file of how a folder looks",
+      "\"data" + separator + "Thumbs.db\" (2048 bytes) is Windows' cache of picture previews",
+      "\"sub" + separator + ".DS_Store\" (6 bytes) is macOS's file of how the Finder shows",
+  };
+  ASSERT_EQ(check.diagnostics.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_FALSE(check.diagnostics[i].error);
+    EXPECT_EQ(check.diagnostics[i].message.rfind(expected[i], 0), 0u)
+        << "expected it to start with " << expected[i] << "\n"
+        << check.diagnostics[i].message;
+  }
+  EXPECT_EQ(check.files, 11u);
+  EXPECT_FALSE(check.incomplete);
+}
+
+// Of many findings of one entry each, the first 20 are shown and the rest
+// counted in one note.
+TEST_F(CheckContentTest, FindingsPerEntryAreBounded) {
+  for (int folder = 0; folder < 25; ++folder) {
+    Write(fs::path("f" + std::to_string(100 + folder)) / "Thumbs.db", 1);
+  }
+  const ContentCheck check = Check();
+  ASSERT_EQ(check.diagnostics.size(), 21u);
+  EXPECT_NE(check.diagnostics[19].message.find("f119"), std::string::npos)
+      << check.diagnostics[19].message;
+  EXPECT_EQ(check.diagnostics[20].hidden, 5u);
+  EXPECT_FALSE(check.diagnostics[20].error);
+  EXPECT_EQ(check.diagnostics[20].message,
+            "5 more entries that players never need are uploaded too; they are counted, not "
+            "shown");
+}
+
+// A file or folder the user may not read is named with the reason, and a
+// folder that can't be listed leaves the counts incomplete.
+TEST_F(CheckContentTest, WhatCantBeReadIsNamedWithTheReason) {
+  Write("data/secret.cfg", 4);
+  Write("locked/inside.txt", 4);
+  Write("open.txt", 4);
+  fs::permissions(folder_.Path() / "data" / "secret.cfg", fs::perms::none);
+  fs::permissions(folder_.Path() / "locked", fs::perms::none);
+  if (std::ifstream(folder_.Path() / "data" / "secret.cfg").is_open()) {
+    fs::permissions(folder_.Path() / "locked", fs::perms::owner_all);
+    GTEST_SKIP() << "this user reads files whatever their permissions (root)";
+  }
+  const ContentCheck check = Check();
+  fs::permissions(folder_.Path() / "locked", fs::perms::owner_all);
+  const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
+  ASSERT_EQ(check.diagnostics.size(), 2u);
+  EXPECT_EQ(check.diagnostics[0].message.rfind("\"data" + separator +
+                                                   "secret.cfg\" can't be read: your user has "
+                                                   "no permission to read it",
+                                               0),
+            0u)
+      << check.diagnostics[0].message;
+  EXPECT_EQ(check.diagnostics[1].message.rfind(
+                "the folder \"locked\" can't be listed: your user has no permission", 0),
+            0u)
+      << check.diagnostics[1].message;
+  EXPECT_TRUE(check.diagnostics[0].error && check.diagnostics[1].error);
+  EXPECT_EQ(check.files, 2u);  // the secret one too: the upload tries it
+  EXPECT_TRUE(check.incomplete);
+}
+
+// Folders nested deeper than any path the system takes: the walk says so
+// where it can go no deeper, instead of blaming permissions, and the counts
+// are incomplete.
+TEST_F(CheckContentTest, FoldersNestedTooDeepAreNamedSo) {
+  // No path reaches the deepest folders, so they are made, and removed,
+  // one step at a time from inside.
+  constexpr int kLevels = 2200;  // 4400 bytes of path below the scratch folder
+  const fs::path start = fs::current_path();
+  std::error_code error;
+  int made = 0;
+  fs::current_path(folder_.Path(), error);
+  for (; made < kLevels && !error; ++made) {
+    fs::create_directory("d", error);
+    fs::current_path("d", error);
+  }
+  fs::current_path(start);
+  const ContentCheck check = made == kLevels ? Check() : ContentCheck{};
+  fs::current_path(folder_.Path());
+  for (int level = 0; level < made; ++level) {
+    fs::current_path("d", error);
+  }
+  for (int level = 0; level < made; ++level) {
+    fs::current_path("..", error);
+    fs::remove("d", error);
+  }
+  fs::current_path(start);
+  if (made < kLevels) {
+    GTEST_SKIP() << "this system makes no folders that deep";
+  }
+  ASSERT_EQ(check.diagnostics.size(), 1u);
+  EXPECT_NE(check.diagnostics[0].message.find(": its path is longer than"), std::string::npos)
+      << check.diagnostics[0].message;
+  EXPECT_TRUE(check.incomplete);
 }
 
 TEST_F(CheckContentTest, ControlBytesInNamesAreEscaped) {

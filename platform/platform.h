@@ -88,6 +88,19 @@ std::string ProgramFolder();
 //   when `path` isn't valid in that code page.
 bool MakeAbsolutePath(const std::string& path, std::string& absolute);
 
+// Why a file or folder can't be opened, listed or looked at.
+enum class AccessProblem {
+  kNone,
+  kDenied,       // the user has no permission
+  kInUse,        // another program holds it open without sharing it (Windows)
+  kPathTooLong,  // the path is longer than Windows takes (MAX_PATH, 260
+                 // characters) without its long-path setting
+  kTooDeep,      // the path is longer than the system takes at all (POSIX:
+                 // PATH_MAX): folders nested too deep
+  kGone,         // nothing there (any more)
+  kOther,        // anything else, such as a disk error
+};
+
 // What a path names, for checks that must not open or load it.
 enum class PathKind {
   kMissing,  // nothing there, or the path can't be looked at
@@ -125,18 +138,25 @@ PathKind StatPath(const std::string& path, uint64_t& size, FileIdentity* identit
 // what it leads to once links are followed.
 struct FolderEntry {
   std::string name;
-  PathKind kind = PathKind::kMissing;  // kMissing for a link that leads nowhere
-  uint64_t size = 0;                   // regular files only
-  FileIdentity identity;               // files and folders only
-  bool isLink = false;                 // a symbolic link or other reparse point itself
-  bool linkLoops = false;              // kMissing because links lead in a circle
+  PathKind kind = PathKind::kMissing;            // kMissing for a link that leads nowhere
+  uint64_t size = 0;                             // regular files only
+  FileIdentity identity;                         // files and folders only
+  bool isLink = false;                           // a symbolic link or other reparse point itself
+  bool linkLoops = false;                        // kMissing because links lead in a circle
+  AccessProblem problem = AccessProblem::kNone;  // why it is kMissing (kGone for a link)
 };
 
 // Lists the entries of `folder`, without "." and "..", in no particular
-// order. Returns false when it is no folder or can't be read. An entry that
-// can't be looked at is listed as kMissing. (Wine leaves links that lead
-// nowhere out of the listing altogether.)
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
+// order. Returns kNone, or why it is no folder or can't be read. An entry
+// that can't be looked at is listed as kMissing, with why in its `problem`.
+// (Wine leaves links that lead nowhere out of the listing altogether.)
+AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
+
+// Opens the regular file at `path` for reading and closes it again, as a
+// program that copies it would open it: on Windows with read sharing only,
+// so a file another program holds open for writing, or without sharing,
+// can't be opened. Returns kNone when it opens, else why not. Reads nothing.
+AccessProblem TryOpenForReading(const std::string& path);
 
 // Allocates `bytes` (more than 0) of uninitialised memory for a large
 // structure that is filled soon after. Where the system grants transparent

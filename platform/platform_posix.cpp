@@ -126,14 +126,35 @@ void UseUtf8ConsoleOutput() {}
 
 namespace {
 
+AccessProblem ProblemOf(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return AccessProblem::kDenied;
+    case ENAMETOOLONG:
+      return AccessProblem::kTooDeep;
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+      return AccessProblem::kGone;
+    default:
+      return AccessProblem::kOther;
+  }
+}
+
 // Looks `path` up with stat, which follows links; `loops` tells a circle of
-// links from a missing target.
-PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identity, bool* loops) {
+// links from a missing target, `problem` why it is kMissing.
+PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identity, bool* loops,
+                  AccessProblem* problem) {
   size = 0;
   struct stat info {};
   if (path.find('\0') != std::string::npos || stat(path.c_str(), &info) != 0) {
+    const int error = path.find('\0') != std::string::npos ? ENOENT : errno;
     if (loops != nullptr) {
-      *loops = errno == ELOOP;
+      *loops = error == ELOOP;
+    }
+    if (problem != nullptr) {
+      *problem = ProblemOf(error);
     }
     return PathKind::kMissing;
   }
@@ -154,16 +175,16 @@ PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identit
 }  // namespace
 
 PathKind StatPath(const std::string& path, uint64_t& size, FileIdentity* identity) {
-  return Describe(path, size, identity, nullptr);
+  return Describe(path, size, identity, nullptr, nullptr);
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
   if (folder.find('\0') != std::string::npos) {
-    return false;
+    return AccessProblem::kGone;
   }
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) {
-    return false;
+    return ProblemOf(errno);
   }
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
   while (const dirent* found = readdir(dir)) {
@@ -175,12 +196,26 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
     std::string path = prefix + name;
     struct stat info {};
     entry.isLink = lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-    entry.kind = Describe(path, entry.size, &entry.identity, &entry.linkLoops);
+    entry.kind = Describe(path, entry.size, &entry.identity, &entry.linkLoops, &entry.problem);
     entry.name = std::move(name);
     entries.push_back(std::move(entry));
   }
   closedir(dir);
-  return true;
+  return AccessProblem::kNone;
+}
+
+AccessProblem TryOpenForReading(const std::string& path) {
+  if (path.find('\0') != std::string::npos) {
+    return AccessProblem::kGone;
+  }
+  // As OpenFileForReading opens: a pipe put in the file's place must not
+  // make this wait for a writer.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    return ProblemOf(errno);
+  }
+  close(fd);
+  return AccessProblem::kNone;
 }
 
 namespace {

@@ -58,7 +58,7 @@ TEST_F(LookUpTest, StatPathFollowsLinks) {
 
 TEST_F(LookUpTest, ListFolderFollowsLinks) {
   std::vector<platform::FolderEntry> entries;
-  ASSERT_TRUE(platform::ListFolder(folder_.Path().string(), entries));
+  ASSERT_EQ(platform::ListFolder(folder_.Path().string(), entries), platform::AccessProblem::kNone);
   std::sort(entries.begin(), entries.end(),
             [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
               return a.name < b.name;
@@ -93,6 +93,46 @@ TEST_F(LookUpTest, ListFolderFollowsLinks) {
     EXPECT_EQ(entries[i].identity, expected[i].identity);
     EXPECT_EQ(entries[i].isLink, expected[i].isLink);
     EXPECT_EQ(entries[i].linkLoops, expected[i].linkLoops);
+    // A link that leads nowhere is gone, not unreadable.
+    EXPECT_EQ(entries[i].problem, expected[i].kind == platform::PathKind::kMissing
+                                      ? platform::AccessProblem::kGone
+                                      : platform::AccessProblem::kNone);
+  }
+}
+
+// What can't be opened or listed says why. A path longer than the system
+// takes is one over 260 characters on Windows (without its long-path
+// setting), and one over PATH_MAX, from folders nested too deep, on POSIX.
+TEST(AccessProblemTest, OpeningAndListingSayWhyNot) {
+  using platform::AccessProblem;
+  ScratchFolder folder{"access"};
+  const std::string file = (folder.Path() / "file.txt").string();
+  std::ofstream(file, std::ios::binary) << "x";
+  std::string deep = folder.Path().string();
+  for (int level = 0; level < 2100; ++level) {
+    deep += platform::kPathSeparator + std::string("d");
+  }
+  const bool windows = platform::kPathSeparator == '\\';
+  const AccessProblem tooLong = windows ? AccessProblem::kPathTooLong : AccessProblem::kTooDeep;
+  std::vector<platform::FolderEntry> entries;
+  const struct {
+    const char* what;
+    AccessProblem problem;
+    AccessProblem expected;
+  } cases[] = {
+      {"open a file", platform::TryOpenForReading(file), AccessProblem::kNone},
+      {"open a missing file", platform::TryOpenForReading(file + "x"), AccessProblem::kGone},
+      {"open too deep", platform::TryOpenForReading(deep + "x"), tooLong},
+      {"open a long path", platform::TryOpenForReading(deep.substr(0, 300)),
+       windows ? AccessProblem::kPathTooLong : AccessProblem::kGone},
+      {"list a folder", platform::ListFolder(folder.Path().string(), entries),
+       AccessProblem::kNone},
+      {"list a missing folder", platform::ListFolder(file + "x", entries), AccessProblem::kGone},
+      {"list a file", platform::ListFolder(file, entries), AccessProblem::kGone},
+      {"list too deep", platform::ListFolder(deep, entries), tooLong},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(static_cast<int>(c.problem), static_cast<int>(c.expected)) << c.what;
   }
 }
 
