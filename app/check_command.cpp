@@ -1,6 +1,8 @@
 #include "app/check_command.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -230,13 +232,24 @@ PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& d
 }
 
 // The whole check, once the command line is read: `outcome` is kRun or
-// kBadItemId; `pagePath` is null without --page.
+// kBadItemId; `pagePath` is null without --page; `pageMisplaced`: a
+// "--page" stood after the first argument, and was left out.
 int CheckModFolder(const RunSettings& settings, const char* programName, ParseOutcome outcome,
-                   const char* pagePath) {
+                   const char* pagePath, bool pageMisplaced) {
   // A mistake in the command line is the program's, as a compiler names
   // itself for a bad option; the folder is checked all the same.
-  FileReport commandLineReport{programName,
-                               CheckCommandLine(settings, outcome, platform::kNamesHoldQuotes)};
+  FileReport commandLineReport{programName, {}};
+  if (pageMisplaced) {
+    commandLineReport.Add(
+        0, true,
+        "--page comes first, before modpublish's command line: modpublish-check --page FILE "
+        "[-s] [-u <steamfileid>] <path>. Standing later, it and its file would be taken for "
+        "paths, so the folder is checked without them and no page is written. Put --page FILE "
+        "first");
+  }
+  for (Diagnostic& finding : CheckCommandLine(settings, outcome, platform::kNamesHoldQuotes)) {
+    commandLineReport.diagnostics.push_back(std::move(finding));
+  }
   const std::string folder = settings.contentDir;
   FileReport descriptionReport{ModFilePath(settings.contentDir, "descript.ion"), {}};
   FileReport previewReport{ModFilePath(settings.contentDir, "steam_logo.png"), {}};
@@ -335,6 +348,19 @@ int RunModpublishCheck(int argc, const char* const* argv) {
     pagePath = argv[2];
     args.erase(args.begin() + 1, args.begin() + 3);
   }
+  // A "--page" further on (not the value of -u) is the option in the wrong
+  // place: told as such, not as paths to quote, and left out with its file.
+  bool pageMisplaced = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (std::string_view(args[i]) == "-u") {
+      ++i;
+    } else if (std::string_view(args[i]) == "--page") {
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                 args.begin() + static_cast<std::ptrdiff_t>(std::min(i + 2, args.size())));
+      pageMisplaced = true;
+      --i;
+    }
+  }
   RunSettings settings;
   const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check";
   const ParseOutcome outcome =
@@ -348,7 +374,7 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   // The reader answers for the description's own memory; whatever else runs
   // out is the check's, which keeps little, and says so plainly.
   try {
-    return CheckModFolder(settings, programName, outcome, pagePath);
+    return CheckModFolder(settings, programName, outcome, pagePath, pageMisplaced);
   } catch (const std::bad_alloc&) {
     Print("Not enough memory to finish the check\n");
     return 1;

@@ -50,6 +50,16 @@ constexpr struct {
     {"zh_hant_tw", "zh_TW"}, {"zh_hant_hk", "zh_TW"},
 };
 
+// Codes people write for a language that are not its language code: a
+// country's code or another standard's, in lower case.
+constexpr struct {
+  std::string_view name;
+  std::string_view code;
+} kMistakenCodes[] = {
+    {"ua", "uk"}, {"rus", "ru"}, {"br", "pt_BR"}, {"jp", "ja"}, {"kr", "ko"},    {"cz", "cs"},
+    {"se", "sv"}, {"dk", "da"},  {"gr", "el"},    {"cn", "zh"}, {"tw", "zh_TW"},
+};
+
 // True when `text` starts with a tag of Steam's markup ("[h1]", "[*]")
 // that is not also a language code: [th] and [tr] are both.
 bool StartsWithMarkup(std::string_view text) {
@@ -96,6 +106,11 @@ const KnownLanguage* SuggestLanguage(std::string_view sectionName) {
   for (const auto& form : kChineseForms) {
     if (form.name == name) {
       return LanguageOfCode(form.code);
+    }
+  }
+  for (const auto& mistaken : kMistakenCodes) {
+    if (mistaken.name == name) {
+      return LanguageOfCode(mistaken.code);
     }
   }
   // A language with a region or script ("en_us", "pt_pt", "es_419"): the
