@@ -160,7 +160,7 @@ struct Frame {
 };
 
 platform::AccessProblem List(const std::string& path, std::vector<platform::FolderEntry>& entries) {
-  const platform::AccessProblem problem = platform::ListFolder(path, entries);
+  const platform::AccessProblem problem = platform::ListFolder(path, entries, true);
   if (problem == platform::AccessProblem::kNone) {
     std::sort(entries.begin(), entries.end(),
               [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
@@ -225,10 +225,8 @@ ContentCheck CheckContent(const std::string& folder) {
     switch (entry.kind) {
       case platform::PathKind::kFile: {
         top.totals.Add(1, entry.size);
-        const platform::AccessProblem opened =
-            platform::TryOpenForReading(Joined(top.path, entry.name));
-        if (opened != platform::AccessProblem::kNone) {
-          unreadable.Add(relative, Reason(opened), false);
+        if (entry.problem != platform::AccessProblem::kNone) {
+          unreadable.Add(relative, Reason(entry.problem), false);
         }
         if (const Stowaway* stowaway = StowawayNamed(entry.name, false)) {
           const size_t at = stowaways.Add(relative, stowaway->what, false);

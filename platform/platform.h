@@ -138,25 +138,26 @@ PathKind StatPath(const std::string& path, uint64_t& size, FileIdentity* identit
 // what it leads to once links are followed.
 struct FolderEntry {
   std::string name;
-  PathKind kind = PathKind::kMissing;            // kMissing for a link that leads nowhere
-  uint64_t size = 0;                             // regular files only
-  FileIdentity identity;                         // files and folders only
-  bool isLink = false;                           // a symbolic link or other reparse point itself
-  bool linkLoops = false;                        // kMissing because links lead in a circle
-  AccessProblem problem = AccessProblem::kNone;  // why it is kMissing (kGone for a link)
+  PathKind kind = PathKind::kMissing;  // kMissing for a link that leads nowhere
+  uint64_t size = 0;                   // regular files only
+  FileIdentity identity;               // files and folders only
+  bool isLink = false;                 // a symbolic link or other reparse point itself
+  bool linkLoops = false;              // kMissing because links lead in a circle
+  // Why it is kMissing (kGone for a link that leads nowhere); for a
+  // regular file that ListFolder was asked to open, why it can't be opened.
+  AccessProblem problem = AccessProblem::kNone;
 };
 
 // Lists the entries of `folder`, without "." and "..", in no particular
 // order. Returns kNone, or why it is no folder or can't be read. An entry
 // that can't be looked at is listed as kMissing, with why in its `problem`.
-// (Wine leaves links that lead nowhere out of the listing altogether.)
-AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
-
-// Opens the regular file at `path` for reading and closes it again, as a
-// program that copies it would open it: on Windows with read sharing only,
-// so a file another program holds open for writing, or without sharing,
-// can't be opened. Returns kNone when it opens, else why not. Reads nothing.
-AccessProblem TryOpenForReading(const std::string& path);
+// With `openFiles`, every regular file is also opened for reading and
+// closed again, nothing read, as a program that copies it would open it:
+// on Windows with read sharing alone, so a file another program has open
+// for writing, or shares with no one, can't be opened; its `problem` says
+// why. (Wine leaves links that lead nowhere out of the listing altogether.)
+AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& entries,
+                         bool openFiles = false);
 
 // Allocates `bytes` (more than 0) of uninitialised memory for a large
 // structure that is filled soon after. Where the system grants transparent

@@ -100,10 +100,10 @@ TEST_F(LookUpTest, ListFolderFollowsLinks) {
   }
 }
 
-// What can't be opened or listed says why. A path longer than the system
+// What can't be listed or opened says why. A path longer than the system
 // takes is one over 260 characters on Windows (without its long-path
 // setting), and one over PATH_MAX, from folders nested too deep, on POSIX.
-TEST(AccessProblemTest, OpeningAndListingSayWhyNot) {
+TEST(AccessProblemTest, ListingAndOpeningSayWhyNot) {
   using platform::AccessProblem;
   ScratchFolder folder{"access"};
   const std::string file = (folder.Path() / "file.txt").string();
@@ -113,27 +113,28 @@ TEST(AccessProblemTest, OpeningAndListingSayWhyNot) {
     deep += platform::kPathSeparator + std::string("d");
   }
   const bool windows = platform::kPathSeparator == '\\';
-  const AccessProblem tooLong = windows ? AccessProblem::kPathTooLong : AccessProblem::kTooDeep;
   std::vector<platform::FolderEntry> entries;
   const struct {
     const char* what;
     AccessProblem problem;
     AccessProblem expected;
   } cases[] = {
-      {"open a file", platform::TryOpenForReading(file), AccessProblem::kNone},
-      {"open a missing file", platform::TryOpenForReading(file + "x"), AccessProblem::kGone},
-      {"open too deep", platform::TryOpenForReading(deep + "x"), tooLong},
-      {"open a long path", platform::TryOpenForReading(deep.substr(0, 300)),
-       windows ? AccessProblem::kPathTooLong : AccessProblem::kGone},
-      {"list a folder", platform::ListFolder(folder.Path().string(), entries),
+      {"a folder", platform::ListFolder(folder.Path().string(), entries, true),
        AccessProblem::kNone},
-      {"list a missing folder", platform::ListFolder(file + "x", entries), AccessProblem::kGone},
-      {"list a file", platform::ListFolder(file, entries), AccessProblem::kGone},
-      {"list too deep", platform::ListFolder(deep, entries), tooLong},
+      {"a missing folder", platform::ListFolder(file + "x", entries), AccessProblem::kGone},
+      {"a file", platform::ListFolder(file, entries), AccessProblem::kGone},
+      {"too deep", platform::ListFolder(deep, entries),
+       windows ? AccessProblem::kPathTooLong : AccessProblem::kTooDeep},
+      {"a long path", platform::ListFolder(deep.substr(0, 300), entries),
+       windows ? AccessProblem::kPathTooLong : AccessProblem::kGone},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(static_cast<int>(c.problem), static_cast<int>(c.expected)) << c.what;
   }
+  // The file, opened for reading.
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].kind, platform::PathKind::kFile);
+  EXPECT_EQ(entries[0].problem, AccessProblem::kNone);
 }
 
 }  // namespace

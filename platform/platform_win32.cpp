@@ -281,7 +281,25 @@ PathKind StatPath(const std::string& path, uint64_t& size, FileIdentity* identit
   return Describe(path, size, identity, nullptr, nullptr);
 }
 
-AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+namespace {
+
+// Opens the file at `path` for reading and closes it again. Read sharing
+// alone, as a copy opens its source: a program that has the file open for
+// writing, or shares it with no one, keeps it from being opened.
+AccessProblem OpenForReading(const std::string& path) {
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return ProblemOf(GetLastError(), path);
+  }
+  CloseHandle(handle);
+  return AccessProblem::kNone;
+}
+
+}  // namespace
+
+AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& entries,
+                         bool openFiles) {
   uint64_t ignored = 0;
   AccessProblem problem = AccessProblem::kNone;
   const PathKind kind = Describe(folder, ignored, nullptr, nullptr, &problem);
@@ -304,27 +322,15 @@ AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& en
     }
     FolderEntry entry;
     entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    entry.kind =
-        Describe(prefix + name, entry.size, &entry.identity, &entry.linkLoops, &entry.problem);
+    const std::string path = prefix + name;
+    entry.kind = Describe(path, entry.size, &entry.identity, &entry.linkLoops, &entry.problem);
+    if (openFiles && entry.kind == PathKind::kFile) {
+      entry.problem = OpenForReading(path);
+    }
     entry.name = std::move(name);
     entries.push_back(std::move(entry));
   } while (FindNextFileA(search, &found));
   FindClose(search);
-  return AccessProblem::kNone;
-}
-
-AccessProblem TryOpenForReading(const std::string& path) {
-  if (path.find('\0') != std::string::npos) {
-    return AccessProblem::kGone;
-  }
-  // Read sharing alone, as a copy opens its source: a program that has the
-  // file open for writing, or without sharing, keeps it from being opened.
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    return ProblemOf(GetLastError(), path);
-  }
-  CloseHandle(handle);
   return AccessProblem::kNone;
 }
 
