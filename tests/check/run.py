@@ -88,7 +88,6 @@ import argparse
 import codecs
 import os
 import pwd
-import re
 import resource
 import shutil
 import struct
@@ -154,10 +153,9 @@ def library_file(kind):
 
 
 def cut_library(path, kind):
-    """The bytes of the client library at `path` (the simulated one, PE or
-    ELF) cut short: one byte short of the end of its last section (PE) or
-    loadable segment (ELF) for cut-sections, in the middle of the names of
-    its exports for cut-names."""
+    """The client library at `path` (the simulated one, PE or ELF) cut one
+    byte short of the end of its sections (PE) or loadable segments (ELF)
+    for cut-sections, in the middle of its export names for cut-names."""
     with open(path, "rb") as source:
         data = source.read()
 
@@ -166,33 +164,25 @@ def cut_library(path, kind):
 
     if data[:2] == b"MZ":
         header = field(0x3C, 4)
-        count, optional_bytes = field(header + 6, 2), field(header + 20, 2)
-        table = header + 24 + optional_bytes
-        sections = [(field(table + 40 * i + 12, 4), field(table + 40 * i + 16, 4),
-                     field(table + 40 * i + 20, 4)) for i in range(count)]
+        table = header + 24 + field(header + 20, 2)
+        sections = [[field(table + 40 * i + at, 4) for at in (12, 16, 20)]
+                    for i in range(field(header + 6, 2))]
         if kind == "cut-sections":
             return data[:max(at + size for _, size, at in sections) - 1]
-
-        def offset(address):
-            for start, size, at in sections:
-                if start <= address < start + size:
-                    return at + address - start
-            raise ValueError("address 0x%x in no section" % address)
+        # The export directory's table of name addresses, then its middle name.
+        offset = lambda address: next(at + address - start for start, size, at in sections
+                                      if start <= address < start + size)
         directory = offset(field(header + 24 + 112, 4))
         names = offset(field(directory + 32, 4))
-        middle = offset(field(names + 4 * (field(directory + 24, 4) // 2), 4))
-        return data[:middle + 3]
+        return data[:offset(field(names + 4 * (field(directory + 24, 4) // 2), 4)) + 3]
     if kind == "cut-sections":
-        segments = field(0x20, 8)
-        ends = [field(segments + 56 * i + 8, 8) + field(segments + 56 * i + 32, 8)
-                for i in range(field(0x38, 2)) if field(segments + 56 * i, 4) == 1]
-        return data[:max(ends) - 1]
-    sections = field(0x28, 8)
-    for i in range(field(0x3C, 2)):
-        if field(sections + 64 * i + 4, 4) == 11:  # the dynamic symbols
-            strings = sections + 64 * field(sections + 64 * i + 40, 4)
-            return data[:field(strings + 24, 8) + field(strings + 32, 8) // 2]
-    raise ValueError("no dynamic symbols in %s" % path)
+        segments = [field(0x20, 8) + 56 * i for i in range(field(0x38, 2))]
+        return data[:max(field(at + 8, 8) + field(at + 32, 8) for at in segments
+                         if field(at, 4) == 1) - 1]
+    sections = [field(0x28, 8) + 64 * i for i in range(field(0x3C, 2))]
+    symbols = next(at for at in sections if field(at + 4, 4) == 11)  # SHT_DYNSYM
+    strings = field(0x28, 8) + 64 * field(symbols + 40, 4)
+    return data[:field(strings + 24, 8) + field(strings + 32, 8) // 2]
 
 
 def unescape(text):
@@ -488,17 +478,12 @@ class PublishAgreementTest(CaseTestCase):
             del args[:2]  # the checker's own option
         workshop = os.path.join(setup.work, "workshop")
         for i, arg in enumerate(args[:-1]):
-            # The item of -u exists, as an earlier publish would have left it:
-            # given by its number or its page's address.
-            value = args[i + 1].strip()
-            address = re.fullmatch(r"https?://steamcommunity\.com/(sharedfiles|workshop)/"
-                                   r"filedetails/\?(.*&)?id=(\d+)(&.*)?", value)
-            item_id = int(value) if value.isdigit() else int(address[3]) if address else 0
-            if arg == "-u" and item_id > 0:
-                item = os.path.join(workshop, "items", str(item_id), "r1")
+            # The item of -u exists, as an earlier publish would have left it.
+            if arg == "-u" and args[i + 1].strip().isdigit() and int(args[i + 1]) > 0:
+                item = os.path.join(workshop, "items", str(int(args[i + 1])), "r1")
                 os.makedirs(item)
                 with open(os.path.join(item, "item.txt"), "w", encoding="ascii") as out:
-                    out.write("id %d\napp 480\ntype 0\nvisibility 2\n" % item_id)
+                    out.write("id %d\napp 480\ntype 0\nvisibility 2\n" % int(args[i + 1]))
         os.makedirs(workshop, exist_ok=True)
         for folder, _, _ in os.walk(workshop):
             os.chmod(folder, 0o777)  # nobody's too, where the case runs as nobody
