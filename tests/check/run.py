@@ -55,20 +55,16 @@ setting a line, changes the rest:
     link NAME TARGET    NAME in the mod becomes a symbolic link to TARGET
     fifo NAME           NAME in the mod becomes a named pipe
     unreadable NAME     NAME in the mod becomes a folder no one but root may
-                        read; run as root, the checker runs as nobody (Linux
-                        only: the Wine prefix belongs to root)
-    unreadable-file NAME
-                        NAME in the mod becomes a file only its owner may
-                        read (mode 600; 000 when not run as root), and the
-                        programs run as another user, as for unreadable
+                        read, or, when it is a file, one only its owner may
+                        read (mode 600; 000 when not run as root); run as
+                        root, the checker runs as nobody (Linux only: the
+                        Wine prefix belongs to root)
     held NAME           NAME in the mod becomes a file that another program
                         holds open without sharing while the programs run
                         (Windows only: the --holder program)
     file NAME BYTES     NAME in the mod becomes a file of BYTES bytes, with
                         the folders it is in (for names git won't keep, such
                         as .git/HEAD)
-    long-path N         a file in a folder in the mod whose path inside the
-                        mod is N characters long (N from 102 to 355)
     publish-fails       with --agreement: the checker must find an error and
                         the publish must fail, as it does with the real Steam
     nest N              N folders inside each other in the mod, a file in
@@ -312,13 +308,8 @@ class CaseTestCase(unittest.TestCase):
             elif name == "unreadable":
                 if windows():
                     self.skipTest("the Wine prefix belongs to root, so Wine runs as root only")
-                os.mkdir(os.path.join(mod, values[0]), 0o755)
-                unreadable.append(os.path.join(mod, values[0]))
-            elif name == "unreadable-file":
-                if windows():
-                    self.skipTest("the Wine prefix belongs to root, so Wine runs as root only")
-                with open(os.path.join(mod, values[0]), "w", encoding="ascii") as out:
-                    out.write("only its owner may read this\n")
+                if not os.path.isfile(os.path.join(mod, values[0])):
+                    os.mkdir(os.path.join(mod, values[0]), 0o755)
                 unreadable.append(os.path.join(mod, values[0]))
             elif name == "held":
                 if not windows():
@@ -329,13 +320,6 @@ class CaseTestCase(unittest.TestCase):
                 os.makedirs(os.path.dirname(target), exist_ok=True)
                 with open(target, "wb") as out:
                     out.write(b"x" * int(values[1]))
-            elif name == "long-path":
-                length = int(values[0])
-                folder = os.path.join(mod, "p" * 99)
-                os.mkdir(folder)
-                with open(os.path.join(folder, "f" * (length - 104) + ".txt"), "w",
-                          encoding="ascii") as out:
-                    out.write("far down\n")
             elif name == "publish-fails":
                 setup.publish_fails = True
             elif name == "nest":
