@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -279,13 +280,25 @@ PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& d
 }
 
 // The whole check, once the command line is read: `outcome` is kRun or
-// kBadItemId; `pagePath` is null without --page.
+// kBadItemId; `pagePath` is null without --page; `loadPictures`: the page
+// may load https: pictures; `pageMisplaced`: a "--page" stood after the
+// first argument, and was left out.
 int CheckModFolder(const RunSettings& settings, const char* programName, ParseOutcome outcome,
-                   const char* pagePath, bool loadPictures) {
+                   const char* pagePath, bool loadPictures, bool pageMisplaced) {
   // A mistake in the command line is the program's, as a compiler names
   // itself for a bad option; the folder is checked all the same.
-  FileReport commandLineReport{programName,
-                               CheckCommandLine(settings, outcome, platform::kNamesHoldQuotes)};
+  FileReport commandLineReport{programName, {}};
+  if (pageMisplaced) {
+    commandLineReport.Add(
+        0, true,
+        "--page comes first, before modpublish's command line: modpublish-check --page FILE "
+        "[-s] [-k] [-c <note>] [-u <steamfileid>] <path>. Standing later, it and its file would be taken for "
+        "paths, so the folder is checked without them and no page is written. Put --page FILE "
+        "first");
+  }
+  for (Diagnostic& finding : CheckCommandLine(settings, outcome, platform::kNamesHoldQuotes)) {
+    commandLineReport.diagnostics.push_back(std::move(finding));
+  }
   const std::string folder = settings.contentDir;
   FileReport descriptionReport{ModFilePath(settings.contentDir, "descript.ion"), {}};
   FileReport previewReport{ModFilePath(settings.contentDir, "steam_logo.png"), {}};
@@ -331,7 +344,8 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
     const uint64_t known =
         (platform::StatPath(descriptionReport.file, ignored) == platform::PathKind::kFile ? 1 : 0) +
         (preview.present ? 1 : 0);
-    if (content.files <= known) {
+    // A folder that couldn't be listed may hold the mod: no guess then.
+    if (content.files <= known && !content.incomplete) {
       folderReport.Add(0, false,
                        "the mod folder holds no files besides descript.ion and steam_logo.png, "
                        "so the Workshop item gets no mod content. Put the mod's files in it");
@@ -415,6 +429,20 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   if (loadPictures) {
     args.erase(args.begin() + 1);
   }
+  // A "--page" further on (not the value of -u or -c) is the option in the
+  // wrong place: told as such, not as paths to quote, and left out with its
+  // file.
+  bool pageMisplaced = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (std::string_view(args[i]) == "-u" || std::string_view(args[i]) == "-c") {
+      ++i;
+    } else if (std::string_view(args[i]) == "--page") {
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                 args.begin() + static_cast<std::ptrdiff_t>(std::min(i + 2, args.size())));
+      pageMisplaced = true;
+      --i;
+    }
+  }
   RunSettings settings;
   const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : "modpublish-check";
   // --load-pictures means nothing without a page to load them in.
@@ -430,7 +458,7 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   // The reader answers for the description's own memory; whatever else runs
   // out is the check's, which keeps little, and says so plainly.
   try {
-    return CheckModFolder(settings, programName, outcome, pagePath, loadPictures);
+    return CheckModFolder(settings, programName, outcome, pagePath, loadPictures, pageMisplaced);
   } catch (const std::bad_alloc&) {
     Print("Not enough memory to finish the check\n");
     return 1;

@@ -1,7 +1,9 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "console/console.h"
@@ -59,8 +61,10 @@ namespace {
 // How much of a bad "-u" value a message shows: enough to recognise it.
 constexpr size_t kShownValueBytes = 80;
 
-// The address modpublish prints after a run, up to the query.
-constexpr std::string_view kPageAddress = "steamcommunity.com/sharedfiles/filedetails/?";
+// The item's page addresses, up to the query: the one modpublish prints
+// after a run, and the Workshop's own form of it, which Steam's pages link.
+constexpr std::string_view kPageAddresses[] = {"steamcommunity.com/sharedfiles/filedetails/?",
+                                               "steamcommunity.com/workshop/filedetails/?"};
 
 bool ParseDigits(std::string_view digits, int64_t& id) {
   if (digits.empty()) {
@@ -95,10 +99,13 @@ bool ParseItemId(std::string_view text, int64_t& id) {
       continue;
     }
     text.remove_prefix(scheme.size());
-    if (!StartsWith(text, kPageAddress)) {
+    const std::string_view* address =
+        std::find_if(std::begin(kPageAddresses), std::end(kPageAddresses),
+                     [text](std::string_view page) { return StartsWith(text, page); });
+    if (address == std::end(kPageAddresses)) {
       return false;
     }
-    text.remove_prefix(kPageAddress.size());
+    text.remove_prefix(address->size());
     // The query's fields; exactly one of them is the id.
     std::string_view digits;
     bool seen = false;

@@ -54,10 +54,11 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, RunSettings& se
 // around it:
 // - decimal digits, 0 to 2^63 - 1; 0 stands for "create a new item";
 // - the item's page address as modpublish prints it,
-//   https://steamcommunity.com/sharedfiles/filedetails/?id=<digits> (or
-//   http://), where the id field may stand among other query fields
-//   (...?searchtext=&id=917); the id must be from 1 to 2^63 - 1 and the one
-//   id field of the query.
+//   https://steamcommunity.com/sharedfiles/filedetails/?id=<digits>, or in
+//   the Workshop's form, https://steamcommunity.com/workshop/filedetails/
+//   ?id=<digits> (either also with http://), where the id field may stand
+//   among other query fields (...?searchtext=&id=917); the id must be from
+//   1 to 2^63 - 1 and the one id field of the query.
 // No sign, no other text. Sets `id` and returns true, or returns false and
 // leaves `id` alone.
 bool ParseItemId(std::string_view text, int64_t& id);

@@ -146,6 +146,7 @@ TEST(PathCandidatesTest, KeptInOrder) {
 }
 
 constexpr char kPage[] = "https://steamcommunity.com/sharedfiles/filedetails/?";
+constexpr char kWorkshopPage[] = "https://steamcommunity.com/workshop/filedetails/?";
 
 TEST(ParseItemIdTest, AcceptsDigitsAndThePageAddress) {
   const struct {
@@ -160,6 +161,8 @@ TEST(ParseItemIdTest, AcceptsDigitsAndThePageAddress) {
       {"http://steamcommunity.com/sharedfiles/filedetails/?id=917", 917},
       {std::string(kPage) + "searchtext=&id=3121977093", 3121977093},
       {" " + std::string(kPage) + "id=9223372036854775807 ", INT64_MAX},
+      {std::string(kWorkshopPage) + "id=1", 1},
+      {"http://steamcommunity.com/workshop/filedetails/?searchtext=&id=917", 917},
   };
   for (const auto& c : accepted) {
     int64_t id = -1;
@@ -188,6 +191,10 @@ TEST(ParseItemIdTest, RefusesEverythingElse) {
            std::string("https://steamcommunity.com/sharedfiles/filedetails?id=917"),
            std::string("https://example.com/sharedfiles/filedetails/?id=917"),
            std::string("HTTPS://steamcommunity.com/sharedfiles/filedetails/?id=917"),
+           std::string(kWorkshopPage) + "id=0",
+           std::string(kWorkshopPage) + "id=1&id=2",
+           std::string("https://steamcommunity.com/workshop/browse/?id=917"),
+           std::string("https://steamcommunity.com/workshop/filedetails?id=917"),
        }) {
     int64_t id = 42;
     EXPECT_FALSE(ParseItemId(text, id)) << text;

@@ -43,22 +43,29 @@ class Fields {
     return true;
   }
 
-  // The NUL-terminated name at `offset`, when it ends (with its NUL) before
-  // `end` and within `limit` bytes; the names looked for are short, so a
-  // longer one needs no more reading.
-  bool Name(uint64_t offset, uint64_t end, size_t limit, std::string_view& name) const {
+  // What is found of a NUL-terminated name.
+  enum class NameEnd {
+    kFound,   // it ends (with its NUL) before `end`, within `limit` bytes
+    kLonger,  // it is longer than `limit` bytes, and that is all that is known
+    kCut,     // it runs to `end` without its NUL
+  };
+
+  // The NUL-terminated name at `offset`, which must end before `end`. The
+  // names looked for are short, so a longer one needs no more reading: at
+  // most `limit` + 1 bytes are looked at.
+  NameEnd Name(uint64_t offset, uint64_t end, size_t limit, std::string_view& name) const {
     end = std::min<uint64_t>(end, bytes_.size());
     if (offset >= end) {
-      return false;
+      return NameEnd::kCut;
     }
     const std::string_view rest =
         bytes_.substr(offset, std::min<uint64_t>(end - offset, uint64_t{limit} + 1));
     const size_t nul = rest.find('\0');
     if (nul == std::string_view::npos) {
-      return false;
+      return rest.size() == end - offset ? NameEnd::kCut : NameEnd::kLonger;
     }
     name = rest.substr(0, nul);
-    return true;
+    return NameEnd::kFound;
   }
 
  private:
@@ -121,19 +128,44 @@ constexpr std::pair<uint64_t, const char*> kElfMachines[] = {
     {3, "32-bit x86"}, {40, "32-bit ARM"}, {kElfX86_64, "64-bit x86"}, {183, "64-bit ARM"}};
 constexpr uint64_t kElfSharedObject = 3;     // e_type ET_DYN
 constexpr uint64_t kElfDynamicSymbols = 11;  // sh_type SHT_DYNSYM
+constexpr uint64_t kElfLoad = 1;             // p_type PT_LOAD
 constexpr uint64_t kElfSectionHeaderBytes = 64;
+constexpr uint64_t kElfProgramHeaderBytes = 56;
 constexpr uint64_t kElfSymbolBytes = 24;
 
-// A 64-bit little-endian x86-64 shared object: its dynamic symbols, found
-// through the section headers.
+// A 64-bit little-endian x86-64 shared object: the loader maps every
+// loadable segment from the file, so each must lie inside it; then its
+// dynamic symbols, found through the section headers.
 void ReadElfExports(const Fields& elf, WantedNames& wanted, LibraryImage& image) {
+  uint64_t segmentsAt = 0;
+  uint64_t segmentBytes = 0;
+  uint64_t segmentCount = 0;
   uint64_t sectionsAt = 0;
   uint64_t entryBytes = 0;
   uint64_t count = 0;
-  if (!elf.Read(0x28, 8, sectionsAt) || !elf.Read(0x3A, 2, entryBytes) ||
-      !elf.Read(0x3C, 2, count)) {
+  if (!elf.Read(0x20, 8, segmentsAt) || !elf.Read(0x28, 8, sectionsAt) ||
+      !elf.Read(0x36, 2, segmentBytes) || !elf.Read(0x38, 2, segmentCount) ||
+      !elf.Read(0x3A, 2, entryBytes) || !elf.Read(0x3C, 2, count)) {
     image.damaged = true;
     return;
+  }
+  if (segmentCount != 0 && (segmentBytes < kElfProgramHeaderBytes ||
+                            !elf.Has(segmentsAt, segmentCount * segmentBytes))) {
+    image.damaged = true;
+    return;
+  }
+  for (uint64_t segment = 0; segment < segmentCount; ++segment) {
+    const uint64_t header = segmentsAt + segment * segmentBytes;
+    uint64_t type = 0;
+    uint64_t offset = 0;
+    uint64_t fileBytes = 0;
+    elf.Read(header, 4, type);
+    elf.Read(header + 8, 8, offset);
+    elf.Read(header + 32, 8, fileBytes);
+    if (type == kElfLoad && !elf.Has(offset, fileBytes)) {
+      image.damaged = true;
+      return;
+    }
   }
   if (count == 0) {
     return;  // no sections, so no dynamic symbol table to read
@@ -157,11 +189,12 @@ void ReadElfExports(const Fields& elf, WantedNames& wanted, LibraryImage& image)
     elf.Read(header + 32, 8, size);
     elf.Read(header + 40, 4, link);
     elf.Read(header + 56, 8, symbolBytes);
+    // The section headers lie in the file, the linked one too.
     uint64_t stringsAt = 0;
     uint64_t stringsSize = 0;
+    elf.Read(sectionsAt + link * entryBytes + 24, 8, stringsAt);
+    elf.Read(sectionsAt + link * entryBytes + 32, 8, stringsSize);
     if (link >= count || symbolBytes < kElfSymbolBytes || !elf.Has(offset, size) ||
-        !elf.Read(sectionsAt + link * entryBytes + 24, 8, stringsAt) ||
-        !elf.Read(sectionsAt + link * entryBytes + 32, 8, stringsSize) ||
         !elf.Has(stringsAt, stringsSize)) {
       image.damaged = true;
       return;
@@ -178,11 +211,22 @@ void ReadElfExports(const Fields& elf, WantedNames& wanted, LibraryImage& image)
       elf.Read(symbol + 6, 2, sectionIndex);
       const uint64_t binding = info >> 4;     // 1 global, 2 weak, 10 unique
       const uint64_t visibility = other & 3;  // 0 default, 3 protected
-      std::string_view name;
       if (sectionIndex != 0 && (binding == 1 || binding == 2 || binding == 10) &&
-          (visibility == 0 || visibility == 3) && nameAt < stringsSize &&
-          elf.Name(stringsAt + nameAt, stringsAt + stringsSize, wanted.longest(), name)) {
-        wanted.Seen(name);
+          (visibility == 0 || visibility == 3)) {
+        // A name past the end of the string table is damage, not a
+        // function the library lacks.
+        std::string_view name;
+        const Fields::NameEnd end =
+            nameAt >= stringsSize
+                ? Fields::NameEnd::kCut
+                : elf.Name(stringsAt + nameAt, stringsAt + stringsSize, wanted.longest(), name);
+        if (end == Fields::NameEnd::kCut) {
+          image.damaged = true;
+          return;
+        }
+        if (end == Fields::NameEnd::kFound) {
+          wanted.Seen(name);
+        }
       }
       if (symbolBytes > size - (symbol - offset)) {
         break;
@@ -260,31 +304,15 @@ class PeAddresses {
   std::vector<PeSection> sections_;
 };
 
-// A PE32+ DLL for AMD64: the names of its export table.
+// A PE32+ DLL for AMD64: the loader maps every section's raw data from the
+// file, so each must lie inside it; then the names of its export table.
 void ReadPeExports(const Fields& pe, uint64_t header, WantedNames& wanted, LibraryImage& image) {
+  // ReadPe has read the file header, and the optional header's first field.
   uint64_t sectionCount = 0;
   uint64_t optionalBytes = 0;
-  uint64_t directoryCount = 0;
-  uint64_t exportsAddress = 0;
-  uint64_t exportsSize = 0;
+  pe.Read(header + 6, 2, sectionCount);
+  pe.Read(header + 20, 2, optionalBytes);
   const uint64_t optional = header + 24;
-  if (!pe.Read(header + 6, 2, sectionCount) || !pe.Read(header + 20, 2, optionalBytes) ||
-      !pe.Read(optional + 108, 4, directoryCount)) {
-    image.damaged = true;
-    return;
-  }
-  // The export directory is entry 0 of the data directories, when the
-  // optional header holds it.
-  if (directoryCount == 0 || optionalBytes < 112 + 8) {
-    return;
-  }
-  if (!pe.Read(optional + 112, 4, exportsAddress) || !pe.Read(optional + 116, 4, exportsSize)) {
-    image.damaged = true;
-    return;
-  }
-  if (exportsAddress == 0 || exportsSize == 0) {
-    return;  // exports nothing
-  }
   const uint64_t table = optional + optionalBytes;
   if (!pe.Has(table, sectionCount * kPeSectionBytes)) {
     image.damaged = true;
@@ -296,24 +324,43 @@ void ReadPeExports(const Fields& pe, uint64_t header, WantedNames& wanted, Libra
     pe.Read(at + 12, 4, sections[i].address);
     pe.Read(at + 16, 4, sections[i].rawSize);
     pe.Read(at + 20, 4, sections[i].rawAt);
+    if (sections[i].rawSize != 0 && !pe.Has(sections[i].rawAt, sections[i].rawSize)) {
+      image.damaged = true;
+      return;
+    }
   }
+  // The export directory is entry 0 of the data directories, when the
+  // optional header holds it; the header ends before the section table, so
+  // in the file.
+  uint64_t directoryCount = 0;
+  uint64_t exportsAddress = 0;
+  uint64_t exportsSize = 0;
+  if (optionalBytes >= 112 + 8) {
+    pe.Read(optional + 108, 4, directoryCount);
+    pe.Read(optional + 112, 4, exportsAddress);
+    pe.Read(optional + 116, 4, exportsSize);
+  }
+  if (directoryCount == 0 || exportsAddress == 0 || exportsSize == 0) {
+    return;  // exports nothing
+  }
+  // From here on every place found through a section lies in the file.
   const PeAddresses addresses(std::move(sections));
   uint64_t directory = 0;
   uint64_t left = 0;
-  uint64_t nameCount = 0;
-  uint64_t namesAddress = 0;
-  uint64_t names = 0;
-  if (!addresses.Find(exportsAddress, directory, left) || left < 40 ||
-      !pe.Read(directory + 24, 4, nameCount) || !pe.Read(directory + 32, 4, namesAddress)) {
+  if (!addresses.Find(exportsAddress, directory, left) || left < 40) {
     image.damaged = true;
     return;
   }
+  uint64_t nameCount = 0;
+  uint64_t namesAddress = 0;
+  pe.Read(directory + 24, 4, nameCount);
+  pe.Read(directory + 32, 4, namesAddress);
   if (nameCount == 0) {
     return;
   }
-  // The table of name addresses lies in one section, in the file.
-  if (!addresses.Find(namesAddress, names, left) || left / 4 < nameCount ||
-      !pe.Has(names, nameCount * 4)) {
+  // The table of name addresses lies in one section.
+  uint64_t names = 0;
+  if (!addresses.Find(namesAddress, names, left) || left / 4 < nameCount) {
     image.damaged = true;
     return;
   }
@@ -322,12 +369,17 @@ void ReadPeExports(const Fields& pe, uint64_t header, WantedNames& wanted, Libra
     uint64_t nameAt = 0;
     uint64_t nameLeft = 0;
     pe.Read(names + i * 4, 4, nameAddress);
-    if (!addresses.Find(nameAddress, nameAt, nameLeft)) {
+    std::string_view name;
+    // A name outside every section, or one that runs past the end of its
+    // own, is damage, not a function the library lacks.
+    const Fields::NameEnd end = addresses.Find(nameAddress, nameAt, nameLeft)
+                                    ? pe.Name(nameAt, nameAt + nameLeft, wanted.longest(), name)
+                                    : Fields::NameEnd::kCut;
+    if (end == Fields::NameEnd::kCut) {
       image.damaged = true;
       return;
     }
-    std::string_view name;
-    if (pe.Name(nameAt, nameAt + nameLeft, wanted.longest(), name)) {
+    if (end == Fields::NameEnd::kFound) {
       wanted.Seen(name);
     }
   }
@@ -399,8 +451,8 @@ std::string WhatItIs(const LibraryImage& image, std::string_view bytes,
     return "built for " + image.machine + ", where modpublish is a 64-bit x86 program";
   }
   if (image.damaged) {
-    return "damaged: its table of exported functions lies outside the file (a download or "
-           "copy cut short?)";
+    return "cut short: part of what a loader reads of it lies past the end of the file, as "
+           "after a download or copy that stopped early";
   }
   return std::string();
 }
@@ -427,10 +479,11 @@ LibraryImage ReadLibraryImage(std::string_view bytes, const std::vector<std::str
 std::vector<Diagnostic> CheckClientLibrary(const std::string& folder, const char* fileName,
                                            platform::LibraryFormat format) {
   const bool windows = format == platform::LibraryFormat::kPe;
-  const std::string fix = std::string(" Copy ") + fileName +
-                          ", the 64-bit library, from the game's installation folder or the "
-                          "Steamworks SDK (redistributable_bin/" +
-                          (windows ? "win64" : "linux64") + ") into this folder";
+  const std::string from = std::string(
+                               " from the game's installation folder or the "
+                               "Steamworks SDK (redistributable_bin/") +
+                           (windows ? "win64" : "linux64") + ") into this folder";
+  const std::string fix = std::string(" Copy ") + fileName + ", the 64-bit library," + from;
   const std::string fails =
       ", so modpublish can't load it and the \"Initializing SteamAPI\" step will fail.";
   std::vector<Diagnostic> findings;
@@ -474,7 +527,8 @@ std::vector<Diagnostic> CheckClientLibrary(const std::string& folder, const char
   const LibraryImage image = ReadLibraryImage(bytes.view(), wanted);
   const std::string other = WhatItIs(image, bytes.view(), format);
   if (!other.empty()) {
-    fail("the Steam client library is " + other + fails + fix);
+    fail("the Steam client library is " + other + fails +
+         (image.damaged ? std::string(" Copy ") + fileName + " again" + from : fix));
     return findings;
   }
   if (!image.missing.empty()) {

@@ -27,8 +27,13 @@ struct LibraryImage {
   // words ("64-bit x86", "32-bit x86", "64-bit ARM", "machine 0x1234").
   bool x64 = false;
   std::string machine;
-  // For a 64-bit x86 DLL or shared object: its export table (PE) or dynamic
-  // symbol table (ELF) points outside the file, as in a file cut short.
+  // For a 64-bit x86 DLL or shared object: part of what a loader reads lies
+  // past the end of the file, as in a file cut short. PE: the section
+  // table, a section's raw data, or, of the export table, its directory,
+  // its table of names or a name (running past the end of its section).
+  // ELF: the program or section headers, a loadable segment, the dynamic
+  // symbol table or its string table, or a name of an exported symbol
+  // (running past the end of the string table).
   bool damaged = false;
   // For a 64-bit x86 DLL or shared object that is not damaged: the names of
   // `wanted` that it does not export, in the order of `wanted`.

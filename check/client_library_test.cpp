@@ -48,10 +48,20 @@ std::vector<Symbol> Exported(const std::vector<std::string_view>& names) {
   return symbols;
 }
 
+// The `width`-byte little-endian field at `at`.
+uint64_t Get(const std::string& bytes, size_t at, size_t width) {
+  uint64_t value = 0;
+  for (size_t i = width; i > 0; --i) {
+    value = value << 8 | static_cast<unsigned char>(bytes.at(at + i - 1));
+  }
+  return value;
+}
+
 // The smallest 64-bit little-endian ELF shared object for x86-64 with
-// `symbols` in its dynamic symbol table: header, .dynstr, .dynsym, section
-// headers. An unexported symbol is made one of the three ways a loader
-// skips: undefined, local or hidden, in turn.
+// `symbols` in its dynamic symbol table: header, one loadable segment that
+// is the whole file, .dynstr, .dynsym, section headers. An unexported
+// symbol is made one of the three ways a loader skips: undefined, local or
+// hidden, in turn.
 std::string Elf(const std::vector<Symbol>& symbols) {
   std::string bytes = std::string(
       "\x7F"
@@ -60,14 +70,18 @@ std::string Elf(const std::vector<Symbol>& symbols) {
   Put(bytes, 16, 3, 2);   // ET_DYN
   Put(bytes, 18, 62, 2);  // EM_X86_64
   Put(bytes, 20, 1, 4);
+  Put(bytes, 0x20, 64, 8);  // program headers
   Put(bytes, 0x34, 64, 2);
+  Put(bytes, 0x36, 56, 2);
+  Put(bytes, 0x38, 1, 2);
+  Put(bytes, 64, 1, 4);  // PT_LOAD from offset 0; its size comes last
   std::string strings(1, '\0');
   std::vector<uint64_t> nameAt;
   for (const Symbol& symbol : symbols) {
     nameAt.push_back(strings.size());
     strings += symbol.name + '\0';
   }
-  const size_t stringsAt = 64;
+  const size_t stringsAt = 64 + 56;
   bytes.resize(stringsAt, '\0');
   bytes += strings;
   const size_t symbolsAt = bytes.size();
@@ -97,14 +111,15 @@ std::string Elf(const std::vector<Symbol>& symbols) {
   Put(bytes, 0x28, sectionsAt, 8);
   Put(bytes, 0x3A, 64, 2);
   Put(bytes, 0x3C, 3, 2);
+  Put(bytes, 64 + 32, bytes.size(), 8);
   return bytes;
 }
 
 // The smallest PE32+ DLL for AMD64 whose export table names `symbols` (an
 // unexported one is left out of the table): DOS header, PE header, optional
 // header, one section holding the export directory, the name table and the
-// names.
-std::string Pe(const std::vector<Symbol>& symbols) {
+// names. The section starts at `address`.
+std::string Pe(const std::vector<Symbol>& symbols, uint64_t address = 0x1000) {
   std::string bytes = "MZ";
   Put(bytes, 0x3C, 0x40, 4);
   bytes += "PE";
@@ -117,7 +132,6 @@ std::string Pe(const std::vector<Symbol>& symbols) {
   Put(bytes, optional + 108, 16, 4);
   const size_t table = optional + 240;
   const size_t raw = 0x200;
-  const uint64_t address = 0x1000;
   std::vector<std::string> names;
   for (const Symbol& symbol : symbols) {
     if (symbol.exported) {
@@ -153,11 +167,6 @@ std::string Patched(std::string bytes, size_t at, uint64_t value, size_t width) 
 TEST(ReadLibraryImageTest, WhatTheBytesAre) {
   const std::string elf = Elf(Exported(kWanted));
   const std::string pe = Pe(Exported(kWanted));
-  // ELF section headers start after the header, strings and symbols.
-  uint64_t elfSections = 0;
-  for (int i = 7; i >= 0; --i) {
-    elfSections = elfSections << 8 | static_cast<unsigned char>(elf[0x28 + i]);
-  }
   const struct {
     const char* name;
     std::string bytes;
@@ -182,14 +191,6 @@ TEST(ReadLibraryImageTest, WhatTheBytesAre) {
       {"saved web page", "<!DOCTYPE html><html>steam_api64.dll</html>", Kind::kUnknown, false, "",
        false},
       {"empty", "", Kind::kUnknown, false, "", false},
-      {"ELF symbols past the end", Patched(elf, elfSections + 128 + 32, 1 << 20, 8), Kind::kElf,
-       true, "64-bit x86", true},
-      {"ELF section headers past the end", Patched(elf, 0x3C, 200, 2), Kind::kElf, true,
-       "64-bit x86", true},
-      {"PE export table in no section", Patched(pe, 0x58 + 112, 0x9000, 4), Kind::kPe, true,
-       "64-bit x86", true},
-      {"PE names past the end", Patched(pe, 0x200 + 24, 0x10000000, 4), Kind::kPe, true,
-       "64-bit x86", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -199,6 +200,76 @@ TEST(ReadLibraryImageTest, WhatTheBytesAre) {
     EXPECT_EQ(image.machine, c.machine);
     EXPECT_EQ(image.damaged, c.damaged);
     EXPECT_TRUE(image.missing.empty());
+  }
+}
+
+// One row per check of damage, each made so that only that check sees it:
+// without the check, the file would pass as sound or lacking functions.
+TEST(ReadLibraryImageTest, EachPartPastTheEndIsDamage) {
+  const std::string elf = Elf(Exported(kWanted));
+  const std::string pe = Pe(Exported(kWanted));
+  const uint64_t elfSections = Get(elf, 0x28, 8);
+  const uint64_t dynstr = elfSections + 64;
+  const uint64_t dynsym = elfSections + 128;
+  const uint64_t firstSymbol = Get(elf, dynsym + 24, 8) + 24;
+  // The PE maker's one section: its header, and its raw data at 0x200.
+  const size_t section = 0x58 + 240;
+  const uint64_t sectionBytes = pe.size() - 0x200;
+  // A table said to hold 2^28 names, at the end of the file, with a second
+  // section at address 0: a read past the end gives 0, the address of an
+  // empty name there.
+  std::string endless = pe + pe.substr(0x200 + 40, 4 * kWanted.size());
+  Put(endless, 0x46, 2, 2);
+  Put(endless, section + 40 + 16, 16, 4);
+  Put(endless, section + 40 + 20, 0x1F0, 4);
+  Put(endless, section + 8, endless.size() - 0x200, 4);
+  Put(endless, section + 16, endless.size() - 0x200, 4);
+  Put(endless, 0x200 + 24, uint64_t{1} << 28, 4);
+  Put(endless, 0x200 + 32, 0x1000 + sectionBytes, 4);
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"ELF header cut short", elf.substr(0, 0x30)},
+      {"ELF program headers past the end", Patched(elf, 0x38, 1000, 2)},
+      {"ELF program headers too small", Patched(elf, 0x36, 8, 2)},
+      {"ELF loadable segment past the end", Patched(elf, 64 + 32, elf.size() + 1, 8)},
+      {"ELF section headers past the end", Patched(elf, 0x3C, 200, 2)},
+      {"ELF section headers too small", Patched(elf, 0x3A, 8, 2)},
+      {"ELF symbols linked to no section", Patched(elf, dynsym + 40, 7, 4)},
+      {"ELF symbols too small", Patched(elf, dynsym + 56, 8, 8)},
+      {"ELF symbols past the end", Patched(elf, dynsym + 32, 1 << 20, 8)},
+      {"ELF names past the end", Patched(elf, dynstr + 32, 1 << 20, 8)},
+      {"ELF name beyond its table", Patched(elf, firstSymbol, 1 << 20, 4)},
+      {"ELF last name without its end", Patched(elf, dynstr + 32, Get(elf, dynstr + 32, 8) - 1, 8)},
+      {"PE section table past the end", Patched(pe, 0x46, 200, 2)},
+      {"PE section cut short", pe.substr(0, pe.size() - 1)},
+      {"PE export table in no section", Patched(pe, 0x58 + 112, 0x9000, 4)},
+      {"PE export table at its section's end",
+       Patched(pe, 0x58 + 112, 0x1000 + sectionBytes - 20, 4)},
+      // Its section lies where the file's first bytes, "MZ\0\0", would
+      // point, were they read as the one name's address.
+      {"PE name table in no section",
+       Patched(Patched(Pe(Exported(kWanted), 0x5A00), 0x200 + 32, 0x9000, 4), 0x200 + 24, 1, 4)},
+      {"PE name table past its section", endless},
+      {"PE name in no section", Patched(pe, 0x200 + 40, 0x9000, 4)},
+      {"PE last name without its end",
+       Patched(pe.substr(0, pe.size() - 1), section + 16, sectionBytes - 1, 4)},
+  };
+  for (const auto& c : cases) {
+    const LibraryImage image = ReadLibraryImage(c.bytes, kWanted);
+    EXPECT_TRUE(image.damaged) << c.name << ": " << image.missing.size() << " missing";
+    EXPECT_TRUE(image.missing.empty()) << c.name;
+  }
+  // Cut anywhere past its headers, a library is damaged, never one that
+  // lacks functions.
+  for (const std::string& whole : {elf, pe}) {
+    for (size_t length = 0x60; length < whole.size(); ++length) {
+      const LibraryImage image =
+          ReadLibraryImage(std::string_view(whole).substr(0, length), kWanted);
+      EXPECT_TRUE(image.damaged && image.missing.empty())
+          << (whole == pe ? "PE" : "ELF") << " cut at " << length << " of " << whole.size();
+    }
   }
 }
 

@@ -1,6 +1,8 @@
 #include "check/content.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <set>
@@ -27,7 +29,7 @@ struct Totals {
 };
 
 // The kinds of entry the upload can't copy, in the order of the findings.
-enum Trouble : size_t { kSpecial, kDangling, kCircle, kFolderLoop, kUnreadable, kTroubleCount };
+enum Trouble : size_t { kSpecial, kDangling, kCircle, kFolderLoop, kTroubleCount };
 
 // One finding per kind: what the entries are, and what to do about them.
 struct TroubleText {
@@ -49,9 +51,6 @@ constexpr TroubleText kTroubleTexts[kTroubleCount] = {
     {"link back to a folder that holds it, which a copy would follow forever",
      "links back to a folder that holds them, which a copy would follow forever", "Remove it",
      "Remove them"},
-    {"entry that can't be read", "entries that can't be read",
-     "Give your user permission to read it, or remove it",
-     "Give your user permission to read them, or remove them"},
 };
 
 struct Troubles {
@@ -66,6 +65,89 @@ struct Troubles {
   }
 };
 
+// Why an entry can't be read, and what to do about it.
+std::string Reason(platform::AccessProblem problem) {
+  using platform::AccessProblem;
+  switch (problem) {
+    case AccessProblem::kDenied:
+      return "your user has no permission to read it; the upload can't copy it, so the publish "
+             "fails after the Workshop item was created. Give your user permission to read it, "
+             "or remove it";
+    case AccessProblem::kInUse:
+      return "another program has it open and shares it with no one (a running game or "
+             "editor?); the upload can't copy it, so the publish fails after the Workshop item "
+             "was created. Close that program first";
+    case AccessProblem::kPathTooLong:
+      return "its path is longer than Windows takes (260 characters); the upload can't copy "
+             "it, so the publish fails after the Workshop item was created. Move the mod "
+             "folder to a shorter path, shorten the names inside it, or turn on Windows' "
+             "long-path setting (LongPathsEnabled)";
+    case AccessProblem::kTooDeep:
+      return "its path is longer than the system takes, as its folders are nested too deep; "
+             "the upload can't copy it, so the publish fails after the Workshop item was "
+             "created. Put the mod's files in fewer levels of folders";
+    case AccessProblem::kGone:
+      return "it was removed while the check ran. Check again once nothing changes the mod "
+             "folder";
+    case AccessProblem::kNone:
+    case AccessProblem::kOther:
+      break;
+  }
+  return "the system won't read it (a disk error?); the upload can't copy it, so the publish "
+         "fails after the Workshop item was created. Check the disk, or remove it";
+}
+
+// A file or folder that is uploaded but almost never meant to be.
+struct Stowaway {
+  const char* name;  // in lower case: names are matched in any letter case
+  const char* what;  // what it is, for the message
+  bool folder;
+};
+constexpr Stowaway kStowaways[] = {
+    {".git", "a version-control folder (Git)", true},
+    {".svn", "a version-control folder (Subversion)", true},
+    {".hg", "a version-control folder (Mercurial)", true},
+    {"thumbs.db", "Windows' cache of picture previews", false},
+    {"desktop.ini", "Windows' file of how a folder looks", false},
+    {".ds_store", "macOS's file of how the Finder shows a folder", false},
+};
+
+const Stowaway* StowawayNamed(const std::string& name, bool folder) {
+  for (const Stowaway& stowaway : kStowaways) {
+    if (stowaway.folder == folder && name.size() == std::strlen(stowaway.name) &&
+        std::equal(name.begin(), name.end(), stowaway.name, [](char a, char b) {
+          return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+        })) {
+      return &stowaway;
+    }
+  }
+  return nullptr;
+}
+
+// Findings of one entry each: the first few in walk order, and a count of
+// the rest.
+struct EntryFindings {
+  struct Shown {
+    std::string path;
+    std::string text;     // the reason, or what a stowaway is
+    bool folder = false;  // what is named; for a stowaway, whether totals follow
+    Totals totals;
+  };
+  std::vector<Shown> shown;
+  uint64_t hidden = 0;
+
+  // The index of the new finding in `shown`, or SIZE_MAX when it is only
+  // counted.
+  size_t Add(std::string path, std::string text, bool folder) {
+    if (shown.size() == DescriptionCheck::kShownPerKind) {
+      ++hidden;
+      return SIZE_MAX;
+    }
+    shown.push_back(Shown{std::move(path), std::move(text), folder, Totals{}});
+    return shown.size() - 1;
+  }
+};
+
 // A folder being walked: its entries in name order and the totals so far.
 struct Frame {
   std::string path;      // as composed from the mod folder, for listing
@@ -74,17 +156,22 @@ struct Frame {
   std::vector<platform::FolderEntry> entries;
   size_t next = 0;
   Totals totals;
+  size_t stowaway = SIZE_MAX;  // its warning, when it is one and shown
 };
 
-bool List(const std::string& path, std::vector<platform::FolderEntry>& entries) {
-  if (!platform::ListFolder(path, entries)) {
-    return false;
+platform::AccessProblem List(const std::string& path, std::vector<platform::FolderEntry>& entries) {
+  const platform::AccessProblem problem = platform::ListFolder(path, entries, true);
+  if (problem == platform::AccessProblem::kNone) {
+    std::sort(entries.begin(), entries.end(),
+              [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
+                return a.name < b.name;
+              });
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
-              return a.name < b.name;
-            });
-  return true;
+  return problem;
+}
+
+std::string Quoted(const std::string& path) {
+  return "\"" + Excerpt(path, std::string::npos) + "\"";
 }
 
 std::string Joined(const std::string& folder, const std::string& name) {
@@ -98,6 +185,8 @@ std::string Joined(const std::string& folder, const std::string& name) {
 ContentCheck CheckContent(const std::string& folder) {
   ContentCheck check;
   Troubles troubles;
+  EntryFindings unreadable;
+  EntryFindings stowaways;
   // Folders walked to the end, with their totals, and those being walked.
   std::map<platform::FileIdentity, Totals> walked;
   std::set<platform::FileIdentity> open;
@@ -105,12 +194,11 @@ ContentCheck CheckContent(const std::string& folder) {
   uint64_t ignored = 0;
   stack[0].path = folder;
   platform::StatPath(folder, ignored, &stack[0].identity);
-  if (!List(folder, stack[0].entries)) {
+  const platform::AccessProblem problem = List(folder, stack[0].entries);
+  if (problem != platform::AccessProblem::kNone) {
+    check.incomplete = true;
     check.diagnostics.push_back(
-        Diagnostic{0, true,
-                   "the mod folder can't be read, so the upload can't copy it and the publish "
-                   "fails after the Workshop item was created. Give your user permission to read "
-                   "it"});
+        Diagnostic{0, true, "the mod folder can't be listed: " + Reason(problem)});
     return check;
   }
   open.insert(stack[0].identity);
@@ -118,6 +206,9 @@ ContentCheck CheckContent(const std::string& folder) {
     Frame& top = stack.back();
     if (top.next == top.entries.size()) {
       const Totals totals = top.totals;
+      if (top.stowaway != SIZE_MAX) {
+        stowaways.shown[top.stowaway].totals = totals;
+      }
       walked[top.identity] = totals;
       open.erase(top.identity);
       stack.pop_back();
@@ -132,31 +223,60 @@ ContentCheck CheckContent(const std::string& folder) {
     const platform::FolderEntry& entry = top.entries[top.next++];
     std::string relative = Joined(top.relative, entry.name);
     switch (entry.kind) {
-      case platform::PathKind::kFile:
+      case platform::PathKind::kFile: {
         top.totals.Add(1, entry.size);
+        if (entry.problem != platform::AccessProblem::kNone) {
+          unreadable.Add(relative, Reason(entry.problem), false);
+        }
+        if (const Stowaway* stowaway = StowawayNamed(entry.name, false)) {
+          const size_t at = stowaways.Add(relative, stowaway->what, false);
+          if (at != SIZE_MAX) {
+            stowaways.shown[at].totals.Add(1, entry.size);
+          }
+        }
         break;
+      }
       case platform::PathKind::kOther:
         troubles.Note(kSpecial, relative);
         break;
       case platform::PathKind::kMissing:
-        troubles.Note(entry.linkLoops ? kCircle : entry.isLink ? kDangling : kUnreadable, relative);
+        if (entry.linkLoops) {
+          troubles.Note(kCircle, relative);
+        } else if (entry.isLink && entry.problem == platform::AccessProblem::kGone) {
+          troubles.Note(kDangling, relative);
+        } else {
+          check.incomplete = true;
+          unreadable.Add(relative, Reason(entry.problem), false);
+        }
         break;
       case platform::PathKind::kFolder: {
         if (open.count(entry.identity) != 0) {
           troubles.Note(kFolderLoop, relative);
           break;
         }
+        const Stowaway* stowaway = StowawayNamed(entry.name, true);
         auto seen = walked.find(entry.identity);
         if (seen != walked.end()) {
           top.totals.Add(seen->second.files, seen->second.bytes);
+          if (stowaway != nullptr) {
+            const size_t at = stowaways.Add(relative, stowaway->what, true);
+            if (at != SIZE_MAX) {
+              stowaways.shown[at].totals = seen->second;
+            }
+          }
           break;
         }
         Frame next;
         next.path = Joined(top.path, entry.name);
         next.identity = entry.identity;
-        if (!List(next.path, next.entries)) {
-          troubles.Note(kUnreadable, relative);
+        const platform::AccessProblem listed = List(next.path, next.entries);
+        if (listed != platform::AccessProblem::kNone) {
+          check.incomplete = true;
+          unreadable.Add(relative, Reason(listed), true);
           break;
+        }
+        if (stowaway != nullptr) {
+          next.stowaway = stowaways.Add(relative, stowaway->what, true);
         }
         next.relative = std::move(relative);
         open.insert(next.identity);
@@ -173,7 +293,7 @@ ContentCheck CheckContent(const std::string& folder) {
     const TroubleText& text = kTroubleTexts[trouble];
     std::string names;
     for (const std::string& name : troubles.named[trouble]) {
-      names += (names.empty() ? "\"" : ", \"") + Excerpt(name, std::string::npos) + "\"";
+      names += (names.empty() ? "" : ", ") + Quoted(name);
     }
     if (count > troubles.named[trouble].size()) {
       names += " and " + std::to_string(count - troubles.named[trouble].size()) + " more";
@@ -185,6 +305,36 @@ ContentCheck CheckContent(const std::string& folder) {
                        "; the upload can't copy " + (count == 1 ? "it" : "them") +
                        ", so the publish fails after the Workshop item was created. " +
                        (count == 1 ? text.fixOne : text.fixMany)});
+  }
+  for (const EntryFindings::Shown& found : unreadable.shown) {
+    check.diagnostics.push_back(
+        Diagnostic{0, true,
+                   (found.folder ? "the folder " : "") + Quoted(found.path) +
+                       (found.folder ? " can't be listed: " : " can't be read: ") + found.text});
+  }
+  if (unreadable.hidden != 0) {
+    check.diagnostics.push_back(Diagnostic{0, true,
+                                           Count(unreadable.hidden, "more entry", "more entries") +
+                                               " can't be read either; they are counted, not shown",
+                                           unreadable.hidden});
+  }
+  for (const EntryFindings::Shown& found : stowaways.shown) {
+    const std::string size = found.folder ? Count(found.totals.files, "file", "files") + ", " +
+                                                Count(found.totals.bytes, "byte", "bytes")
+                                          : Count(found.totals.bytes, "byte", "bytes");
+    check.diagnostics.push_back(Diagnostic{
+        0, false,
+        Quoted(found.path) + " (" + size + ") is " + found.text +
+            ": the upload copies it into the Workshop item with the mod, though players never "
+            "need it. " +
+            (found.folder ? "Keep it out of the mod folder" : "Delete it")});
+  }
+  if (stowaways.hidden != 0) {
+    check.diagnostics.push_back(
+        Diagnostic{0, false,
+                   Count(stowaways.hidden, "more entry", "more entries") +
+                       " that players never need are uploaded too; they are counted, not shown",
+                   stowaways.hidden});
   }
   return check;
 }

@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "tests/support/scratch_folder.h"
 
@@ -91,6 +93,108 @@ TEST_F(CheckContentTest, ManyPathsToOneFolderCostOneWalk) {
   // f0..f20 hold 1, 2, 4, ... 2^20 copies.
   EXPECT_EQ(check.files, (uint64_t{1} << 21) - 1);
   EXPECT_TRUE(check.diagnostics.empty());
+}
+
+// Everything uploaded that is almost never meant to be is named with its
+// size, in any letter case, look-alikes not; the first 20 are shown, the
+// rest counted in one note.
+TEST_F(CheckContentTest, WarnsOfWhatPlayersNeverNeed) {
+  Write(".git/HEAD", 23);
+  Write(".git/objects/ab/cd", 10);
+  Write("data/.SVN/entries", 7);
+  Write("data/DESKTOP.INI", 90);
+  Write("sub/.DS_Store", 6);
+  Write(".gitignore", 4);       // kept with the mod's sources, not a folder of them
+  Write(".hg", 3);              // a file, not Mercurial's folder
+  Write("Thumbs.db/x.txt", 1);  // a folder, not Windows' cache
+  for (int folder = 10; folder < 30; ++folder) {
+    Write(fs::path("z" + std::to_string(folder)) / "Thumbs.db", 2048);
+  }
+  const ContentCheck check = Check();
+  const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
+  const std::string expected[] = {
+      "\".git\" (2 files, 33 bytes) is a version-control folder (Git)",
+      "\"data" + separator + ".SVN\" (1 file, 7 bytes) is a version-control folder (Subversion)",
+      "\"data" + separator + "DESKTOP.INI\" (90 bytes) is Windows' file of how a folder looks",
+      "\"sub" + separator + ".DS_Store\" (6 bytes) is macOS's file of how the Finder shows",
+      "\"z10" + separator + "Thumbs.db\" (2048 bytes) is Windows' cache of picture previews",
+  };
+  ASSERT_EQ(check.diagnostics.size(), 21u);
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(check.diagnostics[i].message.rfind(expected[i], 0), 0u)
+        << "expected " << expected[i] << "...\n"
+        << check.diagnostics[i].message;
+  }
+  EXPECT_EQ(check.diagnostics[20].message,
+            "4 more entries that players never need are uploaded too; they are counted, not "
+            "shown");
+  EXPECT_EQ(check.diagnostics[20].hidden, 4u);
+  EXPECT_FALSE(check.diagnostics[0].error || check.diagnostics[20].error || check.incomplete);
+}
+
+// A file or folder the user may not read is named with the reason, and a
+// folder that can't be listed leaves the counts incomplete.
+TEST_F(CheckContentTest, WhatCantBeReadIsNamedWithTheReason) {
+  Write("data/secret.cfg", 4);
+  Write("locked/inside.txt", 4);
+  fs::permissions(folder_.Path() / "data" / "secret.cfg", fs::perms::none);
+  fs::permissions(folder_.Path() / "locked", fs::perms::none);
+  const bool root = std::ifstream(folder_.Path() / "data" / "secret.cfg").is_open();
+  const ContentCheck check = Check();
+  fs::permissions(folder_.Path() / "locked", fs::perms::owner_all);
+  if (root) {
+    GTEST_SKIP() << "this user reads files whatever their permissions (root)";
+  }
+  const char separator = static_cast<char>(fs::path::preferred_separator);
+  ASSERT_EQ(check.diagnostics.size(), 2u);
+  EXPECT_EQ(check.diagnostics[0].message.rfind(std::string("\"data") + separator +
+                                                   "secret.cfg\" can't be read: your user has no "
+                                                   "permission to read it",
+                                               0),
+            0u)
+      << check.diagnostics[0].message;
+  EXPECT_EQ(check.diagnostics[1].message.rfind(
+                "the folder \"locked\" can't be listed: your user has no permission", 0),
+            0u)
+      << check.diagnostics[1].message;
+  EXPECT_TRUE(check.diagnostics[0].error && check.diagnostics[1].error && check.incomplete);
+  EXPECT_EQ(check.files, 1u);  // the secret one: the upload tries it
+}
+
+// Folders nested past the longest path the system takes (PATH_MAX;
+// MAX_PATH on Windows) are named so, not blamed on permissions. No path
+// reaches the deepest of them, so they are made and removed from inside.
+TEST_F(CheckContentTest, FoldersNestedTooDeepAreNamedSo) {
+  const int levels = fs::path::preferred_separator == '\\' ? 140 : 2200;
+  const fs::path start = fs::current_path();
+  auto descend = [&](int steps, bool make) {
+    fs::current_path(folder_.Path());
+    std::error_code error;
+    int step = 0;
+    for (; step < steps && !error; ++step) {
+      if (make) {
+        fs::create_directory("d", error);
+      }
+      fs::current_path("d", error);
+    }
+    return error ? step - 1 : step;
+  };
+  const int made = descend(levels, true);
+  fs::current_path(start);
+  const ContentCheck check = Check();
+  descend(made, false);
+  for (int level = 0; level < made; ++level) {
+    fs::current_path("..");
+    fs::remove("d");
+  }
+  fs::current_path(start);
+  if (made < levels) {
+    GTEST_SKIP() << "this system makes no folders that deep";
+  }
+  ASSERT_EQ(check.diagnostics.size(), 1u);
+  EXPECT_NE(check.diagnostics[0].message.find(": its path is longer than"), std::string::npos)
+      << check.diagnostics[0].message;
+  EXPECT_TRUE(check.incomplete);
 }
 
 TEST_F(CheckContentTest, ControlBytesInNamesAreEscaped) {

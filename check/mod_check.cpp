@@ -85,6 +85,16 @@ constexpr struct {
     {"zh_hant_tw", "zh_TW"}, {"zh_hant_hk", "zh_TW"},
 };
 
+// Codes people write for a language that are not its language code: a
+// country's code or another standard's, in lower case.
+constexpr struct {
+  std::string_view name;
+  std::string_view code;
+} kMistakenCodes[] = {
+    {"ua", "uk"}, {"rus", "ru"}, {"br", "pt_BR"}, {"jp", "ja"}, {"kr", "ko"},    {"cz", "cs"},
+    {"se", "sv"}, {"dk", "da"},  {"gr", "el"},    {"cn", "zh"}, {"tw", "zh_TW"},
+};
+
 const KnownLanguage* LanguageOfCode(std::string_view code) {
   for (const KnownLanguage& language : KnownLanguages()) {
     if (language.code == code) {
@@ -170,6 +180,11 @@ const KnownLanguage* SuggestLanguage(std::string_view sectionName) {
   for (const auto& form : kChineseForms) {
     if (form.name == name) {
       return LanguageOfCode(form.code);
+    }
+  }
+  for (const auto& mistaken : kMistakenCodes) {
+    if (mistaken.name == name) {
+      return LanguageOfCode(mistaken.code);
     }
   }
   // A language with a region or script ("en_us", "pt_pt", "es_419"): the

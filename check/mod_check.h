@@ -209,8 +209,10 @@ bool IsValidUtf8(std::string_view text);
 // script form of a language ("en_US", "pt_PT", "es_MX" → the language;
 // "zh_CN", "zh-Hans", "zh_SG" → zh, Simplified Chinese; "zh_HK",
 // "zh-Hant" → zh_TW, Traditional Chinese); Steam's name of a language
-// ("english" → en, "schinese" → zh). The result is an entry of
-// KnownLanguages().
+// ("english" → en, "schinese" → zh); a code people write by mistake, a
+// country's or another standard's ("ua" → uk, "rus" → ru, "br" → pt_BR,
+// "jp" → ja, "kr" → ko, "cz" → cs, "se" → sv, "dk" → da, "gr" → el,
+// "cn" → zh, "tw" → zh_TW). The result is an entry of KnownLanguages().
 const KnownLanguage* SuggestLanguage(std::string_view sectionName);
 
 #endif  // MODPUBLISH_CHECK_MOD_CHECK_H_

@@ -248,7 +248,7 @@ TEST(DescriptionCheckTest, QuotesFileTextAsEscapedExcerpts) {
   EXPECT_EQ(messages.find('\x1B'), std::string::npos);
 }
 
-TEST(SuggestLanguageTest, CaseSeparatorRegionScriptAndSteamNames) {
+TEST(SuggestLanguageTest, CaseSeparatorRegionScriptSteamNamesAndMistakenCodes) {
   const struct {
     const char* name;
     const char* code;  // null: none
@@ -259,7 +259,10 @@ TEST(SuggestLanguageTest, CaseSeparatorRegionScriptAndSteamNames) {
       {"en_US", "en"},    {"en-GB", "en"},    {"pt_PT", "pt"},    {"es_ES", "es"},
       {"es_MX", "es"},    {"english", "en"},  {"schinese", "zh"}, {"en", nullptr},
       {"pt_BR", nullptr}, {"zh_XX", nullptr}, {"vi", nullptr},    {"vi_VN", nullptr},
-      {"", nullptr},      {"e", nullptr},
+      {"", nullptr},      {"e", nullptr},     {"ua", "uk"},       {"UA", "uk"},
+      {"rus", "ru"},      {"br", "pt_BR"},    {"jp", "ja"},       {"kr", "ko"},
+      {"cz", "cs"},       {"se", "sv"},       {"dk", "da"},       {"gr", "el"},
+      {"cn", "zh"},       {"tw", "zh_TW"},    {"ukr", nullptr},
   };
   for (const auto& c : cases) {
     const KnownLanguage* language = SuggestLanguage(c.name);

@@ -95,6 +95,19 @@ bool MakeAbsolutePath(const std::string& path, std::string& absolute);
 // A path that isn't rooted is taken from some folder the caller chooses.
 bool IsRootedPath(std::string_view path);
 
+// Why a file or folder can't be opened, listed or looked at.
+enum class AccessProblem {
+  kNone,
+  kDenied,       // the user has no permission
+  kInUse,        // another program holds it open without sharing it (Windows)
+  kPathTooLong,  // the path is longer than Windows takes (MAX_PATH, 260
+                 // characters) without its long-path setting
+  kTooDeep,      // the path is longer than the system takes at all (POSIX:
+                 // PATH_MAX): folders nested too deep
+  kGone,         // nothing there (any more)
+  kOther,        // anything else, such as a disk error
+};
+
 // What a path names, for checks that must not open or load it.
 enum class PathKind {
   kMissing,  // nothing there, or the path can't be looked at
@@ -137,13 +150,21 @@ struct FolderEntry {
   FileIdentity identity;               // files and folders only
   bool isLink = false;                 // a symbolic link or other reparse point itself
   bool linkLoops = false;              // kMissing because links lead in a circle
+  // Why it is kMissing (kGone for a link that leads nowhere); for a
+  // regular file that ListFolder was asked to open, why it can't be opened.
+  AccessProblem problem = AccessProblem::kNone;
 };
 
 // Lists the entries of `folder`, without "." and "..", in no particular
-// order. Returns false when it is no folder or can't be read. An entry that
-// can't be looked at is listed as kMissing. (Wine leaves links that lead
-// nowhere out of the listing altogether.)
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
+// order. Returns kNone, or why it is no folder or can't be read. An entry
+// that can't be looked at is listed as kMissing, with why in its `problem`.
+// With `openFiles`, every regular file is also opened for reading and
+// closed again, nothing read, as a program that copies it would open it:
+// on Windows with read sharing alone, so a file another program has open
+// for writing, or shares with no one, can't be opened; its `problem` says
+// why. (Wine leaves links that lead nowhere out of the listing altogether.)
+AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& entries,
+                         bool openFiles = false);
 
 // Allocates `bytes` (more than 0) of uninitialised memory for a large
 // structure that is filled soon after. Where the system grants transparent

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -128,17 +129,24 @@ void UseUtf8ConsoleOutput() {}
 
 namespace {
 
-// Looks `path` up with stat, which follows links; `loops` tells a circle of
-// links from a missing target.
-PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identity, bool* loops) {
-  size = 0;
-  struct stat info {};
-  if (path.find('\0') != std::string::npos || stat(path.c_str(), &info) != 0) {
-    if (loops != nullptr) {
-      *loops = errno == ELOOP;
-    }
-    return PathKind::kMissing;
+AccessProblem ProblemOf(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return AccessProblem::kDenied;
+    case ENAMETOOLONG:
+      return AccessProblem::kTooDeep;
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+      return AccessProblem::kGone;
+    default:
+      return AccessProblem::kOther;
   }
+}
+
+// What `info`, from stat, says; sets `size` and, but for kOther, `identity`.
+PathKind KindOf(const struct stat& info, uint64_t& size, FileIdentity* identity) {
   PathKind kind = PathKind::kOther;
   if (S_ISREG(info.st_mode)) {
     size = static_cast<uint64_t>(info.st_size);
@@ -153,36 +161,99 @@ PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identit
   return kind;
 }
 
+// Looks `name` up in the folder open as `folder` (AT_FDCWD: `name` is a
+// path), following links; `loops` tells a circle of links from a missing
+// target, `problem` why it is kMissing.
+PathKind Describe(int folder, const std::string& name, uint64_t& size, FileIdentity* identity,
+                  bool* loops, AccessProblem* problem) {
+  size = 0;
+  struct stat info {};
+  if (name.find('\0') != std::string::npos || fstatat(folder, name.c_str(), &info, 0) != 0) {
+    const int error = name.find('\0') != std::string::npos ? ENOENT : errno;
+    if (loops != nullptr) {
+      *loops = error == ELOOP;
+    }
+    if (problem != nullptr) {
+      *problem = ProblemOf(error);
+    }
+    return PathKind::kMissing;
+  }
+  return KindOf(info, size, identity);
+}
+
 }  // namespace
 
 PathKind StatPath(const std::string& path, uint64_t& size, FileIdentity* identity) {
-  return Describe(path, size, identity, nullptr);
+  return Describe(AT_FDCWD, path, size, identity, nullptr, nullptr);
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& entries,
+                         bool openFiles) {
   if (folder.find('\0') != std::string::npos) {
-    return false;
+    return AccessProblem::kGone;
   }
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) {
-    return false;
+    return ProblemOf(errno);
   }
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+  // Entries are looked up relative to the open folder: no path to walk
+  // again for each, however deep the folder lies. A program that copies
+  // them by their paths can't go past PATH_MAX, though.
+  const int at = dirfd(dir);
+  const size_t prefix = folder.empty() || folder.back() == '/' ? folder.size() : folder.size() + 1;
   while (const dirent* found = readdir(dir)) {
-    std::string name = found->d_name;
-    if (name == "." || name == "..") {
+    FolderEntry entry;
+    entry.name = found->d_name;
+    if (entry.name == "." || entry.name == "..") {
       continue;
     }
-    FolderEntry entry;
-    std::string path = prefix + name;
+    if (prefix + entry.name.size() >= PATH_MAX) {
+      entry.problem = AccessProblem::kTooDeep;
+      entries.push_back(std::move(entry));
+      continue;
+    }
     struct stat info {};
-    entry.isLink = lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-    entry.kind = Describe(path, entry.size, &entry.identity, &entry.linkLoops);
-    entry.name = std::move(name);
+    entry.isLink =
+        found->d_type == DT_LNK ||
+        (found->d_type == DT_UNKNOWN &&
+         fstatat(at, entry.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode));
+    // A plain file is opened straight away and looked at through the
+    // descriptor: one lookup of its name instead of two. Anything else is
+    // looked at first, so a device is never opened. O_NONBLOCK, O_NOCTTY:
+    // as OpenFileForReading opens.
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    const bool plain = found->d_type == DT_REG;
+    int file = -1;
+    AccessProblem opened = AccessProblem::kNone;
+    if (openFiles && plain) {
+      file = openat(at, entry.name.c_str(), flags);
+      if (file < 0) {
+        opened = ProblemOf(errno);
+      } else if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(file);  // changed since it was listed: looked up afresh below
+        file = -1;
+      }
+    }
+    if (file >= 0) {
+      entry.kind = KindOf(info, entry.size, &entry.identity);
+      close(file);
+    } else {
+      entry.kind =
+          Describe(at, entry.name, entry.size, &entry.identity, &entry.linkLoops, &entry.problem);
+      if (entry.kind == PathKind::kFile && openFiles && plain) {
+        entry.problem = opened;
+      } else if (entry.kind == PathKind::kFile && openFiles) {
+        file = openat(at, entry.name.c_str(), flags);
+        entry.problem = file < 0 ? ProblemOf(errno) : AccessProblem::kNone;
+        if (file >= 0) {
+          close(file);
+        }
+      }
+    }
     entries.push_back(std::move(entry));
   }
   closedir(dir);
-  return true;
+  return AccessProblem::kNone;
 }
 
 namespace {

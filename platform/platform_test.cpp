@@ -58,7 +58,7 @@ TEST_F(LookUpTest, StatPathFollowsLinks) {
 
 TEST_F(LookUpTest, ListFolderFollowsLinks) {
   std::vector<platform::FolderEntry> entries;
-  ASSERT_TRUE(platform::ListFolder(folder_.Path().string(), entries));
+  ASSERT_EQ(platform::ListFolder(folder_.Path().string(), entries), platform::AccessProblem::kNone);
   std::sort(entries.begin(), entries.end(),
             [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
               return a.name < b.name;
@@ -93,7 +93,36 @@ TEST_F(LookUpTest, ListFolderFollowsLinks) {
     EXPECT_EQ(entries[i].identity, expected[i].identity);
     EXPECT_EQ(entries[i].isLink, expected[i].isLink);
     EXPECT_EQ(entries[i].linkLoops, expected[i].linkLoops);
+    // A link that leads nowhere is gone, not unreadable.
+    EXPECT_EQ(entries[i].problem, expected[i].kind == platform::PathKind::kMissing
+                                      ? platform::AccessProblem::kGone
+                                      : platform::AccessProblem::kNone);
   }
+}
+
+// A path longer than the system takes says so: over 260 characters on
+// Windows (without its long-path setting), over PATH_MAX on POSIX, where
+// only folders nested too deep make one. A file listed is opened.
+TEST(AccessProblemTest, ListingSaysWhyNot) {
+  using platform::AccessProblem;
+  ScratchFolder folder{"access"};
+  std::ofstream(folder.Path() / "file.txt", std::ios::binary) << "x";
+  std::string deep = folder.Path().string();
+  for (int level = 0; level < 2100; ++level) {
+    deep += platform::kPathSeparator + std::string("d");
+  }
+  const bool windows = platform::kPathSeparator == '\\';
+  std::vector<platform::FolderEntry> entries;
+  auto list = [&entries](const std::string& path) {
+    return static_cast<int>(platform::ListFolder(path, entries, true));
+  };
+  EXPECT_EQ(list(deep),
+            static_cast<int>(windows ? AccessProblem::kPathTooLong : AccessProblem::kTooDeep));
+  EXPECT_EQ(list(deep.substr(0, 300)),
+            static_cast<int>(windows ? AccessProblem::kPathTooLong : AccessProblem::kGone));
+  ASSERT_EQ(list(folder.Path().string()), static_cast<int>(AccessProblem::kNone));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(static_cast<int>(entries[0].problem), static_cast<int>(AccessProblem::kNone));
 }
 
 }  // namespace

@@ -201,14 +201,44 @@ namespace {
 
 uint64_t Join(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; }
 
+// Why `path` failed with `error`. Without the long-path setting, the narrow
+// API refuses a path whose full form, with its closing NUL, takes more than
+// MAX_PATH characters: as "not found" on some systems, "name too long" on
+// others. A relative path counts with the current folder before it.
+AccessProblem ProblemOf(DWORD error, const std::string& path) {
+  std::wstring wide;
+  const bool tooLong =
+      ToWide(CP_ACP, path, wide) && GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr) > MAX_PATH;
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+      return AccessProblem::kDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return AccessProblem::kInUse;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return AccessProblem::kPathTooLong;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_CANT_RESOLVE_FILENAME:
+      return tooLong ? AccessProblem::kPathTooLong : AccessProblem::kGone;
+    default:
+      return tooLong ? AccessProblem::kPathTooLong : AccessProblem::kOther;
+  }
+}
+
 // Looks `path` up through a handle: opening follows symbolic links and
 // junctions, where the attribute and search functions describe the link
 // itself (a linked file would show 0 bytes). `loops` tells a circle of links
-// from a missing target.
-PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identity, bool* loops) {
+// from a missing target, `problem` why it is kMissing.
+PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identity, bool* loops,
+                  AccessProblem* problem) {
   size = 0;
   // The narrow API: the path stays bytes in the active code page.
   if (path.find('\0') != std::string::npos) {
+    if (problem != nullptr) {
+      *problem = AccessProblem::kGone;
+    }
     return PathKind::kMissing;
   }
   // A device is not opened: opening a serial port or a printer could
@@ -225,8 +255,12 @@ PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identit
       CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
     if (loops != nullptr) {
-      *loops = GetLastError() == ERROR_CANT_RESOLVE_FILENAME;
+      *loops = error == ERROR_CANT_RESOLVE_FILENAME;
+    }
+    if (problem != nullptr) {
+      *problem = ProblemOf(error, path);
     }
     return PathKind::kMissing;
   }
@@ -253,16 +287,33 @@ PathKind Describe(const std::string& path, uint64_t& size, FileIdentity* identit
 }  // namespace
 
 PathKind StatPath(const std::string& path, uint64_t& size, FileIdentity* identity) {
-  return Describe(path, size, identity, nullptr);
+  return Describe(path, size, identity, nullptr, nullptr);
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
-  if (folder.find('\0') != std::string::npos) {
-    return false;
+namespace {
+
+// Opens the file at `path` for reading and closes it again. Read sharing
+// alone, as a copy opens its source: a program that has the file open for
+// writing, or shares it with no one, keeps it from being opened.
+AccessProblem OpenForReading(const std::string& path) {
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return ProblemOf(GetLastError(), path);
   }
+  CloseHandle(handle);
+  return AccessProblem::kNone;
+}
+
+}  // namespace
+
+AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& entries,
+                         bool openFiles) {
   uint64_t ignored = 0;
-  if (StatPath(folder, ignored) != PathKind::kFolder) {
-    return false;
+  AccessProblem problem = AccessProblem::kNone;
+  const PathKind kind = Describe(folder, ignored, nullptr, nullptr, &problem);
+  if (kind != PathKind::kFolder) {
+    return kind == PathKind::kMissing ? problem : AccessProblem::kGone;
   }
   const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
   const std::string prefix = separated ? folder : folder + "\\";
@@ -270,7 +321,8 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
   HANDLE search = FindFirstFileA((prefix + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) {
     // An empty folder still lists "." and ".."; this one can't be read.
-    return false;
+    // The pattern is two characters longer than the folder's path.
+    return ProblemOf(GetLastError(), prefix + "*");
   }
   do {
     std::string name = found.cFileName;
@@ -279,12 +331,16 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
     }
     FolderEntry entry;
     entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    entry.kind = Describe(prefix + name, entry.size, &entry.identity, &entry.linkLoops);
+    const std::string path = prefix + name;
+    entry.kind = Describe(path, entry.size, &entry.identity, &entry.linkLoops, &entry.problem);
+    if (openFiles && entry.kind == PathKind::kFile) {
+      entry.problem = OpenForReading(path);
+    }
     entry.name = std::move(name);
     entries.push_back(std::move(entry));
   } while (FindNextFileA(search, &found));
   FindClose(search);
-  return true;
+  return AccessProblem::kNone;
 }
 
 // Large pages on Windows need a privilege that ordinary accounts lack, so

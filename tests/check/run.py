@@ -8,6 +8,9 @@ folders and compares its standard output and exit status byte for byte.
     run.py --tool build/default/bin/modpublish-check \
            --agreement build/default/bin/modpublish [--share K/N] [CASE...]
 
+The Windows cases of a file held open need --holder, the program built
+from tests/fixtures/hold_file_win32.cpp.
+
 With --agreement the same cases check the checker against a publish
 instead: modpublish runs on each case that isn't the checker's usage text,
 as the checker did (same mod, current folder, environment, limits and
@@ -39,9 +42,13 @@ setting a line, changes the rest:
                         client library of that kind: text (a saved web
                         page), 32-bit (a 32-bit library of the platform's
                         format), old-sdk (the library built from
-                        tests/fixtures/incomplete_steam_api.cpp), or
+                        tests/fixtures/incomplete_steam_api.cpp),
                         steam_api.dll (a 32-bit steam_api.dll and no
-                        steam_api64.dll; Windows only)
+                        steam_api64.dll; Windows only), cut-sections (the
+                        simulated library one byte short of the end of its
+                        last section or loadable segment) or cut-names (the
+                        simulated library cut inside the names of its
+                        exports)
     appid BYTES         steam_appid.txt holds BYTES (Python escapes such as
                         \xEF and \n) instead of "480\n"
     appid-name NAME     the app id file is named NAME instead
@@ -49,8 +56,18 @@ setting a line, changes the rest:
     move-out NAME       moves NAME (a file or a folder) from the mod to beside it
     fifo NAME           NAME in the mod becomes a named pipe
     unreadable NAME     NAME in the mod becomes a folder no one but root may
-                        read; run as root, the checker runs as nobody (Linux
-                        only: the Wine prefix belongs to root)
+                        read, or, when it is a file, one only its owner may
+                        read (mode 600; 000 when not run as root); run as
+                        root, the checker runs as nobody (Linux only: the
+                        Wine prefix belongs to root)
+    held NAME           NAME in the mod becomes a file that another program
+                        holds open without sharing while the programs run
+                        (Windows only: the --holder program)
+    file NAME BYTES     NAME in the mod becomes a file of BYTES bytes, with
+                        the folders it is in (for names git won't keep, such
+                        as .git/HEAD)
+    publish-fails       with --agreement: the checker must find an error and
+                        the publish must fail, as it does with the real Steam
     nest N              N folders inside each other in the mod, a file in
                         the deepest
     linux-only WHY...   skips the case on Windows, saying why
@@ -84,6 +101,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 import harness  # noqa: E402
 TOOL = None
 PUBLISHER = None
+HOLDER = None
 INCOMPLETE_LIBRARY = None
 PLATFORM = "linux"
 RUNNER = []
@@ -135,6 +153,39 @@ def library_file(kind):
     raise ValueError("unknown library kind %s" % kind)
 
 
+def cut_library(path, kind):
+    """The client library at `path` (the simulated one, PE or ELF) cut one
+    byte short of the end of its sections (PE) or loadable segments (ELF)
+    for cut-sections, in the middle of its export names for cut-names."""
+    with open(path, "rb") as source:
+        data = source.read()
+
+    def field(at, width):
+        return int.from_bytes(data[at:at + width], "little")
+
+    if data[:2] == b"MZ":
+        header = field(0x3C, 4)
+        table = header + 24 + field(header + 20, 2)
+        sections = [[field(table + 40 * i + at, 4) for at in (12, 16, 20)]
+                    for i in range(field(header + 6, 2))]
+        if kind == "cut-sections":
+            return data[:max(at + size for _, size, at in sections) - 1]
+        # The export directory's table of name addresses, then its middle name.
+        offset = lambda address: next(at + address - start for start, size, at in sections
+                                      if start <= address < start + size)
+        directory = offset(field(header + 24 + 112, 4))
+        names = offset(field(directory + 32, 4))
+        return data[:offset(field(names + 4 * (field(directory + 24, 4) // 2), 4)) + 3]
+    if kind == "cut-sections":
+        segments = [field(0x20, 8) + 56 * i for i in range(field(0x38, 2))]
+        return data[:max(field(at + 8, 8) + field(at + 32, 8) for at in segments
+                         if field(at, 4) == 1) - 1]
+    sections = [field(0x28, 8) + 64 * i for i in range(field(0x3C, 2))]
+    symbols = next(at for at in sections if field(at + 4, 4) == 11)  # SHT_DYNSYM
+    strings = field(0x28, 8) + 64 * field(symbols + 40, 4)
+    return data[:field(strings + 24, 8) + field(strings + 32, 8) // 2]
+
+
 def unescape(text):
     """`text` with its Python escapes read, as the system's string for a
     file name or an argument."""
@@ -167,6 +218,8 @@ class Setup:
         self.mod = None
         self.limit = None
         self.as_nobody = False
+        self.held = []
+        self.publish_fails = False
 
 
 class CaseTestCase(unittest.TestCase):
@@ -241,6 +294,10 @@ class CaseTestCase(unittest.TestCase):
                     target = os.path.join(folder, file_name)
                     if kind == "old-sdk":
                         shutil.copy2(INCOMPLETE_LIBRARY, target)
+                    elif kind.startswith("cut-"):
+                        with open(target, "wb") as out:
+                            out.write(cut_library(os.path.join(os.path.dirname(TOOL), file_name),
+                                                  kind))
                     else:
                         with open(target, "wb") as out:
                             out.write(library_file(kind))
@@ -259,8 +316,20 @@ class CaseTestCase(unittest.TestCase):
             elif name == "unreadable":
                 if windows():
                     self.skipTest("the Wine prefix belongs to root, so Wine runs as root only")
-                os.mkdir(os.path.join(mod, values[0]), 0o755)
+                if not os.path.isfile(os.path.join(mod, values[0])):
+                    os.mkdir(os.path.join(mod, values[0]), 0o755)
                 unreadable.append(os.path.join(mod, values[0]))
+            elif name == "held":
+                if not windows():
+                    self.skipTest("a file held open without sharing is Windows'")
+                setup.held.append(os.path.join(mod, values[0]))
+            elif name == "file":
+                target = os.path.join(mod, values[0])
+                os.makedirs(os.path.dirname(target), exist_ok=True)
+                with open(target, "wb") as out:
+                    out.write(b"x" * int(values[1]))
+            elif name == "publish-fails":
+                setup.publish_fails = True
             elif name == "nest":
                 deepest = os.path.join(mod, *(["d"] * int(values[0])))
                 os.makedirs(deepest)
@@ -292,9 +361,13 @@ class CaseTestCase(unittest.TestCase):
             with open(os.path.join(work, appid_name), "wb") as out:
                 out.write(appid_bytes)
         if unreadable:
-            for folder in unreadable:
-                os.chmod(folder, 0)
-                self.addCleanup(os.chmod, folder, 0o755)
+            for entry in unreadable:
+                if os.path.isdir(entry):
+                    os.chmod(entry, 0)
+                    self.addCleanup(os.chmod, entry, 0o755)
+                else:
+                    os.chmod(entry, 0o600 if os.geteuid() == 0 else 0)
+                    self.addCleanup(os.chmod, entry, 0o644)
             if os.geteuid() == 0:
                 # Root reads every folder: the programs run as nobody, who
                 # must be able to reach the rest. The build folder may lie
@@ -305,7 +378,25 @@ class CaseTestCase(unittest.TestCase):
                     folder = self.own_folder(setup)
                     shutil.copy2(os.path.join(os.path.dirname(TOOL), "libsteam_api.so"), folder)
                 setup.as_nobody = True
+        for path in setup.held:
+            self.hold(path)
         return setup
+
+    def hold(self, path):
+        """Keeps `path` open without sharing, in a program of its own, until
+        the case ends."""
+        if not HOLDER:
+            self.skipTest("no --holder program to hold a file open")
+        holder = subprocess.Popen(RUNNER + [HOLDER, native_path(path)], stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+        def release():
+            holder.stdin.close()
+            holder.wait(timeout=60)
+            holder.stdout.close()
+        self.addCleanup(release)
+        said = holder.stdout.readline().strip()
+        self.assertEqual(said, b"held", "the holder could not open %s" % path)
 
     def run_program(self, setup, program, args, env=None):
         """Runs `program` with `args` as the case asks: in its current
@@ -396,6 +487,10 @@ class PublishAgreementTest(CaseTestCase):
         published = self.run_program(setup, setup.publisher, args, env)
         output = published.stdout.replace(b"\r\n", b"\n").decode("latin-1")
         succeeded = published.returncode == 0 and output.endswith("Uploading done successfully\n")
+        if setup.publish_fails:
+            self.assertGreater(errors, 0, "the checker found no error:\n%s"
+                               % checked.stdout.decode("latin-1"))
+            self.assertFalse(succeeded, "the publish succeeded:\n%s" % output[-3000:])
         if errors == 0:
             self.assertTrue(succeeded,
                             "the checker found no error, but the publish failed:\n%s\n"
@@ -476,7 +571,8 @@ def add_cases(test_class, share, shares):
 
 
 def main():
-    global TOOL, PUBLISHER, INCOMPLETE_LIBRARY, PLATFORM, RUNNER, SANITIZED, UPDATE, CASES
+    global TOOL, PUBLISHER, HOLDER, INCOMPLETE_LIBRARY, PLATFORM, RUNNER, SANITIZED, UPDATE
+    global CASES
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--tool", required=True)
@@ -485,6 +581,9 @@ def main():
                              "(default: fixtures/incomplete_steam_api.* beside the tool's folder)")
     parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
     parser.add_argument("--runner", action="append", default=[])
+    parser.add_argument("--holder",
+                        help="a Windows program that holds the file it is given open without "
+                             "sharing until its standard input ends (tests/fixtures)")
     parser.add_argument("--sanitized", action="store_true",
                         help="the checker is built with AddressSanitizer")
     parser.add_argument("--update", action="store_true")
@@ -504,6 +603,7 @@ def main():
         "incomplete_steam_api" + (".dll" if PLATFORM == "windows" else ".so")))
     PLATFORM = options.platform
     RUNNER = options.runner
+    HOLDER = options.holder and os.path.abspath(options.holder)
     SANITIZED = options.sanitized
     UPDATE = options.update
     CASES = options.cases
