@@ -31,7 +31,7 @@ TEST(DescriptionFilePathTest, FromTheModFolderUnlessRootedWithEitherSeparator) {
   } cases[] = {
       {"mod", "texts/en.txt", Native("mod/texts/en.txt")},
       {"mod", "texts\\en.txt", Native("mod/texts/en.txt")},
-      {"my mod/", "../texts/en.txt", Native("my mod//../texts/en.txt")},
+      {"my mod/", "../texts/en.txt", "my mod/" + Native("/../texts/en.txt")},
       {"", "en.txt", Native("/en.txt")},
       {"mod", "/texts/en.txt", Native("/texts/en.txt")},
       {"mod", "\\texts\\en.txt", Native("/texts/en.txt")},

@@ -430,8 +430,9 @@ class CheckerGoldenTest(CaseTestCase):
         actual = completed.stdout
         if windows():
             actual = actual.replace(b"\r\n", b"\n")
-            for arg in setup.args:  # the separator composed after the folder
-                actual = actual.replace(os.fsencode(arg) + b"\\", os.fsencode(arg) + b"/")
+            for arg in setup.args:  # the separators composed after the folder
+                actual = re.sub(re.escape(os.fsencode(arg)) + rb'(\\[^\\\s"]+)+',
+                                lambda found: found.group(0).replace(b"\\", b"/"), actual)
         actual = actual.replace(library.encode(), b"{library}").replace(program.encode(),
                                                                          b"{program}")
         actual = actual.replace(library_name.encode(), b"{library_name}")
