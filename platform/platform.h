@@ -60,6 +60,28 @@ std::FILE* OpenFileForReading(const std::string& path);
 // True when `stream` is connected to an interactive terminal or console.
 bool IsTerminal(std::FILE* stream);
 
+// The width in columns of the terminal or console `stream` writes to: the
+// column after which a line wraps. 0 when it is none, or won't say.
+int TerminalColumns(std::FILE* stream);
+
+// Makes the terminal or console `stream` writes to take the ANSI control
+// sequences that move the cursor up and right and erase (ESC [ n A, ESC [
+// n C, ESC [ J). Returns whether it takes them: a POSIX terminal does
+// unless TERM is unset or "dumb"; a Windows console does once its
+// virtual-terminal processing is switched on here (Windows 10 and later),
+// and gets its previous mode back when the process ends, as
+// UseUtf8ConsoleOutput does for the code page. False when `stream` is no
+// terminal.
+bool UseTerminalControlSequences(std::FILE* stream);
+
+// True when the program is the only process attached to its console: on
+// Windows, it was started by a double-click or by dropping something on
+// it, and its console window closes the moment it ends. False when it was
+// started from a console (cmd, PowerShell, a terminal), which another
+// process shares, when it has no console, and always on POSIX, where a
+// terminal outlives the programs run in it.
+bool IsOnlyProcessOnConsole();
+
 // When standard output is a Windows console, makes the console show the
 // tool's bytes as UTF-8 (the program's code page): switches its output code
 // page to UTF-8 and brings the previous one back when the process ends, by

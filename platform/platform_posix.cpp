@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -124,6 +126,23 @@ std::FILE* OpenFileForReading(const std::string& path) {
 }
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+int TerminalColumns(std::FILE* stream) {
+  winsize size{};
+  if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) {
+    return 0;
+  }
+  return size.ws_col;
+}
+
+bool UseTerminalControlSequences(std::FILE* stream) {
+  // A terminal that declares itself dumb (or nothing at all) would print
+  // the sequences as text.
+  const char* term = std::getenv("TERM");
+  return IsTerminal(stream) && term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
+}
+
+bool IsOnlyProcessOnConsole() { return false; }
 
 void UseUtf8ConsoleOutput() {}
 

@@ -108,28 +108,46 @@ bool MakeAbsolutePath(const std::string& path, std::string& absolute) {
 namespace {
 
 // The console's output code page before UseUtf8ConsoleOutput, 0 while it
-// has changed nothing. Console control handlers run on a thread of their
-// own, hence the atomic.
+// has changed nothing; and the console output mode before
+// UseTerminalControlSequences, with the handle it belongs to (null while it
+// has changed nothing). Console control handlers run on a thread of their
+// own, hence the atomics.
 std::atomic<UINT> savedOutputCodePage{0};
+std::atomic<DWORD> savedOutputMode{0};
+std::atomic<HANDLE> changedModeOf{nullptr};
 
-void RestoreConsoleOutputCodePage() {
+void RestoreConsole() {
   UINT codePage = savedOutputCodePage.exchange(0);
   if (codePage != 0) {
     SetConsoleOutputCP(codePage);
+  }
+  HANDLE console = changedModeOf.exchange(nullptr);
+  if (console != nullptr) {
+    SetConsoleMode(console, savedOutputMode.load());
   }
 }
 
 void RestoreAtExit() {
   // What is still buffered is shown in the code page it was written for.
   std::fflush(stdout);
-  RestoreConsoleOutputCodePage();
+  RestoreConsole();
 }
 
 // Ctrl+C and the like end the process without running exit's handlers. No
 // flush here: the main thread may hold the stream.
 BOOL WINAPI RestoreOnControlEvent(DWORD /*event*/) {
-  RestoreConsoleOutputCodePage();
+  RestoreConsole();
   return FALSE;  // the default handling (ending the process) goes on
+}
+
+// The console is shared with the program that started this one (cmd, say):
+// whatever is changed in it is changed back when this process ends.
+void RestoreWhenProcessEnds() {
+  static std::atomic<bool> registered{false};
+  if (!registered.exchange(true)) {
+    std::atexit(RestoreAtExit);
+    SetConsoleCtrlHandler(RestoreOnControlEvent, TRUE);
+  }
 }
 
 }  // namespace
@@ -193,8 +211,44 @@ void UseUtf8ConsoleOutput() {
     return;
   }
   savedOutputCodePage.store(previous);
-  std::atexit(RestoreAtExit);
-  SetConsoleCtrlHandler(RestoreOnControlEvent, TRUE);
+  RestoreWhenProcessEnds();
+}
+
+int TerminalColumns(std::FILE* stream) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  // A console wraps lines at its buffer's width, not its window's.
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info)) {
+    return 0;
+  }
+  return info.dwSize.X;
+}
+
+bool UseTerminalControlSequences(std::FILE* stream) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  // Only a console handle has a console mode.
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+    return false;
+  }
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) {
+    return true;
+  }
+  // Consoles before Windows 10 refuse the flag.
+  if (!SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+    return false;
+  }
+  savedOutputMode.store(mode);
+  changedModeOf.store(handle);
+  RestoreWhenProcessEnds();
+  return true;
+}
+
+bool IsOnlyProcessOnConsole() {
+  // The count of the processes attached to this console, this one included;
+  // 0 without a console. Room for two is enough to tell one from more.
+  DWORD processes[2] = {};
+  return GetConsoleProcessList(processes, 2) == 1;
 }
 
 namespace {

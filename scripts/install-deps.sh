@@ -16,6 +16,7 @@ packages=(
   wine64                         # runs its tests
   procps                         # pgrep, used by cmake/wine-run.sh
   chromium                       # loads modpublish-check's page in the browser test
+  tmux                           # a real terminal for the test of the live progress
 )
 
 # One dpkg-query for all: it prints the installed ones and is silent (but

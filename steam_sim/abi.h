@@ -54,6 +54,14 @@ constexpr int kSetItemVisibilitySlot = 50;
 constexpr int kSetItemContentSlot = 52;
 constexpr int kSetItemPreviewSlot = 53;
 constexpr int kSubmitItemUpdateSlot = 66;
+constexpr int kGetItemUpdateProgressSlot = 67;
+
+// EItemUpdateStatus, what GetItemUpdateProgress answers; the simulator
+// skips the two preparing states (1 and 2), which take no time here.
+constexpr int32_t kUpdateStatusInvalid = 0;  // no such update, or it is done
+constexpr int32_t kUpdateStatusUploadingContent = 3;
+constexpr int32_t kUpdateStatusUploadingPreviewFile = 4;
+constexpr int32_t kUpdateStatusCommittingChanges = 5;
 
 // An interface object: nothing but the pointer to its table.
 struct InterfaceObject {

@@ -132,6 +132,7 @@ TEST_F(InitTest, BrokenSetUpFailsInitAndSaysWhy) {
     const char* scenarioText;  // null: no scenario file at all
     fs::path journal;
     std::string message;
+    const char* uploadRate = nullptr;  // STEAMSIM_UPLOAD_RATE; null: unset
   } cases[] = {
       {"unknown directive", "app_id 250\nbogus 1", journal_,
        "steam_sim: " + scenario.string() + ":2: unknown directive \"bogus\"\n"},
@@ -142,6 +143,10 @@ TEST_F(InitTest, BrokenSetUpFailsInitAndSaysWhy) {
       {"journal folder missing", "app_id 250", root_ / "no" / "journal.txt",
        "steam_sim: cannot open the journal " + (root_ / "no" / "journal.txt").string() +
            " for writing"},
+      {"upload rate not a number", "app_id 250", journal_,
+       "steam_sim: STEAMSIM_UPLOAD_RATE \"1MB\" is not a number", "1MB"},
+      {"upload rate zero", "app_id 250", journal_,
+       "steam_sim: STEAMSIM_UPLOAD_RATE \"0\" is not a number", "0"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -152,11 +157,15 @@ TEST_F(InitTest, BrokenSetUpFailsInitAndSaysWhy) {
     }
     SetEnvironment("STEAMSIM_SCENARIO", scenario.string());
     SetEnvironment("STEAMSIM_JOURNAL", c.journal.string());
+    if (c.uploadRate != nullptr) {
+      SetEnvironment("STEAMSIM_UPLOAD_RATE", c.uploadRate);
+    }
     testing::internal::CaptureStderr();
     const int result = Init();
     const std::string printed = testing::internal::GetCapturedStderr();
     EXPECT_EQ(result, 1);
     EXPECT_EQ(printed.substr(0, c.message.size()), c.message);
+    UnsetEnvironment("STEAMSIM_UPLOAD_RATE");
   }
 }
 

@@ -49,6 +49,11 @@ uint64_t SubmitItemUpdate(void* /*self*/, uint64_t update, const char* changeNot
   return TheSession().SubmitItemUpdate(update, changeNote);
 }
 
+int32_t GetItemUpdateProgress(void* /*self*/, uint64_t update, uint64_t* bytesProcessed,
+                              uint64_t* bytesTotal) {
+  return TheSession().GetItemUpdateProgress(update, bytesProcessed, bytesTotal);
+}
+
 // Fills every slot the simulator doesn't implement. Whatever the real
 // operation's parameters, the caller cleans up its own arguments on x64, so
 // ignoring them is safe, and 0 in the return register reads as 0, false or
@@ -86,6 +91,7 @@ std::array<Slot, kUGCSlotCount> MakeUGCTable() {
   table[kSetItemContentSlot] = AsSlot(&SetItemContent);
   table[kSetItemPreviewSlot] = AsSlot(&SetItemPreview);
   table[kSubmitItemUpdateSlot] = AsSlot(&SubmitItemUpdate);
+  table[kGetItemUpdateProgressSlot] = AsSlot(&GetItemUpdateProgress);
   return table;
 }
 

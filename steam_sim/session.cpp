@@ -148,6 +148,14 @@ int Session::Start(const std::vector<std::string>& versions, uint64_t initCall,
       return kInitFailed;
     }
   }
+  if (std::optional<std::string> rate = EnvironmentString("STEAMSIM_UPLOAD_RATE");
+      rate && !rate->empty() &&
+      (!ParseUnsigned(*rate, &state_.uploadRate) || state_.uploadRate == 0)) {
+    *error =
+        "STEAMSIM_UPLOAD_RATE " + Quote(*rate) + " is not a number of bytes per second above 0";
+    Complain(*error);
+    return kInitFailed;
+  }
   const Scenario& scenario = state_.scenario;
   state_.workshop = Workshop(
       EnvironmentPath("STEAMSIM_WORKSHOP").value_or(OwnLibraryFolder() / "workshop"), &journal_);

@@ -14,6 +14,7 @@
 #ifndef MODPUBLISH_STEAM_SIM_SESSION_H_
 #define MODPUBLISH_STEAM_SIM_SESSION_H_
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -66,6 +67,13 @@ class Session {
   bool SetItemContent(UGCUpdateHandle update, const char* folder);
   bool SetItemPreview(UGCUpdateHandle update, const char* file);
   SteamAPICall SubmitItemUpdate(UGCUpdateHandle update, const char* changeNote);
+  // How far the submission of `update` has come: kUpdateStatusInvalid, 0
+  // and 0 for an update that is open, unknown, or whose result was
+  // delivered or given up; else uploading content or the preview (with
+  // their bytes sent and in all) and then committing (0 and 0) until it is
+  // delivered. Null pointers are skipped.
+  int32_t GetItemUpdateProgress(UGCUpdateHandle update, uint64_t* bytesProcessed,
+                                uint64_t* bytesTotal);
 
   // SteamAPI_RegisterCallResult / SteamAPI_UnregisterCallResult. The
   // binding must stay alive while registered.
@@ -96,6 +104,11 @@ class Session {
     std::optional<PublishedFileId> itemId;  // given by the scenario
     // kSubmitItemUpdate
     ItemUpdate update;
+    UGCUpdateHandle updateHandle = kInvalidUpdateHandle;
+    // What the upload sends, measured when it was submitted, and when.
+    uint64_t contentBytes = 0;
+    uint64_t previewBytes = 0;
+    std::chrono::steady_clock::time_point submittedAt;
   };
 
   // What a delivered record says.
@@ -112,6 +125,8 @@ class Session {
     AppId appId = 0;
     Scenario scenario;
     Workshop workshop{std::filesystem::path()};
+    // STEAMSIM_UPLOAD_RATE in bytes per second; 0: uploads take no time.
+    uint64_t uploadRate = 0;
     std::map<Operation, uint64_t> calls;
     HandleSource callHandles{1001, kInvalidCall};
     HandleSource updateHandles{1, kInvalidUpdateHandle};
@@ -142,6 +157,9 @@ class Session {
   // queues it. Returns the handle.
   SteamAPICall Schedule(PendingCall call);
   PendingCall* FindPending(uint64_t ordinal);
+  // The bytes of `call`'s content and preview sent by `now`, at the upload
+  // rate: all of them without one.
+  uint64_t BytesSent(const PendingCall& call, std::chrono::steady_clock::time_point now) const;
   // Runs `visit` on each call of `ordinals` that is still pending, in that
   // order. Returns false, leaving the rest alone, as soon as session
   // `session` has ended (a binding may start a new one).

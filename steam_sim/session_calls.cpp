@@ -1,3 +1,4 @@
+#include <chrono>
 #include <limits>
 #include <utility>
 
@@ -63,9 +64,12 @@ void Session::RunCallbacks() {
       SendStray(call->kind, call->handle);
     }
   };
-  // Then the results due by this pump, of registered calls, in call order.
+  // Then the results due by this pump, of registered calls whose upload is
+  // over, in call order.
+  const auto now = std::chrono::steady_clock::now();
   const auto deliverDue = [&](PendingCall* call) {
-    if (call->duePump && *call->duePump <= pump && registrations.Find(call->handle) != nullptr) {
+    if (call->duePump && *call->duePump <= pump && registrations.Find(call->handle) != nullptr &&
+        BytesSent(*call, now) == call->contentBytes + call->previewBytes) {
       const PendingCall due = std::move(*call);
       state_.pending.erase(state_.pending.begin() + (call - state_.pending.data()));
       Deliver(due);
@@ -99,6 +103,17 @@ Session::PendingCall* Session::FindPending(uint64_t ordinal) {
     }
   }
   return nullptr;
+}
+
+uint64_t Session::BytesSent(const PendingCall& call,
+                            std::chrono::steady_clock::time_point now) const {
+  const uint64_t total = call.contentBytes + call.previewBytes;
+  if (state_.uploadRate == 0) {
+    return total;
+  }
+  const std::chrono::duration<double> elapsed = now - call.submittedAt;
+  const double sent = elapsed.count() * static_cast<double>(state_.uploadRate);
+  return sent >= static_cast<double>(total) ? total : static_cast<uint64_t>(sent);
 }
 
 bool Session::VisitPending(const std::vector<uint64_t>& ordinals, uint64_t session,

@@ -86,6 +86,12 @@ SteamAPICall Session::SubmitItemUpdate(UGCUpdateHandle update, const char* chang
     call.kind = CallKind::kSubmitItemUpdate;
     call.update = std::move(found->second);
     call.update.changeNote = changeNote == nullptr ? "" : changeNote;
+    call.updateHandle = update;
+    // The Steam client reads what it uploads once submitted; a slow upload
+    // then takes as long as these bytes need.
+    call.contentBytes = call.update.contentFolder ? UploadBytes(*call.update.contentFolder) : 0;
+    call.previewBytes = call.update.previewFile ? UploadBytes(*call.update.previewFile) : 0;
+    call.submittedAt = std::chrono::steady_clock::now();
     // A submitted update is spent: later setters on its handle fail.
     state_.updates.erase(found);
     handle = Schedule(std::move(call));
@@ -95,6 +101,43 @@ SteamAPICall Session::SubmitItemUpdate(UGCUpdateHandle update, const char* chang
            " -> " + Number(handle);
   });
   return handle;
+}
+
+int32_t Session::GetItemUpdateProgress(UGCUpdateHandle update, uint64_t* bytesProcessed,
+                                       uint64_t* bytesTotal) {
+  int32_t status = kUpdateStatusInvalid;
+  uint64_t processed = 0;
+  uint64_t total = 0;
+  for (const PendingCall& call : state_.pending) {
+    if (call.kind != CallKind::kSubmitItemUpdate || call.updateHandle != update) {
+      continue;
+    }
+    // The content goes up first, then the preview; what is left is the
+    // commit, until the result is delivered.
+    const uint64_t sent = BytesSent(call, std::chrono::steady_clock::now());
+    status = kUpdateStatusCommittingChanges;
+    if (sent < call.contentBytes) {
+      status = kUpdateStatusUploadingContent;
+      processed = sent;
+      total = call.contentBytes;
+    } else if (sent - call.contentBytes < call.previewBytes) {
+      status = kUpdateStatusUploadingPreviewFile;
+      processed = sent - call.contentBytes;
+      total = call.previewBytes;
+    }
+    break;
+  }
+  if (bytesProcessed != nullptr) {
+    *bytesProcessed = processed;
+  }
+  if (bytesTotal != nullptr) {
+    *bytesTotal = total;
+  }
+  journal_.Write([&] {
+    return "GetItemUpdateProgress update=" + Number(update) + " -> " + Number(int64_t{status}) +
+           " processed=" + Number(processed) + " total=" + Number(total);
+  });
+  return status;
 }
 
 bool Session::RecordSetting(Operation operation, UGCUpdateHandle update,

@@ -40,6 +40,7 @@ void SimTest::SetUp() {
   SetEnvironment("STEAMSIM_JOURNAL", journal_.string());
   UnsetEnvironment("STEAMSIM_SCENARIO");
   UnsetEnvironment("SteamAppId");
+  UnsetEnvironment("STEAMSIM_UPLOAD_RATE");
   RunLog().clear();
   OnRun() = nullptr;
 }
@@ -56,6 +57,7 @@ void SimTest::TearDown() {
     fs::current_path(savedFolder_);
   }
   UnsetEnvironment("STEAMSIM_WORKSHOP");
+  UnsetEnvironment("STEAMSIM_UPLOAD_RATE");
   std::error_code ignored;
   fs::remove_all(root_, ignored);
 }
@@ -123,6 +125,10 @@ bool SimTest::SetPreview(uint64_t update, const char* file) {
 
 uint64_t SimTest::Submit(uint64_t update, const char* note) {
   return CallSlot<uint64_t>(ugc_, 66, update, note);
+}
+
+int32_t SimTest::Progress(uint64_t update, uint64_t* processed, uint64_t* total) {
+  return CallSlot<int32_t>(ugc_, 67, update, processed, total);
 }
 
 void SimTest::Register(TestBinding* binding, uint64_t call) {

@@ -47,6 +47,7 @@ class SimTest : public ::testing::Test {
   bool SetContent(uint64_t update, const char* folder);
   bool SetPreview(uint64_t update, const char* file);
   uint64_t Submit(uint64_t update, const char* note);
+  int32_t Progress(uint64_t update, uint64_t* processed, uint64_t* total);
   void Register(TestBinding* binding, uint64_t call);
   void Pump(int times = 1);
 

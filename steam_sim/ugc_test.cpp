@@ -2,11 +2,13 @@
 // through the built library.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <string>
 
 #include "steam_sim/sim_fixture.h"
+#include "steam_sim/test_platform.h"
 #include "steam_sim/text.h"
 
 namespace steam_sim_test {
@@ -150,6 +152,72 @@ TEST_F(UGCTest, HandlesFollowTheScenarioThenNeverRepeat) {
   EXPECT_EQ(std::set<uint64_t>(updates.begin(), updates.end()).size(), updates.size());
   EXPECT_EQ(std::count(calls.begin(), calls.end(), 0U), 0);
   EXPECT_EQ(std::count(updates.begin(), updates.end(), kInvalidUpdate), 0);
+}
+
+TEST_F(UGCTest, SlowUploadShowsItsProgressAndHoldsTheResultBack) {
+  WriteFile(fs::current_path() / "mod" / "data" / "a.bin", std::string(600, 'a'));
+  WriteFile(fs::current_path() / "mod" / "b.bin", std::string(400, 'b'));
+  fs::create_directories(fs::current_path() / "empty");
+  WriteFile(fs::current_path() / "logo.png", std::string(10, 'p'));
+  const std::string mod = Absolute("mod");
+  const std::string empty = Absolute("empty");
+  const std::string logo = Absolute("logo.png");
+  Start("app_id 250\nitem_ids 917");
+  ASSERT_EQ(CreateDelivered(), 917u);
+  const struct {
+    const char* name;
+    const char* rate;  // STEAMSIM_UPLOAD_RATE; null: unset
+    const char* folder;
+    const char* preview;
+    int32_t status;  // right after the submission
+    uint64_t total;
+    bool heldBack;  // no result after a few pumps
+  } cases[] = {
+      // A byte a second: no upload of these ends within the test.
+      {"content", "1", mod.c_str(), nullptr, 3, 1000, true},
+      {"content then preview", "1", mod.c_str(), logo.c_str(), 3, 1000, true},
+      {"preview after empty content", "1", empty.c_str(), logo.c_str(), 4, 10, true},
+      {"texts only", "1", nullptr, nullptr, 5, 0, false},
+      {"relative folder: nothing to send", "1", "mod", nullptr, 5, 0, false},
+      {"no rate: instant", nullptr, mod.c_str(), logo.c_str(), 5, 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.rate != nullptr) {
+      SetEnvironment("STEAMSIM_UPLOAD_RATE", c.rate);
+    } else {
+      UnsetEnvironment("STEAMSIM_UPLOAD_RATE");
+    }
+    Start();  // reads the rate
+    const uint64_t update = StartItemUpdate(250, 917);
+    uint64_t processed = 99;
+    uint64_t total = 99;
+    EXPECT_EQ(Progress(update, &processed, &total), 0) << "not submitted yet";
+    EXPECT_EQ(processed + total, 0u);
+    if (c.folder != nullptr) {
+      SetContent(update, c.folder);
+    }
+    if (c.preview != nullptr) {
+      SetPreview(update, c.preview);
+    }
+    TestBinding binding = MakeBinding(kSubmitItemId);
+    const uint64_t call = Submit(update, "note");
+    Register(&binding, call);
+    EXPECT_EQ(Progress(update, &processed, &total), c.status);
+    EXPECT_EQ(total, c.total);
+    EXPECT_LT(processed, std::max<uint64_t>(total, 1));
+    const size_t before = RunLog().size();
+    Pump(3);
+    EXPECT_EQ(RunLog().size(), before + (c.heldBack ? 0 : 1));
+    EXPECT_EQ(Progress(update, nullptr, nullptr), c.heldBack ? c.status : 0)
+        << "a delivered update is done";
+    sim_.unregisterCallResult(&binding, call);
+    EXPECT_EQ(Progress(update, &processed, &total), 0) << "an update given up is done";
+  }
+  ClearJournal();
+  EXPECT_EQ(Progress(12345, nullptr, nullptr), 0);
+  EXPECT_EQ(Journal(), std::vector<std::string>{
+                           "GetItemUpdateProgress update=12345 -> 0 processed=0 total=0"});
 }
 
 TEST_F(UGCTest, UnimplementedSlotsAnswerZeroAndAreJournaled) {

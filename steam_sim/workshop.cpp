@@ -201,6 +201,33 @@ bool ParseItemLine(const std::vector<std::string_view>& tokens, WorkshopItem* it
   return false;
 }
 
+// Adds the bytes of the regular files below `folder`, links followed, to
+// `bytes`. Stops at the first thing that can't be read and at `depth`
+// folders deep, as the copy stops at its first error (links in a circle
+// end in a path too long): the upload fails there, and a walk that went on
+// could take exponential time through several such links.
+bool AddFolderBytes(const fs::path& folder, int depth, uint64_t* bytes) {
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const fs::file_status status = it->status(error);
+    if (error) {
+      return false;
+    }
+    if (fs::is_directory(status)) {
+      if (depth == 0 || !AddFolderBytes(it->path(), depth - 1, bytes)) {
+        return false;
+      }
+    } else if (fs::is_regular_file(status)) {
+      const uintmax_t size = fs::file_size(it->path(), error);
+      if (error) {
+        return false;
+      }
+      *bytes += size;
+    }
+  }
+  return !error;
+}
+
 }  // namespace
 
 std::string FormatItemFile(const WorkshopItem& item) {
@@ -250,6 +277,28 @@ bool ParseItemFile(std::string_view text, WorkshopItem* item) {
   }
   *item = std::move(parsed);
   return true;
+}
+
+uint64_t UploadBytes(const std::string& path) {
+  if (!IsFullyQualifiedPath(path)) {
+    return 0;
+  }
+  fs::path source = fs::u8path(path);
+  // As the update's checks take it: a trailing separator names the same
+  // folder.
+  if (!source.has_filename() && source.has_relative_path()) {
+    source = source.parent_path();
+  }
+  std::error_code error;
+  const fs::file_status status = fs::status(source, error);
+  if (fs::is_directory(status)) {
+    constexpr int kFolderDepth = 40;
+    uint64_t bytes = 0;
+    AddFolderBytes(source, kFolderDepth, &bytes);
+    return bytes;
+  }
+  const uintmax_t size = fs::is_regular_file(status) ? fs::file_size(source, error) : 0;
+  return error ? 0 : size;
 }
 
 Workshop::Workshop(fs::path root, Journal* journal) : root_(std::move(root)), journal_(journal) {}

@@ -93,6 +93,14 @@ struct ItemUpdate {
   std::string changeNote;
 };
 
+// The bytes an upload of `path` (UTF-8, as the caller gave it) sends: the
+// sizes of the regular files below a folder, links followed as the copy
+// follows them, or the size of a file. 0 for a path that isn't fully
+// qualified or names nothing readable. Below a folder, the count stops
+// where the copy would fail: at the first thing that can't be read, and 40
+// folders deep (links in a circle).
+uint64_t UploadBytes(const std::string& path);
+
 class Workshop {
  public:
   // The Workshop kept in folder `root`, which is created on the first write.

@@ -142,6 +142,12 @@ SteamAPICall_t ISteamUGC::SubmitItemUpdate(UGCUpdateHandle_t update, const char*
   return CallSlot<SteamAPICall_t>(this, kSubmitItemUpdateSlot, update, changeNote);
 }
 
+EItemUpdateStatus ISteamUGC::GetItemUpdateProgress(UGCUpdateHandle_t update,
+                                                   uint64_t* bytesProcessed, uint64_t* bytesTotal) {
+  return CallSlot<EItemUpdateStatus>(this, kGetItemUpdateProgressSlot, update, bytesProcessed,
+                                     bytesTotal);
+}
+
 namespace steam {
 
 bool InitSteamAPI(const char* libraryFileName) {

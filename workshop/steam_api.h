@@ -29,6 +29,16 @@ constexpr int32_t k_EWorkshopFileTypeCommunity = 0;
 // Item visibility: only the owner sees the item.
 constexpr int32_t k_ERemoteStoragePublishedFileVisibilityPrivate = 2;
 
+// How far a submitted update has come (EItemUpdateStatus). Invalid: no
+// such update, or it is done.
+using EItemUpdateStatus = int32_t;
+constexpr EItemUpdateStatus k_EItemUpdateStatusInvalid = 0;
+constexpr EItemUpdateStatus k_EItemUpdateStatusPreparingConfig = 1;
+constexpr EItemUpdateStatus k_EItemUpdateStatusPreparingContent = 2;
+constexpr EItemUpdateStatus k_EItemUpdateStatusUploadingContent = 3;
+constexpr EItemUpdateStatus k_EItemUpdateStatusUploadingPreviewFile = 4;
+constexpr EItemUpdateStatus k_EItemUpdateStatusCommittingChanges = 5;
+
 // Result records. The real library is built with 8-byte packing on Windows
 // and 4-byte packing on Linux, which moves the 64-bit fields.
 #if defined(_WIN32)
@@ -142,6 +152,7 @@ class ISteamUGC {
   static constexpr int kSetItemContentSlot = 52;
   static constexpr int kSetItemPreviewSlot = 53;
   static constexpr int kSubmitItemUpdateSlot = 66;
+  static constexpr int kGetItemUpdateProgressSlot = 67;
 
   // Asks for a new item; the answer comes as a CreateItemResult_t. Returns
   // the call handle, or 0 when no call was issued.
@@ -160,6 +171,13 @@ class ISteamUGC {
   // Sends the update; the answer comes as a SubmitItemUpdateResult_t.
   // Returns the call handle, or 0 when no call was issued.
   SteamAPICall_t SubmitItemUpdate(UGCUpdateHandle_t update, const char* changeNote);
+  // How far the submitted `update` has come, asked while its result is
+  // pending: the status, and in `bytesProcessed` and `bytesTotal` the bytes
+  // of the content (uploading content) or of the preview (uploading
+  // preview) sent and in all. Invalid once the update is done or for an
+  // unknown one.
+  EItemUpdateStatus GetItemUpdateProgress(UGCUpdateHandle_t update, uint64_t* bytesProcessed,
+                                          uint64_t* bytesTotal);
 
  private:
   ISteamUGC() = default;

@@ -92,11 +92,17 @@ TEST(SteamApiTest, EveryOperationReachesItsSlotWithItsArguments) {
   EXPECT_TRUE(ugc->SetItemTitle(update, "Caf\xc3\xa9 \"q\""));
   EXPECT_TRUE(ugc->SetItemDescription(update, "a\r\x01\xff"));
   EXPECT_EQ(ugc->SubmitItemUpdate(update, "initial commit"), 77u);
+  uint64_t processed = 1;
+  uint64_t total = 1;
+  // Relative paths: nothing the service could send, so it commits at once.
+  EXPECT_EQ(ugc->GetItemUpdateProgress(update, &processed, &total),
+            k_EItemUpdateStatusCommittingChanges);
+  EXPECT_EQ(processed + total, 0u);
   EXPECT_FALSE(ugc->SetItemTitle(update + 1, "unknown handle"));
   Lines calls;
   for (const std::string& line : sim.Journal()) {
     if (line.rfind("Create", 0) == 0 || line.rfind("Start", 0) == 0 || line.rfind("Set", 0) == 0 ||
-        line.rfind("Submit", 0) == 0) {
+        line.rfind("Submit", 0) == 0 || line.rfind("GetItemUpdateProgress", 0) == 0) {
       calls.push_back(line);
     }
   }
@@ -111,6 +117,7 @@ TEST(SteamApiTest, EveryOperationReachesItsSlotWithItsArguments) {
                 "SetItemTitle update=4294967298 title=\"Caf\\xc3\\xa9 \\\"q\\\"\" -> true",
                 "SetItemDescription update=4294967298 description=\"a\\x0d\\x01\\xff\" -> true",
                 "SubmitItemUpdate update=4294967298 note=\"initial commit\" -> 77",
+                "GetItemUpdateProgress update=4294967298 -> 5 processed=0 total=0",
                 "SetItemTitle update=4294967299 title=\"unknown handle\" -> false",
             }));
 }

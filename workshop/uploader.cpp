@@ -1,6 +1,8 @@
 #include "workshop/uploader.h"
 
+#include <chrono>
 #include <cstdarg>
+#include <type_traits>
 
 #include "platform/platform.h"
 #include "workshop/result_text.h"
@@ -49,6 +51,7 @@ int SteamUploader::Log(const char* format, ...) const {
   if (!verbose) {
     return 0;
   }
+  progressLine_.Finish();
   va_list args;
   va_start(args, format);
   int written = VPrint(format, args);
@@ -78,13 +81,33 @@ void SteamUploader::OnItemUpdateSubmitted(SubmitItemUpdateResult_t* result, bool
 
 template <class T>
 void SteamUploader::WaitForCallResult(const CCallResult<SteamUploader, T>& binding) {
+  // Only a submission has a progress to show, and only a terminal shows it
+  // live; a pipe or a file gets the dots alone.
+  const bool live =
+      std::is_same<T, SubmitItemUpdateResult_t>::value && verbose && LiveText::Supported();
+  const auto start = std::chrono::steady_clock::now();
+  ProgressSampler sampler;
   for (;;) {
     steam::RunCallbacks();
     platform::SleepMilliseconds(100);
     if (binding.PendingCall() == 0) {
+      progressLine_.Finish();
       return;
     }
-    Log(".");
+    if (!live) {
+      Log(".");
+      continue;
+    }
+    uint64_t processed = 0;
+    uint64_t total = 0;
+    const EItemUpdateStatus status = ugc->GetItemUpdateProgress(updateHandle, &processed, &total);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    if (std::optional<std::string> text =
+            sampler.Sample(static_cast<uint64_t>(elapsed.count()), status, processed, total)) {
+      progressLine_.Show(*text);
+    }
+    progressLine_.Dot();
   }
 }
 

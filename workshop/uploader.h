@@ -15,6 +15,7 @@
 #include "workshop/call_result.h"
 #include "workshop/progress.h"
 #include "workshop/steam_api.h"
+#include "workshop/upload_progress.h"
 
 // What a run may change of the upload's defaults.
 struct UploadOptions {
@@ -45,7 +46,9 @@ class SteamUploader {
   // public for the call-result bindings and the unit tests, which drive the
   // handlers and the wait directly; nothing else of the tool uses them.
 
-  // Like Print, but only in verbose mode; returns 0 in silent mode.
+  // Like Print, but only in verbose mode; returns 0 in silent mode. A
+  // submission's progress showing on the line goes first, and the dots it
+  // held back are printed.
   int Log(const char* format, ...) const MODPUBLISH_PRINTF_FORMAT(2, 3);
 
   // The result handlers, called by the bindings from inside the callback
@@ -59,7 +62,10 @@ class SteamUploader {
   // Pumps the library's callbacks, sleeping 100 ms after every pump, until
   // `binding` has no pending call; before every pump but the first it logs
   // one ".". Has no time limit: a call that is never answered keeps it
-  // waiting. Defined for the two bindings below only.
+  // waiting. Defined for the two bindings below only. While a submission
+  // of `updateHandle` waits in verbose mode on a terminal that can show it
+  // (LiveText), its progress shows after the call handle, and the dots are
+  // held back until it goes.
   template <class T>
   void WaitForCallResult(const CCallResult<SteamUploader, T>& binding);
 
@@ -92,6 +98,10 @@ class SteamUploader {
   UGCUpdateHandle_t updateHandle = 0;
 
  private:
+  // The live end of the step's line while a submission waits; mutable, as
+  // Log, a const member, takes it away before it prints.
+  mutable SubmissionProgressLine progressLine_;
+
   // Opens the step's line, runs `operation` (which writes the diagnostic and
   // returns the verdict) and closes the line with "OK\n", or with
   // "FAIL\n\n" followed by "Fail during %s step.\n". Returns the verdict.

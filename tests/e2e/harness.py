@@ -205,20 +205,27 @@ class ToolTestCase(unittest.TestCase):
     def scenario(self, lines):
         self.write("scenario.txt", "\n".join(lines) + "\n")
 
-    def run_tool(self, *args, env=None, tool=None, check_stderr=True, timeout=RUN_TIMEOUT,
-                 preexec_fn=None, cwd=None):
-        """Runs the tool in the test folder (or its subfolder `cwd`) with
-        `args` and returns a Run. Nothing may ever reach standard error.
-        `preexec_fn` runs in the child before the tool starts (to set a
-        resource limit, say)."""
+    def environment(self, env=None):
+        """The environment of a run: this test's Workshop, journal and
+        scenario, no SteamAppId and no upload rate, then `env`."""
         environment = dict(os.environ)
-        for name in ("STEAMSIM_SCENARIO", "STEAMSIM_JOURNAL", "STEAMSIM_WORKSHOP", "SteamAppId"):
+        for name in ("STEAMSIM_SCENARIO", "STEAMSIM_JOURNAL", "STEAMSIM_WORKSHOP",
+                     "STEAMSIM_UPLOAD_RATE", "SteamAppId"):
             environment.pop(name, None)
         environment["STEAMSIM_WORKSHOP"] = native_path(self.workshop)
         environment["STEAMSIM_JOURNAL"] = native_path(self.journal_path)
         if os.path.exists(self.scenario_path):
             environment["STEAMSIM_SCENARIO"] = native_path(self.scenario_path)
         environment.update(env or {})
+        return environment
+
+    def run_tool(self, *args, env=None, tool=None, check_stderr=True, timeout=RUN_TIMEOUT,
+                 preexec_fn=None, cwd=None):
+        """Runs the tool in the test folder (or its subfolder `cwd`) with
+        `args` and returns a Run. Nothing may ever reach standard error.
+        `preexec_fn` runs in the child before the tool starts (to set a
+        resource limit, say)."""
+        environment = self.environment(env)
         if os.path.exists(self.journal_path):
             os.remove(self.journal_path)  # each Run shows its own calls only
         command = RUNNER + [tool or self.tool] + list(args)

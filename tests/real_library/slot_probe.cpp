@@ -77,6 +77,8 @@ int main() {
   Print("tool", "ISteamUGC", "SetItemContent", SlotOf([&] { ugc->SetItemContent(0, text); }));
   Print("tool", "ISteamUGC", "SetItemPreview", SlotOf([&] { ugc->SetItemPreview(0, text); }));
   Print("tool", "ISteamUGC", "SubmitItemUpdate", SlotOf([&] { ugc->SubmitItemUpdate(0, text); }));
+  Print("tool", "ISteamUGC", "GetItemUpdateProgress",
+        SlotOf([&] { ugc->GetItemUpdateProgress(0, nullptr, nullptr); }));
 
   Print("simulator", "ISteamUtils", "GetAppID", steam_sim::kGetAppIDSlot);
   Print("simulator", "ISteamUGC", "CreateItem", steam_sim::kCreateItemSlot);
@@ -88,5 +90,6 @@ int main() {
   Print("simulator", "ISteamUGC", "SetItemContent", steam_sim::kSetItemContentSlot);
   Print("simulator", "ISteamUGC", "SetItemPreview", steam_sim::kSetItemPreviewSlot);
   Print("simulator", "ISteamUGC", "SubmitItemUpdate", steam_sim::kSubmitItemUpdateSlot);
+  Print("simulator", "ISteamUGC", "GetItemUpdateProgress", steam_sim::kGetItemUpdateProgressSlot);
   return 0;
 }
