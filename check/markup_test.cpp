@@ -423,49 +423,4 @@ TEST(MarkupTest, WarningsNameTheSectionTheTagAndItsByte) {
             "those above and check again");
 }
 
-TEST(MarkupTest, OutputComesInBoundedBlocksAndWhole) {
-  // Text that needs no escaping and text that all does, around a block.
-  const std::string plain(size_t{300} * 1024, 'a');
-  const std::string special(size_t{100} * 1024, '<');
-  std::string expected = plain;
-  for (size_t i = 0; i < special.size(); ++i) {
-    expected += "&lt;";
-  }
-  std::string html;
-  size_t largest = 0;
-  {
-    HtmlOutput out([&](std::string_view block) {
-      html += block;
-      largest = std::max(largest, block.size());
-    });
-    out.Text(plain);
-    out.Text(special);
-  }
-  EXPECT_TRUE(html == expected) << "the output differs from the escaped text";
-  EXPECT_LE(largest, 80u * 1024);
-}
-
-TEST(MarkupTest, Utf8CharacterLengths) {
-  const struct {
-    std::string text;
-    size_t length;
-  } cases[] = {
-      {"", 0},
-      {"a", 1},
-      {"\xC3\xA9", 2},
-      {"\xE2\x82\xAC", 3},
-      {"\xF0\x9F\x98\x80", 4},
-      {"\xC0\x80", 0},
-      {"\xE0\x80\x80", 0},
-      {"\xED\xA0\x80", 0},
-      {"\xF4\x90\x80\x80", 0},
-      {"\xC3", 0},
-      {"\x80", 0},
-      {"\xFF", 0},
-  };
-  for (const auto& test : cases) {
-    EXPECT_EQ(Utf8CharacterLength(test.text), test.length) << test.text;
-  }
-}
-
 }  // namespace
