@@ -62,7 +62,7 @@ Rendered Render(std::string_view text, bool loadPictures = false) {
         },
         loadPictures);
   }
-  EXPECT_EQ(HtmlProblem(rendered.html, false, loadPictures), "") << text;
+  EXPECT_EQ(HtmlProblem(rendered.html, false, loadPictures), "") << text << "\n" << rendered.html;
   EXPECT_LE(rendered.html.size(), kMaxHtmlPerByte * text.size())
       << text << "\ngives " << rendered.html.size() << " bytes of HTML: " << rendered.html;
   return rendered;
@@ -127,6 +127,12 @@ const MarkupCase kCorrect[] = {
      "see " + kLink +
          "https://steamcommunity.com/app/480\">https://steamcommunity.com/app/480</a> or (" +
          kLink + "HTTP://e.org/a?b=1&amp;c).\">HTTP://e.org/a?b=1&amp;c).</a>",
+     {}},
+    // The scheme is http: or https: and "//", in any letter case: nothing
+    // longer, nothing shorter.
+    {"[url=HTTP://e.org]a[/url] http:x httpx://e.org Https://e.org",
+     kLink + "HTTP://e.org\">a</a><small> [e.org]</small> http:x httpx://e.org " + kLink +
+         "Https://e.org\">Https://e.org</a>",
      {}},
     {"xhttp://e.org http:// [url=https://a.org]http://b.org[/url]",
      "xhttp://e.org http:// " + kLink + "https://a.org\">http://b.org</a><small> [a.org]</small>",
@@ -230,6 +236,13 @@ const MarkupCase kMistakes[] = {
      "class=\"bb_link_off\">e</span>",
      {"not-an-address 0 [url] ftp://e.org", "not-an-address 22 [url=mailto:a@e.org] mailto:a@e.org",
       "not-an-address 49 [url=]"}},
+    {"[url=http:x]a[/url][url=httpx://e.org]b[/url][url]https:e.org[/url][img]httpsx://e.org/"
+     "p.png[/img]",
+     "<span class=\"bb_link_off\">a</span><span class=\"bb_link_off\">b</span><span "
+     "class=\"bb_link_off\">https:e.org</span><span class=\"bb_img\">Picture not loaded: "
+     "httpsx://e.org/p.png</span>",
+     {"not-an-address 0 [url=http:x] http:x", "not-an-address 19 [url=httpx://e.org] httpx://e.org",
+      "not-an-address 45 [url] https:e.org", "not-an-address 67 [img] httpsx://e.org/p.png"}},
     // A picture gets no scheme added.
     {"[img]www.e.org/a.png[/img]",
      "<span class=\"bb_img\">Picture not loaded: www.e.org/a.png</span>",
