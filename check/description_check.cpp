@@ -114,7 +114,7 @@ std::string DescriptionEncodingProblem(std::string_view start) {
   }
   const size_t cr = start.find('\r');
   if (start.find('\n') == std::string_view::npos && cr != std::string_view::npos &&
-      start.find_first_not_of("\r", cr) != std::string_view::npos) {
+      start.find_first_not_of('\r', cr) != std::string_view::npos) {
     return "the lines of the file end in a CR alone (as on classic Mac OS), which modpublish "
            "doesn't take for a line end: it reads the whole file as one line. Save it with "
            "Windows (CR LF) or Unix (LF) line ends";
