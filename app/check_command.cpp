@@ -16,17 +16,11 @@
 #include "app/command_line.h"
 #include "app/command_line_check.h"
 #include "app/mod_paths.h"
-#include "check/app_id.h"
-#include "check/client_library.h"
-#include "check/content.h"
-#include "check/mod_check.h"
-#include "check/page.h"
-#include "check/page_target.h"
+#include "check/finding.h"
+#include "check/folder_check.h"
 #include "check/preview.h"
-#include "check/read_file.h"
 #include "console/console.h"
-#include "description/description_file.h"
-#include "description/reader.h"
+#include "description/description.h"
 #include "description/upload_plan.h"
 #include "platform/platform.h"
 
@@ -37,16 +31,6 @@
 namespace {
 
 constexpr size_t kTitleColumns = 50;
-
-// The findings about one file, printed under its name.
-struct FileReport {
-  std::string file;
-  std::vector<Diagnostic> diagnostics;
-
-  void Add(uint64_t line, bool error, std::string message) {
-    diagnostics.push_back(Diagnostic{line, error, std::move(message)});
-  }
-};
 
 void PrintCheckUsage(const char* programName) {
   Print("modpublish-check %s - finds what would go wrong when publishing a mod folder\n",
@@ -66,75 +50,13 @@ void PrintCheckUsage(const char* programName) {
 
 std::string Bytes(uint64_t count) { return Count(count, "byte", "bytes"); }
 
-// What the description file holds, or why there is nothing.
-struct DescriptionResult {
-  bool read = false;
-  ModDescription record;
-  DescriptionCheck::PlanSummary plan;  // borrows `record`
-  // The findings about the description files the sections name.
-  std::vector<FileReport> files;
-};
-
-DescriptionResult CheckDescription(const char* folder, const std::string& path,
-                                   FileReport& report) {
-  DescriptionResult result;
-  DescriptionCheck check;
-  // Read once, by the reader itself; the check keeps no values of its own.
-  const DescriptionStatus status = LoadModDescription(path, result.record, &check);
-  const char* problem = nullptr;
-  switch (status) {
-    case DescriptionStatus::kRead:
-      break;
-    case DescriptionStatus::kMissing:
-      problem = "the description file is missing";
-      break;
-    case DescriptionStatus::kNotAFile:
-      problem = "the description file is not a regular file";
-      break;
-    case DescriptionStatus::kUnreadable:
-      problem = "the description file can't be read";
-      break;
-    case DescriptionStatus::kTooBig:
-      report.Add(0, true,
-                 "the description file is too big for the memory available; modpublish stops "
-                 "with \"Not enough memory to read\" before uploading anything. Shorten it");
-      return result;
-  }
-  if (problem != nullptr) {
-    report.Add(0, true,
-               std::string(problem) +
-                   "; modpublish stops with \"File not found\" before uploading anything. "
-                   "Create descript.ion with a section such as [en] holding \"title\" and "
-                   "\"description\" keys");
-    return result;
-  }
-  LoadDescriptionFiles(result.record, folder, /*stopAtFailure=*/false);
-  uint64_t size = 0;
-  std::string start;
-  ReadFileStart(path, 65536, start, size);
-  const uint64_t ctrlZ = check.CtrlZOffset();
-  check.Conclude(result.record, size, ctrlZ != UINT64_MAX && BlankFrom(path, ctrlZ + 1));
-  result.read = true;
-  report.diagnostics = check.diagnostics();
-  // Saved so, the file reads as something else altogether: the one thing
-  // to say is how to save it.
-  if (std::string saved = DescriptionEncodingProblem(start); !saved.empty()) {
-    report.diagnostics.assign(1, Diagnostic{0, true, std::move(saved), 0});
-  }
-  for (const DescriptionCheck::FileFindings& file : check.fileFindings()) {
-    result.files.push_back(FileReport{file.path, file.diagnostics});
-  }
-  result.plan = std::move(check.plan());
-  return result;
-}
-
-void PrintReport(const FileReport& report, uint64_t& errors, uint64_t& warnings) {
+void PrintFindings(const FileFindings& findings, uint64_t& errors, uint64_t& warnings) {
   // The name as given or found; a line break in it must not start a line.
-  const std::string file = Printable(report.file);
-  for (const Diagnostic& diagnostic : report.diagnostics) {
-    const char* severity = diagnostic.error ? "error" : "warning";
+  const std::string file = Printable(findings.file);
+  for (const Diagnostic& diagnostic : findings.diagnostics) {
+    const char* severity = diagnostic.error() ? "error" : "warning";
     // A note stands for findings that are counted but not shown.
-    (diagnostic.error ? errors : warnings) += diagnostic.hidden == 0 ? 1 : diagnostic.hidden;
+    (diagnostic.error() ? errors : warnings) += diagnostic.hidden == 0 ? 1 : diagnostic.hidden;
     if (diagnostic.hidden != 0) {
       severity = "note";
     }
@@ -170,12 +92,12 @@ std::string DescribeDescription(const PlannedText& description) {
 // The upload plan: the sections to upload in their order, then those that
 // will be skipped, as many as the check kept and a count of the rest (a
 // file of a million sections must not make a million lines).
-void PrintSections(const DescriptionResult& description) {
-  if (!description.read) {
+void PrintSections(const FolderReport& report) {
+  if (!report.descriptionRead) {
     Print("Sections to upload: none, the description file can't be read\n");
     return;
   }
-  const DescriptionCheck::PlanSummary& plan = description.plan;
+  const DescriptionCheck::PlanSummary& plan = report.plan;
   Print(plan.uploaded.empty() ? "Sections to upload: none\n"
                               : "Sections to upload, in this order:\n");
   for (const PlannedSection& section : plan.uploaded) {
@@ -193,28 +115,12 @@ void PrintSections(const DescriptionResult& description) {
   }
   for (const PlannedSection& section : plan.skipped) {
     const std::string line = " (line " + std::to_string(section.line) + ")";
-    if (section.skip == SectionSkip::kNoName) {
-      Print("    []%s: no section name\n", line.c_str());
-    } else {
-      Print("    [%s]%s: not a known language code\n", Excerpt(section.name, 40).c_str(),
-            line.c_str());
-    }
+    const std::string name = section.skip == SectionSkip::kNoName ? "" : Excerpt(section.name, 40);
+    Print("    [%s]%s: %s\n", name.c_str(), line.c_str(), SkipReason(section.skip));
   }
   if (plan.moreSkipped != 0) {
     Print("    and %s, not shown\n",
           Count(plan.moreSkipped, "more section", "more sections").c_str());
-  }
-}
-
-// Why the mod folder's path, of `kind`, names no folder.
-const char* FolderProblem(platform::PathKind kind) {
-  switch (kind) {
-    case platform::PathKind::kFile:
-      return "a file, not a folder";
-    case platform::PathKind::kOther:
-      return "not a folder but a device, a pipe or the like";
-    default:
-      return "no such folder";
   }
 }
 
@@ -239,162 +145,60 @@ void PrintItem(const RunSettings& settings, ParseOutcome outcome) {
   }
 }
 
-// The page's model: the upload plan, as the page shows it, with what the
-// checks found of the preview and the content.
-PageModel BuildPageModel(const RunSettings& settings, const DescriptionResult& description,
-                         const PreviewCheck& preview, bool isFolder, const ContentCheck& content,
-                         bool loadPictures) {
-  PageModel model;
-  model.loadPictures = loadPictures;
-  model.folder = settings.contentDir;
-  model.existingId = settings.existingId;
-  // -k keeps an updated item's visibility; a new item is made private.
-  model.visibility = settings.keepVisibility && settings.existingId != 0
-                         ? PageVisibility::kUnchanged
-                         : PageVisibility::kPrivate;
-  model.descriptionRead = description.read;
-  if (description.read) {
-    for (const PlannedSection& section : UploadPlan(description.record)) {
-      if (section.skip != SectionSkip::kNone) {
-        model.skipped.push_back(PageSkippedSection{section.name, section.line,
-                                                   section.skip == SectionSkip::kNoName
-                                                       ? "no section name"
-                                                       : "not a known language code"});
-        continue;
-      }
-      // Steam gets each text up to its first NUL byte, so the page shows
-      // no more.
-      model.sections.push_back(PageSection{section.name, section.language, section.title.Sent(),
-                                           section.description.Sent(), !section.title.fromKey,
-                                           !section.description.fromKey});
-    }
-  }
-  model.preview.present = preview.present;
-  model.preview.size = preview.size;
-  model.preview.bytes = preview.bytes;
-  model.preview.format = preview.picture.format;
-  model.contentFolder = isFolder;
-  model.contentFiles = content.files;
-  model.contentBytes = content.bytes;
-  return model;
-}
-
 // The whole check, once the command line is read: `outcome` is kRun or
 // kBadItemId; `pagePath` is null without --page; `loadPictures`: the page
 // may load https: pictures; `pageMisplaced`: a "--page" stood after the
 // first argument, and was left out.
-int CheckModFolder(const RunSettings& settings, const char* programName, ParseOutcome outcome,
-                   const char* pagePath, bool loadPictures, bool pageMisplaced) {
-  // A mistake in the command line is the program's, as a compiler names
-  // itself for a bad option; the folder is checked all the same.
-  FileReport commandLineReport{programName, {}};
+int CheckAndPrint(const RunSettings& settings, const char* programName, ParseOutcome outcome,
+                  const char* pagePath, bool loadPictures, bool pageMisplaced) {
+  FolderCheckInput input;
+  input.folder = settings.contentDir;
+  input.descriptionPath = ModFilePath(settings.contentDir, "descript.ion");
+  input.previewPath = ModFilePath(settings.contentDir, "steam_logo.png");
+  input.existingId = settings.existingId;
+  input.keepVisibility = settings.keepVisibility;
+  input.steamAppId = std::getenv("SteamAppId");
+  input.pagePath = pagePath;
+  input.loadPictures = loadPictures;
+  input.programName = programName;
   if (pageMisplaced) {
-    commandLineReport.Add(
-        0, true,
+    input.commandLine.push_back(Diagnostic{
+        0, FindingKind::kCommandLine,
         "--page comes first, before modpublish's command line: modpublish-check --page FILE "
-        "[-s] [-k] [-c <note>] [-u <steamfileid>] <path>. Standing later, it and its file would be taken for "
-        "paths, so the folder is checked without them and no page is written. Put --page FILE "
-        "first");
+        "[-s] [-k] [-c <note>] [-u <steamfileid>] <path>. Standing later, it and its file would "
+        "be taken for paths, so the folder is checked without them and no page is written. Put "
+        "--page FILE first"});
   }
   for (Diagnostic& finding : CheckCommandLine(settings, outcome, platform::kNamesHoldQuotes)) {
-    commandLineReport.diagnostics.push_back(std::move(finding));
+    input.commandLine.push_back(std::move(finding));
   }
-  const std::string folder = settings.contentDir;
-  FileReport descriptionReport{ModFilePath(settings.contentDir, "descript.ion"), {}};
-  FileReport previewReport{ModFilePath(settings.contentDir, "steam_logo.png"), {}};
-  FileReport folderReport{folder, {}};
-  const std::string programFolder = platform::ProgramFolder();
-  FileReport libraryReport{programFolder + platform::kSteamLibraryName, {}};
-  FileReport appIdReport{"steam_appid.txt", {}};
-
-  uint64_t ignored = 0;
-  const platform::PathKind folderKind = platform::StatPath(folder, ignored);
-  const bool isFolder = folderKind == platform::PathKind::kFolder;
-  if (!isFolder) {
-    folderReport.Add(
-        0, true,
-        std::string(FolderProblem(folderKind)) +
-            "; modpublish would have no mod to publish. Give the path of the folder that holds "
-            "descript.ion, steam_logo.png and the mod's files");
-  }
-  const DescriptionResult description =
-      CheckDescription(settings.contentDir, descriptionReport.file, descriptionReport);
-  if (pagePath != nullptr) {
-    // A page written over a file of the mod, or into its folder, would be
-    // published with the mod: nothing is written, and nothing else said.
-    std::vector<std::string> modFiles = {descriptionReport.file, previewReport.file};
-    for (const DescriptionFile& file : description.record.files) {
-      modFiles.push_back(file.path);
-    }
-    if (const std::string problem = PageTargetProblem(pagePath, folder, modFiles);
-        !problem.empty()) {
-      Print("%s: error: %s\n", Printable(programName).c_str(), problem.c_str());
-      return 2;
-    }
-  }
-  const PreviewCheck preview = CheckPreview(previewReport.file);
-  previewReport.diagnostics = preview.diagnostics;
-
-  ContentCheck content;
-  if (isFolder) {
-    content = CheckContent(folder);
-    folderReport.diagnostics = content.diagnostics;
-    // descript.ion and steam_logo.png are uploaded with the content, but
-    // they are not the mod.
-    const uint64_t known =
-        (platform::StatPath(descriptionReport.file, ignored) == platform::PathKind::kFile ? 1 : 0) +
-        (preview.present ? 1 : 0);
-    // A folder that couldn't be listed may hold the mod: no guess then.
-    if (content.files <= known && !content.incomplete) {
-      folderReport.Add(0, false,
-                       "the mod folder holds no files besides descript.ion and steam_logo.png, "
-                       "so the Workshop item gets no mod content. Put the mod's files in it");
-    }
-  }
-
-  libraryReport.diagnostics =
-      CheckClientLibrary(programFolder, platform::kSteamLibraryName, platform::kLibraryFormat);
-  AppIdCheck appId = CheckAppId(std::getenv("SteamAppId"));
-  appIdReport.diagnostics = std::move(appId.file);
-  FileReport variableReport{"SteamAppId", std::move(appId.variable)};
-
-  FileReport pageReport{pagePath != nullptr ? pagePath : "", {}};
-  if (pagePath != nullptr &&
-      !WritePageFile(pagePath, BuildPageModel(settings, description, preview, isFolder, content,
-                                              loadPictures))) {
-    pageReport.Add(0, true,
-                   "the page can't be written there. Give a file in a folder that exists and "
-                   "can be written to");
+  FolderReport report;
+  CheckModFolder(input, report);
+  if (!report.pageRefusal.empty()) {
+    Print("%s: error: %s\n", Printable(programName).c_str(), report.pageRefusal.c_str());
+    return 2;
   }
 
   uint64_t errors = 0;
   uint64_t warnings = 0;
-  std::vector<const FileReport*> reports = {&commandLineReport, &folderReport, &descriptionReport};
-  for (const FileReport& file : description.files) {
-    reports.push_back(&file);
-  }
-  for (const FileReport* report :
-       {&previewReport, &libraryReport, &appIdReport, &variableReport, &pageReport}) {
-    reports.push_back(report);
-  }
-  for (const FileReport* report : reports) {
-    PrintReport(*report, errors, warnings);
+  for (const FileFindings& file : report.files) {
+    PrintFindings(file, errors, warnings);
   }
   if (errors + warnings > 0) {
     Print("\n");
   }
-  PrintSections(description);
-  if (!preview.present) {
+  PrintSections(report);
+  if (!report.preview.present) {
     Print("Preview: none\n");
   } else {
-    Print("Preview: %s, %s\n", Bytes(preview.size).c_str(),
-          DescribePicture(preview.picture).c_str());
+    Print("Preview: %s, %s\n", Bytes(report.preview.size).c_str(),
+          DescribePicture(report.preview.picture).c_str());
   }
-  if (isFolder) {
-    Print("Content: %s, %s\n", Count(content.files, "file", "files").c_str(),
-          Bytes(content.bytes).c_str());
+  if (report.folderProblem == nullptr) {
+    Print("Content: %s, %s\n", Count(report.content.files, "file", "files").c_str(),
+          Bytes(report.content.bytes).c_str());
   } else {
-    Print("Content: none, %s\n", FolderProblem(folderKind));
+    Print("Content: none, %s\n", report.folderProblem);
   }
   PrintItem(settings, outcome);
   if (settings.changeNote != nullptr) {
@@ -402,7 +206,7 @@ int CheckModFolder(const RunSettings& settings, const char* programName, ParseOu
           Excerpt(settings.changeNote, kTitleColumns).c_str(),
           Bytes(std::strlen(settings.changeNote)).c_str());
   }
-  if (pagePath != nullptr && pageReport.diagnostics.empty()) {
+  if (pagePath != nullptr && report.pageWritten) {
     Print("Page: %s\n", Printable(pagePath).c_str());
   }
   // Always in this one form, "1 errors" included, so that a script can match
@@ -458,7 +262,7 @@ int RunModpublishCheck(int argc, const char* const* argv) {
   // The reader answers for the description's own memory; whatever else runs
   // out is the check's, which keeps little, and says so plainly.
   try {
-    return CheckModFolder(settings, programName, outcome, pagePath, loadPictures, pageMisplaced);
+    return CheckAndPrint(settings, programName, outcome, pagePath, loadPictures, pageMisplaced);
   } catch (const std::bad_alloc&) {
     Print("Not enough memory to finish the check\n");
     return 1;

@@ -1,7 +1,8 @@
 // modpublish-check: finds what would go wrong with a mod folder before
 // anything is published. It reads the folder as modpublish would, but never
 // loads the Steam client library and writes no file but the page it is
-// asked for.
+// asked for. The checks are check/folder_check.h's; this is the program
+// around them: it reads the command line and prints their report.
 #ifndef MODPUBLISH_APP_CHECK_COMMAND_H_
 #define MODPUBLISH_APP_CHECK_COMMAND_H_
 

@@ -67,15 +67,16 @@ std::vector<Diagnostic> CheckCommandLine(const RunSettings& settings, ParseOutco
                                          bool namesHoldQuotes) {
   std::vector<Diagnostic> findings;
   auto add = [&findings](std::string message) {
-    findings.push_back(Diagnostic{0, true, std::move(message), 0});
+    findings.push_back(Diagnostic{0, FindingKind::kCommandLine, std::move(message), 0});
   };
   if (outcome == ParseOutcome::kBadItemId) {
     add(BadItemIdMessage(settings.badItemId) + "; modpublish stops there, before reading anything");
   }
-  if (settings.changeNote != nullptr && std::strlen(settings.changeNote) > kChangeNoteLimit) {
+  if (settings.changeNote != nullptr &&
+      kChangeNoteLimit.Refuses(std::strlen(settings.changeNote))) {
     add("the change note given with -c has " + std::to_string(std::strlen(settings.changeNote)) +
-        " bytes; Steam refuses change notes over " + std::to_string(kChangeNoteLimit) +
-        " bytes, so modpublish stops before uploading anything. Shorten it");
+        " bytes; " + kChangeNoteLimit.Refusal() +
+        ", so modpublish stops before uploading anything. Shorten it");
   }
   // "-s" silences the run wherever it stands, and is a path candidate as
   // well: the others are what can be meant as the path.

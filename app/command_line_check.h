@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "check/mod_check.h"
+#include "check/finding.h"
 
 // The findings about the arguments read into `settings` (`outcome` is
-// kRun or kBadItemId), each an error about the whole command line, in this
-// order:
+// kRun or kBadItemId), each a kCommandLine about the whole command line, in
+// this order:
 // - a value after "-u" that is not an item id (modpublish stops there);
-// - a change note after "-c" over kChangeNoteLimit bytes (so does it);
+// - a change note after "-c" that kChangeNoteLimit refuses (so does it);
 // - "-s" as the last path candidate: given after the path, it is the path;
 // - more than one path candidate besides "-s" (an unquoted path with a
 //   space, an unknown option): names them, the one modpublish would use,

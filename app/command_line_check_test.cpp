@@ -15,7 +15,7 @@ std::string Findings(std::vector<const char*> args, bool namesHoldQuotes) {
       ParseCommandLine(static_cast<int>(args.size()), args.data(), settings);
   std::string messages;
   for (const Diagnostic& finding : CheckCommandLine(settings, outcome, namesHoldQuotes)) {
-    EXPECT_TRUE(finding.error);
+    EXPECT_TRUE(finding.error());
     messages += finding.message + "\n";
   }
   return messages;

@@ -25,7 +25,8 @@
 #include <vector>
 
 #include "bench/child_process.h"
-#include "check/mod_check.h"
+#include "check/description_check.h"
+#include "check/markup.h"
 #include "check/page.h"
 #include "console/console.h"
 #include "description/description_file.h"

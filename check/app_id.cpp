@@ -74,7 +74,7 @@ uint32_t ParseAppId(std::string_view text) {
 AppIdCheck CheckAppId(const char* steamAppId) {
   AppIdCheck check;
   auto fail = [](std::vector<Diagnostic>& findings, std::string message) {
-    findings.push_back(Diagnostic{0, true, std::move(message)});
+    findings.push_back(Diagnostic{0, FindingKind::kAppId, std::move(message)});
   };
   const bool variableSet = steamAppId != nullptr && *steamAppId != '\0';
   if (variableSet && ParseAppId(steamAppId) == 0) {

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/mod_check.h"
+#include "check/finding.h"
 
 constexpr size_t kAppIdFileLimit = 1024;
 
@@ -28,7 +28,7 @@ constexpr size_t kAppIdFileLimit = 1024;
 // byte-order mark, words.
 uint32_t ParseAppId(std::string_view text);
 
-// The findings about the app id, each an error (without an app id the
+// The findings about the app id, each a kAppId (without an app id the
 // first step of modpublish fails): those about steam_appid.txt in the
 // current folder, and those about SteamAppId, whose value is
 // `steamAppId` (null when it is not set).

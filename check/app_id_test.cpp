@@ -70,7 +70,7 @@ void ExpectFinding(const std::vector<Diagnostic>& findings,
     return;
   }
   ASSERT_EQ(findings.size(), 1u);
-  EXPECT_TRUE(findings[0].error);
+  EXPECT_TRUE(findings[0].error());
   for (const std::string& phrase : phrases) {
     EXPECT_NE(findings[0].message.find(phrase), std::string::npos) << findings[0].message;
   }

@@ -488,7 +488,7 @@ std::vector<Diagnostic> CheckClientLibrary(const std::string& folder, const char
       ", so modpublish can't load it and the \"Initializing SteamAPI\" step will fail.";
   std::vector<Diagnostic> findings;
   auto fail = [&findings](std::string message) {
-    findings.push_back(Diagnostic{0, true, std::move(message)});
+    findings.push_back(Diagnostic{0, FindingKind::kClientLibrary, std::move(message)});
   };
 
   FileBytes bytes;

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/mod_check.h"
+#include "check/finding.h"
 #include "platform/platform.h"
 
 // What a file's bytes say about it as a shared library.
@@ -54,8 +54,8 @@ LibraryImage ReadLibraryImage(std::string_view bytes, const std::vector<std::str
 // another machine or platform, damaged, or lacking one of the functions the
 // tool resolves (platform/client_library_exports.h). `format` is the
 // platform's library format; with PE, a 32-bit steam_api.dll found in place
-// of the library is named. Each finding is an error, since modpublish's first
-// step fails; none when the library would load.
+// of the library is named. Each finding is a kClientLibrary, since
+// modpublish's first step fails; none when the library would load.
 std::vector<Diagnostic> CheckClientLibrary(const std::string& folder, const char* fileName,
                                            platform::LibraryFormat format);
 

@@ -356,7 +356,7 @@ TEST_F(CheckClientLibraryTest, OneErrorNamingTheCause) {
       continue;
     }
     ASSERT_EQ(findings.size(), 1u);
-    EXPECT_TRUE(findings[0].error);
+    EXPECT_TRUE(findings[0].error());
     EXPECT_NE(findings[0].message.find(c.cause), std::string::npos) << findings[0].message;
     EXPECT_NE(findings[0].message.find(std::string("Copy ") + c.file), std::string::npos)
         << findings[0].message;

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <map>
 #include <set>
 #include <string_view>
 #include <utility>
 
+#include "check/text.h"
 #include "console/console.h"
 #include "platform/platform.h"
 
@@ -114,10 +114,7 @@ constexpr Stowaway kStowaways[] = {
 
 const Stowaway* StowawayNamed(const std::string& name, bool folder) {
   for (const Stowaway& stowaway : kStowaways) {
-    if (stowaway.folder == folder && name.size() == std::strlen(stowaway.name) &&
-        std::equal(name.begin(), name.end(), stowaway.name, [](char a, char b) {
-          return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-        })) {
+    if (stowaway.folder == folder && EqualIgnoringCase(name, stowaway.name)) {
       return &stowaway;
     }
   }
@@ -139,7 +136,7 @@ struct EntryFindings {
   // The index of the new finding in `shown`, or SIZE_MAX when it is only
   // counted.
   size_t Add(std::string path, std::string text, bool folder) {
-    if (shown.size() == DescriptionCheck::kShownPerKind) {
+    if (shown.size() == kShownPerKind) {
       ++hidden;
       return SIZE_MAX;
     }
@@ -197,8 +194,8 @@ ContentCheck CheckContent(const std::string& folder) {
   const platform::AccessProblem problem = List(folder, stack[0].entries);
   if (problem != platform::AccessProblem::kNone) {
     check.incomplete = true;
-    check.diagnostics.push_back(
-        Diagnostic{0, true, "the mod folder can't be listed: " + Reason(problem)});
+    check.diagnostics.push_back(Diagnostic{0, FindingKind::kUnreadable,
+                                           "the mod folder can't be listed: " + Reason(problem)});
     return check;
   }
   open.insert(stack[0].identity);
@@ -299,7 +296,7 @@ ContentCheck CheckContent(const std::string& folder) {
       names += " and " + std::to_string(count - troubles.named[trouble].size()) + " more";
     }
     check.diagnostics.push_back(
-        Diagnostic{0, true,
+        Diagnostic{0, FindingKind::kUncopyable,
                    "the mod folder holds " + std::to_string(count) + " " +
                        (count == 1 ? text.one : text.many) + ": " + names +
                        "; the upload can't copy " + (count == 1 ? "it" : "them") +
@@ -308,12 +305,12 @@ ContentCheck CheckContent(const std::string& folder) {
   }
   for (const EntryFindings::Shown& found : unreadable.shown) {
     check.diagnostics.push_back(
-        Diagnostic{0, true,
+        Diagnostic{0, FindingKind::kUnreadable,
                    (found.folder ? "the folder " : "") + Quoted(found.path) +
                        (found.folder ? " can't be listed: " : " can't be read: ") + found.text});
   }
   if (unreadable.hidden != 0) {
-    check.diagnostics.push_back(Diagnostic{0, true,
+    check.diagnostics.push_back(Diagnostic{0, FindingKind::kUnreadable,
                                            Count(unreadable.hidden, "more entry", "more entries") +
                                                " can't be read either; they are counted, not shown",
                                            unreadable.hidden});
@@ -323,7 +320,7 @@ ContentCheck CheckContent(const std::string& folder) {
                                                 Count(found.totals.bytes, "byte", "bytes")
                                           : Count(found.totals.bytes, "byte", "bytes");
     check.diagnostics.push_back(Diagnostic{
-        0, false,
+        0, FindingKind::kStowaway,
         Quoted(found.path) + " (" + size + ") is " + found.text +
             ": the upload copies it into the Workshop item with the mod, though players never "
             "need it. " +
@@ -331,7 +328,7 @@ ContentCheck CheckContent(const std::string& folder) {
   }
   if (stowaways.hidden != 0) {
     check.diagnostics.push_back(
-        Diagnostic{0, false,
+        Diagnostic{0, FindingKind::kStowaway,
                    Count(stowaways.hidden, "more entry", "more entries") +
                        " that players never need are uploaded too; they are counted, not shown",
                    stowaways.hidden});

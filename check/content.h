@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "check/mod_check.h"
+#include "check/finding.h"
 
 struct ContentCheck {
   // The regular files the upload copies and their bytes, each counted at
@@ -20,18 +20,18 @@ struct ContentCheck {
   // at, so the counts leave out whatever it holds.
   bool incomplete = false;
   // Paths below are inside `folder`, control bytes shown as \xNN. First one
-  // error per kind of entry the upload can't copy, naming the first few
+  // kUncopyable per kind of entry the upload can't copy, naming the first few
   // such entries and how many there are: pipes, sockets and devices; links
   // that lead nowhere; links that lead in a circle; links back to a folder
-  // that holds them. Then one error per file that can't be opened for
+  // that holds them. Then one kUnreadable per file that can't be opened for
   // reading and per folder or entry that can't be listed or looked at,
   // with the reason (no permission, in use by another program, a path too
-  // long or too deep, gone). Then one warning per entry uploaded that is
+  // long or too deep, gone). Then one kStowaway per entry uploaded that is
   // almost never meant to be, with its size: a version-control folder
   // (.git, .svn, .hg) or a file the system makes for itself (Thumbs.db,
-  // desktop.ini, .DS_Store). Of the errors per entry and of the warnings,
-  // the first DescriptionCheck::kShownPerKind each in walk order, then one
-  // note that counts the rest.
+  // desktop.ini, .DS_Store). Of the kUnreadable and the kStowaway, the
+  // first kShownPerKind each in walk order, then one note
+  // that counts the rest.
   std::vector<Diagnostic> diagnostics;
 };
 

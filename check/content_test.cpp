@@ -129,7 +129,7 @@ TEST_F(CheckContentTest, WarnsOfWhatPlayersNeverNeed) {
             "4 more entries that players never need are uploaded too; they are counted, not "
             "shown");
   EXPECT_EQ(check.diagnostics[20].hidden, 4u);
-  EXPECT_FALSE(check.diagnostics[0].error || check.diagnostics[20].error || check.incomplete);
+  EXPECT_FALSE(check.diagnostics[0].error() || check.diagnostics[20].error() || check.incomplete);
 }
 
 // A file or folder the user may not read is named with the reason, and a
@@ -157,7 +157,7 @@ TEST_F(CheckContentTest, WhatCantBeReadIsNamedWithTheReason) {
                 "the folder \"locked\" can't be listed: your user has no permission", 0),
             0u)
       << check.diagnostics[1].message;
-  EXPECT_TRUE(check.diagnostics[0].error && check.diagnostics[1].error && check.incomplete);
+  EXPECT_TRUE(check.diagnostics[0].error() && check.diagnostics[1].error() && check.incomplete);
   EXPECT_EQ(check.files, 1u);  // the secret one: the upload tries it
 }
 

@@ -5,17 +5,13 @@
 #include <cstdint>
 #include <utility>
 
-#include "check/mod_check.h"
+#include "check/text.h"
 #include "console/console.h"
 
 namespace {
 
-constexpr size_t kOutputBlock = size_t{64} * 1024;
 constexpr size_t kShownWarnings = 10;
 constexpr size_t kQuoteLimit = 40;
-// U+FFFD as its own three bytes rather than a character reference, which
-// would cost eight: an address is written twice, in its link and as text.
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 // Emoticon names (":steamhappy:") are this long; shorter ones are text.
 constexpr size_t kShortestEmoticon = 3;
 constexpr size_t kLongestEmoticon = 32;
@@ -126,24 +122,7 @@ bool DropsNextLineEnd(Tag tag, bool closing) {
 // a link anywhere else is followed by its host in brackets.
 constexpr std::string_view kSteamHosts[] = {"steampowered.com", "steamcommunity.com"};
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAlnum(char c) { return IsLetter(c) || IsDigit(c); }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() &&
-         EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
-}
+bool IsAlnum(char c) { return IsAsciiLetter(c) || IsAsciiDigit(c); }
 
 std::optional<Tag> FindTag(std::string_view name) {
   constexpr size_t kLongestName = 14;  // "previewyoutube"
@@ -152,7 +131,7 @@ std::optional<Tag> FindTag(std::string_view name) {
   }
   char lower[kLongestName] = {};
   for (size_t i = 0; i < name.size(); ++i) {
-    lower[i] = Lower(name[i]);
+    lower[i] = LowerAscii(name[i]);
   }
   const std::string_view key(lower, name.size());
   for (size_t i = 0; i < kTagCount; ++i) {
@@ -198,7 +177,7 @@ bool HasAttribute(std::string_view attributes, std::string_view nameAndValue) {
   while (at < attributes.size()) {
     size_t end = attributes.find(' ', at);
     end = end == std::string_view::npos ? attributes.size() : end;
-    if (EqualsIgnoringCase(attributes.substr(at, end - at), nameAndValue)) {
+    if (EqualIgnoringCase(attributes.substr(at, end - at), nameAndValue)) {
       return true;
     }
     at = end + 1;
@@ -228,9 +207,9 @@ Token ReadToken(std::string_view text, size_t start) {
   size_t nameLength = 0;
   if (!inside.empty() && inside.front() == '*') {
     nameLength = 1;
-  } else if (!inside.empty() && IsLetter(inside.front())) {
+  } else if (!inside.empty() && IsAsciiLetter(inside.front())) {
     while (nameLength < inside.size() &&
-           (IsLetter(inside[nameLength]) || IsDigit(inside[nameLength]))) {
+           (IsAsciiLetter(inside[nameLength]) || IsAsciiDigit(inside[nameLength]))) {
       ++nameLength;
     }
   } else {
@@ -313,7 +292,7 @@ AddressKind KindOf(std::string_view trimmed) {
   if (StartsWithIgnoringCase(head, "http://") || StartsWithIgnoringCase(head, "https://")) {
     return AddressKind::kWeb;
   }
-  if (!IsLetter(head.front())) {
+  if (!IsAsciiLetter(head.front())) {
     return AddressKind::kNoScheme;
   }
   size_t end = 1;
@@ -321,8 +300,8 @@ AddressKind KindOf(std::string_view trimmed) {
          (IsAlnum(head[end]) || head[end] == '+' || head[end] == '-' || head[end] == '.')) {
     ++end;
   }
-  const bool scheme =
-      end < head.size() && head[end] == ':' && (end + 1 == head.size() || !IsDigit(head[end + 1]));
+  const bool scheme = end < head.size() && head[end] == ':' &&
+                      (end + 1 == head.size() || !IsAsciiDigit(head[end + 1]));
   return scheme ? AddressKind::kOther : AddressKind::kNoScheme;
 }
 
@@ -348,7 +327,7 @@ std::string_view HostOf(std::string_view trimmed) {
 
 bool IsSteamHost(std::string_view host) {
   for (std::string_view steam : kSteamHosts) {
-    if (EqualsIgnoringCase(host, steam) ||
+    if (EqualIgnoringCase(host, steam) ||
         (host.size() > steam.size() && EndsWithIgnoringCase(host, steam) &&
          host[host.size() - steam.size() - 1] == '.')) {
       return true;
@@ -365,7 +344,7 @@ std::string_view AuthorOf(std::string_view value) {
     return value;
   }
   for (char c : value.substr(semicolon + 1)) {
-    if (!IsDigit(c)) {
+    if (!IsAsciiDigit(c)) {
       return value;
     }
   }
@@ -529,9 +508,9 @@ class Renderer {
       return 0;
     }
     size_t start = 0;
-    if (colon >= from + 5 && EqualsIgnoringCase(text_.substr(colon - 5, 5), "https")) {
+    if (colon >= from + 5 && EqualIgnoringCase(text_.substr(colon - 5, 5), "https")) {
       start = colon - 5;
-    } else if (colon >= from + 4 && EqualsIgnoringCase(text_.substr(colon - 4, 4), "http")) {
+    } else if (colon >= from + 4 && EqualIgnoringCase(text_.substr(colon - 4, 4), "http")) {
       start = colon - 4;
     } else {
       return 0;
@@ -557,7 +536,7 @@ class Renderer {
     bool letter = false;
     while (end < to && end - at - 1 <= kLongestEmoticon &&
            (IsAlnum(text_[end]) || text_[end] == '_')) {
-      letter = letter || IsLetter(text_[end]);
+      letter = letter || IsAsciiLetter(text_[end]);
       ++end;
     }
     const size_t name = end - at - 1;
@@ -750,7 +729,7 @@ class Renderer {
       size = id.substr(semicolon + 1);
       id = id.substr(0, semicolon);
     }
-    const bool inlineBox = EqualsIgnoringCase(size, "inline");
+    const bool inlineBox = EqualIgnoringCase(size, "inline");
     Html(inlineBox ? "<span class=\"bb_video bb_video_inline\">" : "<div class=\"bb_video\">");
     constexpr std::string_view kWatch = "https://www.youtube.com/watch?v=";
     if (linkDepth_ == 0) {
@@ -928,12 +907,13 @@ std::string Quoted(std::string_view text) { return "\"" + Excerpt(text, kQuoteLi
 // "[/b]" for "[b]" or "[B=x]": the closing tag of the tag as typed.
 std::string CloserOf(std::string_view tag) {
   size_t end = 1;
-  while (end < tag.size() && (IsLetter(tag[end]) || IsDigit(tag[end]) || tag[end] == '*')) {
+  while (end < tag.size() &&
+         (IsAsciiLetter(tag[end]) || IsAsciiDigit(tag[end]) || tag[end] == '*')) {
     ++end;
   }
   std::string closer = "[/";
   for (char c : tag.substr(1, end - 1)) {
-    closer += Lower(c);
+    closer += LowerAscii(c);
   }
   return closer + "]";
 }
@@ -971,129 +951,6 @@ std::string WarningText(const MarkupFinding& finding, const std::string& where) 
 }
 
 }  // namespace
-
-HtmlOutput::HtmlOutput(std::function<void(std::string_view)> sink) : sink_(std::move(sink)) {
-  buffer_.reserve(kOutputBlock + kOutputBlock / 4);
-}
-
-HtmlOutput::~HtmlOutput() { Flush(); }
-
-void HtmlOutput::Flush() {
-  if (!buffer_.empty()) {
-    sink_(buffer_);
-    buffer_.clear();
-  }
-}
-
-void HtmlOutput::Markup(std::string_view html) {
-  buffer_ += html;
-  if (buffer_.size() >= kOutputBlock) {
-    Flush();
-  }
-}
-
-void HtmlOutput::Text(std::string_view text) {
-  size_t at = 0;
-  while (at < text.size()) {
-    // The bytes that need nothing, in one piece of at most a block, so the
-    // buffer stays small whatever the text.
-    const size_t limit = std::min(text.size(), at + kOutputBlock);
-    size_t plain = at;
-    while (plain < limit) {
-      const auto byte = static_cast<unsigned char>(text[plain]);
-      if (byte < 0x20 || byte >= 0x7F || byte == '&' || byte == '<' || byte == '>' || byte == '"' ||
-          byte == '\'') {
-        if (byte == '\t' || byte == '\n' || byte == '\r') {
-          ++plain;
-          continue;
-        }
-        break;
-      }
-      ++plain;
-    }
-    buffer_.append(text.data() + at, plain - at);
-    at = plain;
-    if (at < limit) {  // a byte that needs escaping
-      switch (text[at]) {
-        case '&':
-          buffer_ += "&amp;";
-          ++at;
-          break;
-        case '<':
-          buffer_ += "&lt;";
-          ++at;
-          break;
-        case '>':
-          buffer_ += "&gt;";
-          ++at;
-          break;
-        case '"':
-          buffer_ += "&#34;";  // one byte shorter than &quot;
-          ++at;
-          break;
-        case '\'':
-          buffer_ += "&#39;";
-          ++at;
-          break;
-        default: {
-          const size_t length = static_cast<unsigned char>(text[at]) >= 0x80
-                                    ? Utf8CharacterLength(text.substr(at))
-                                    : 0;
-          if (length == 0) {
-            buffer_ += kReplacement;
-            ++at;
-          } else {
-            buffer_.append(text.data() + at, length);
-            at += length;
-          }
-        }
-      }
-    }
-    if (buffer_.size() >= kOutputBlock) {
-      Flush();
-    }
-  }
-}
-
-size_t Utf8CharacterLength(std::string_view text) {
-  if (text.empty()) {
-    return 0;
-  }
-  const auto lead = static_cast<unsigned char>(text[0]);
-  size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead < 0x80) {
-    return 1;
-  }
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
-    high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
-  } else {
-    return 0;
-  }
-  if (text.size() < length) {
-    return 0;
-  }
-  const auto second = static_cast<unsigned char>(text[1]);
-  if (second < low || second > high) {
-    return 0;
-  }
-  for (size_t i = 2; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[i]);
-    if (next < 0x80 || next > 0xBF) {
-      return 0;
-    }
-  }
-  return length;
-}
 
 void RenderMarkup(std::string_view text, HtmlOutput* out,
                   const std::function<void(const MarkupFinding&)>& onFinding, bool loadPictures) {

@@ -57,6 +57,8 @@
 #include <string_view>
 #include <vector>
 
+#include "check/html_output.h"
+
 // How deep tags may nest before they show as typed; it bounds the parser's
 // memory whatever the text.
 constexpr size_t kMaxMarkupDepth = 64;
@@ -83,33 +85,6 @@ struct MarkupFinding {
   size_t offset = 0;       // where `tag` starts in the text, 0-based
   std::string_view tag;    // the tag as typed, brackets included
   std::string_view inner;  // kWrongOrder: the tag still open; kNotAnAddress: the address
-};
-
-// Collects HTML and hands it to `sink` in order, in blocks of about 64 KiB
-// (and whatever is left at Flush), so that a page of any size is written
-// through a bounded buffer. Text from the mod goes through Text, which
-// escapes every byte of it; Markup is for the caller's own HTML.
-class HtmlOutput {
- public:
-  explicit HtmlOutput(std::function<void(std::string_view)> sink);
-  // Flushes what is left.
-  ~HtmlOutput();
-  HtmlOutput(const HtmlOutput&) = delete;
-  HtmlOutput& operator=(const HtmlOutput&) = delete;
-
-  // Writes `html` as it is.
-  void Markup(std::string_view html);
-  // Writes `text` escaped for HTML text and for a quoted attribute value
-  // alike: & < > " ' as character references, control bytes (all below
-  // 0x20 but tab, LF and CR, and 0x7F) and bytes that are not part of a
-  // well-formed UTF-8 character as U+FFFD (its three UTF-8 bytes).
-  void Text(std::string_view text);
-  // Hands what is collected to the sink now.
-  void Flush();
-
- private:
-  std::function<void(std::string_view)> sink_;
-  std::string buffer_;
 };
 
 // Renders the description `text` as the Workshop page shows it, into `out`
@@ -141,10 +116,5 @@ std::optional<MarkupFinding> FindMarkupInTitle(std::string_view title);
 std::vector<std::string> MarkupWarnings(std::string_view sectionName, std::string_view key,
                                         std::string_view value,
                                         std::vector<size_t>* offsets = nullptr);
-
-// The length of the well-formed UTF-8 character at the start of `text`
-// (1 to 4), or 0 when it starts with a byte that begins none (no overlong
-// forms, surrogates, or code points past U+10FFFF); 0 for an empty text.
-size_t Utf8CharacterLength(std::string_view text);
 
 #endif  // MODPUBLISH_CHECK_MARKUP_H_

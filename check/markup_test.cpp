@@ -62,7 +62,7 @@ Rendered Render(std::string_view text, bool loadPictures = false) {
         },
         loadPictures);
   }
-  EXPECT_EQ(HtmlProblem(rendered.html, false, loadPictures), "") << text;
+  EXPECT_EQ(HtmlProblem(rendered.html, false, loadPictures), "") << text << "\n" << rendered.html;
   EXPECT_LE(rendered.html.size(), kMaxHtmlPerByte * text.size())
       << text << "\ngives " << rendered.html.size() << " bytes of HTML: " << rendered.html;
   return rendered;
@@ -127,6 +127,12 @@ const MarkupCase kCorrect[] = {
      "see " + kLink +
          "https://steamcommunity.com/app/480\">https://steamcommunity.com/app/480</a> or (" +
          kLink + "HTTP://e.org/a?b=1&amp;c).\">HTTP://e.org/a?b=1&amp;c).</a>",
+     {}},
+    // The scheme is http: or https: and "//", in any letter case: nothing
+    // longer, nothing shorter.
+    {"[url=HTTP://e.org]a[/url] http:x httpx://e.org Https://e.org",
+     kLink + "HTTP://e.org\">a</a><small> [e.org]</small> http:x httpx://e.org " + kLink +
+         "Https://e.org\">Https://e.org</a>",
      {}},
     {"xhttp://e.org http:// [url=https://a.org]http://b.org[/url]",
      "xhttp://e.org http:// " + kLink + "https://a.org\">http://b.org</a><small> [a.org]</small>",
@@ -230,6 +236,13 @@ const MarkupCase kMistakes[] = {
      "class=\"bb_link_off\">e</span>",
      {"not-an-address 0 [url] ftp://e.org", "not-an-address 22 [url=mailto:a@e.org] mailto:a@e.org",
       "not-an-address 49 [url=]"}},
+    {"[url=http:x]a[/url][url=httpx://e.org]b[/url][url]https:e.org[/url][img]httpsx://e.org/"
+     "p.png[/img]",
+     "<span class=\"bb_link_off\">a</span><span class=\"bb_link_off\">b</span><span "
+     "class=\"bb_link_off\">https:e.org</span><span class=\"bb_img\">Picture not loaded: "
+     "httpsx://e.org/p.png</span>",
+     {"not-an-address 0 [url=http:x] http:x", "not-an-address 19 [url=httpx://e.org] httpx://e.org",
+      "not-an-address 45 [url] https:e.org", "not-an-address 67 [img] httpsx://e.org/p.png"}},
     // A picture gets no scheme added.
     {"[img]www.e.org/a.png[/img]",
      "<span class=\"bb_img\">Picture not loaded: www.e.org/a.png</span>",
@@ -421,51 +434,6 @@ TEST(MarkupTest, WarningsNameTheSectionTheTagAndItsByte) {
   EXPECT_EQ(warnings.back(),
             "3 more markup mistakes in the description of section [de] are not listed; fix "
             "those above and check again");
-}
-
-TEST(MarkupTest, OutputComesInBoundedBlocksAndWhole) {
-  // Text that needs no escaping and text that all does, around a block.
-  const std::string plain(size_t{300} * 1024, 'a');
-  const std::string special(size_t{100} * 1024, '<');
-  std::string expected = plain;
-  for (size_t i = 0; i < special.size(); ++i) {
-    expected += "&lt;";
-  }
-  std::string html;
-  size_t largest = 0;
-  {
-    HtmlOutput out([&](std::string_view block) {
-      html += block;
-      largest = std::max(largest, block.size());
-    });
-    out.Text(plain);
-    out.Text(special);
-  }
-  EXPECT_TRUE(html == expected) << "the output differs from the escaped text";
-  EXPECT_LE(largest, 80u * 1024);
-}
-
-TEST(MarkupTest, Utf8CharacterLengths) {
-  const struct {
-    std::string text;
-    size_t length;
-  } cases[] = {
-      {"", 0},
-      {"a", 1},
-      {"\xC3\xA9", 2},
-      {"\xE2\x82\xAC", 3},
-      {"\xF0\x9F\x98\x80", 4},
-      {"\xC0\x80", 0},
-      {"\xE0\x80\x80", 0},
-      {"\xED\xA0\x80", 0},
-      {"\xF4\x90\x80\x80", 0},
-      {"\xC3", 0},
-      {"\x80", 0},
-      {"\xFF", 0},
-  };
-  for (const auto& test : cases) {
-    EXPECT_EQ(Utf8CharacterLength(test.text), test.length) << test.text;
-  }
 }
 
 }  // namespace

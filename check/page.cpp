@@ -4,7 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "check/mod_check.h"
+#include "check/finding.h"
+#include "check/markup.h"
+#include "check/steam_limits.h"
 #include "console/console.h"
 
 namespace {
@@ -156,9 +158,9 @@ std::string PreviewProblem(const PagePreview& preview) {
     return "No preview: steam_logo.png is missing or can't be read, and the publish fails at "
            "its last step";
   }
-  if (preview.size >= kPreviewLimit) {
-    return "No preview: steam_logo.png is " + Count(preview.size, "byte", "bytes") +
-           ", and Steam refuses previews of 1 MB (1048576 bytes) or more";
+  if (kPreviewLimit.Refuses(preview.size)) {
+    return "No preview: steam_logo.png is " + Count(preview.size, "byte", "bytes") + ", and " +
+           kPreviewLimit.Refusal();
   }
   if (!CanShowPreview(preview)) {
     return "No preview shown: steam_logo.png is not a PNG, JPEG or GIF picture";
@@ -220,9 +222,9 @@ void WriteSectionNotes(size_t index, const PageSection& section, HtmlOutput& out
   if (section.titleIsFallback) {
     WriteNote(out, index, "The section has no \"title\" key, so the publish sends \"No title\".",
               false);
-  } else if (section.title.size() > kTitleLimit) {
+  } else if (kTitleLimit.Refuses(section.title.size())) {
     WriteNote(out, index,
-              "Steam refuses titles over 128 bytes, and this one is " +
+              kTitleLimit.Refusal() + ", and this one is " +
                   Count(section.title.size(), "byte", "bytes") +
                   ": the publish fails at this language.",
               true);
@@ -231,9 +233,9 @@ void WriteSectionNotes(size_t index, const PageSection& section, HtmlOutput& out
     WriteNote(out, index,
               "The section has no \"description\" key, so the publish sends \"No description\".",
               false);
-  } else if (section.description.size() > kDescriptionLimit) {
+  } else if (kDescriptionLimit.Refuses(section.description.size())) {
     WriteNote(out, index,
-              "Steam refuses descriptions over 8000 bytes, and this one is " +
+              kDescriptionLimit.Refusal() + ", and this one is " +
                   Count(section.description.size(), "byte", "bytes") +
                   ": the publish fails at this language.",
               true);

@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/markup.h"
+#include "check/html_output.h"
 #include "check/preview.h"
 
 // A section the upload sends, as it sends it. The views must stay valid
@@ -45,8 +45,8 @@ struct PageSkippedSection {
 struct PagePreview {
   bool present = false;  // steam_logo.png is a regular file that can be read
   uint64_t size = 0;     // its size in bytes
-  // The whole file, when it is present and small enough for Steam to take
-  // (under kPreviewLimit); else empty and the page says why there is none.
+  // The whole file, when it is present and kPreviewLimit doesn't refuse
+  // it; else empty and the page says why there is none.
   // Must stay valid while the page is written.
   std::string_view bytes;
   // As the preview check read it; only PNG, JPEG and GIF are ever embedded

@@ -31,14 +31,19 @@ std::string PageTargetProblem(const std::string& page, const std::string& folder
   const std::string shown = "--page \"" + Printable(page) + "\"";
   const std::string instead = ". Give --page a file outside the mod folder, such as one beside it";
   platform::FileIdentity target;
+  const std::string* overwritten = nullptr;
   if (Identify(page, platform::PathKind::kFile, target)) {
     for (const std::string& file : modFiles) {
       platform::FileIdentity identity;
       if (Identify(file, platform::PathKind::kFile, identity) && identity == target) {
-        return shown + " names the mod's file \"" + Printable(file) +
-               "\", which the page would overwrite" + instead;
+        overwritten = &file;
+        break;
       }
     }
+  }
+  if (overwritten != nullptr) {
+    return shown + " names the mod's file \"" + Printable(*overwritten) +
+           "\", which the page would overwrite" + instead;
   }
   platform::FileIdentity mod;
   if (!Identify(folder, platform::PathKind::kFolder, mod)) {
@@ -48,19 +53,21 @@ std::string PageTargetProblem(const std::string& page, const std::string& folder
   // other spellings of the mod folder's path are all seen through.
   std::string up = FolderOf(page);
   platform::FileIdentity previous;
-  for (int level = 0; level < kMaxLevels; ++level) {
+  bool inside = false;
+  for (int level = 0; level < kMaxLevels && !inside; ++level) {
     platform::FileIdentity identity;
     if (!Identify(up, platform::PathKind::kFolder, identity) ||
         (level > 0 && identity == previous)) {
       break;  // no such folder, or the root, which is its own parent
     }
-    if (identity == mod) {
-      return shown + " lies inside the mod folder, which modpublish uploads whole, so the page " +
-             "would go up with the mod" + instead;
-    }
+    inside = identity == mod;
     previous = identity;
     up += platform::kPathSeparator;
     up += "..";
   }
-  return std::string();
+  if (!inside) {
+    return std::string();
+  }
+  return shown + " lies inside the mod folder, which modpublish uploads whole, so the page " +
+         "would go up with the mod" + instead;
 }

@@ -20,15 +20,28 @@ std::string Page(const PageModel& model) {
   return html;
 }
 
+// Whether `html` holds `part`; when not, the failure prints the page.
+testing::AssertionResult Holds(const std::string& html, std::string_view part) {
+  const std::string missing = MissingFrom(html, part);
+  return missing.empty() ? testing::AssertionSuccess() : testing::AssertionFailure() << missing;
+}
+
+// Whether `html` lacks `part`; when not, the failure prints the page.
+testing::AssertionResult Lacks(const std::string& html, std::string_view part) {
+  if (html.find(part) == std::string::npos) {
+    return testing::AssertionSuccess();
+  }
+  return testing::AssertionFailure() << "the HTML holds \"" << part << "\":\n" << html;
+}
+
 // What every page must be, whatever the model: one well-formed page that
 // forbids scripts and loads pictures from https: addresses only if asked.
 void ExpectSafePage(const std::string& html, bool loadPictures = false) {
   EXPECT_EQ(HtmlProblem(html, true, loadPictures), "") << html;
-  EXPECT_NE(
-      html.find(std::string("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
-                            "'none'; script-src 'none'; img-src data:") +
-                (loadPictures ? " https:;" : ";")),
-      std::string::npos);
+  EXPECT_TRUE(
+      Holds(html, std::string("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
+                              "'none'; script-src 'none'; img-src data:") +
+                      (loadPictures ? " https:;" : ";")));
 }
 
 PageModel ExampleModel() {
@@ -94,12 +107,12 @@ TEST(PageTest, ShowsTheItemOnceAndEveryLanguageBehindASwitch) {
            "<dt>Content</dt><dd>3 files, 363 bytes</dd>",
            "<dt>Languages</dt><dd>german, english</dd>",
        }) {
-    EXPECT_NE(html.find(expected), std::string::npos) << expected;
+    EXPECT_TRUE(Holds(html, expected));
   }
   // The preview and the facts once, beside every language.
-  EXPECT_EQ(Occurrences(html, "<div class=\"preview\""), 1u);
-  EXPECT_EQ(Occurrences(html, "<dt>Visibility</dt>"), 1u);
-  EXPECT_EQ(html.find("<img"), std::string::npos);
+  EXPECT_EQ(Occurrences(html, "<div class=\"preview\""), 1u) << html;
+  EXPECT_EQ(Occurrences(html, "<dt>Visibility</dt>"), 1u) << html;
+  EXPECT_TRUE(Lacks(html, "<img"));
 }
 
 TEST(PageTest, ShowsTheVisibilityAfterTheRunAndLoadsPicturesOnlyWhenAsked) {
@@ -111,13 +124,13 @@ TEST(PageTest, ShowsTheVisibilityAfterTheRunAndLoadsPicturesOnlyWhenAsked) {
   model.loadPictures = true;
   const std::string html = Page(model);
   ExpectSafePage(html, true);
-  EXPECT_EQ(html.find("visibility_banner\">"), std::string::npos);
+  EXPECT_TRUE(Lacks(html, "visibility_banner\">"));
   for (const char* expected : {
            "<dt>Visibility</dt><dd>As it was before the publish, which leaves it unchanged</dd>",
            "<dt>Item</dt><dd>917: updated by the publish</dd>",
            "<img src=\"https://e.org/banner.png\" alt=\"\">",
        }) {
-    EXPECT_NE(html.find(expected), std::string::npos) << expected;
+    EXPECT_TRUE(Holds(html, expected));
   }
 }
 
@@ -133,10 +146,9 @@ TEST(PageTest, EscapesEveryTextFromTheMod) {
   model.skipped[0].reason = hostile;
   const std::string html = Page(model);
   ExpectSafePage(html);
-  EXPECT_EQ(html.find("<script"), std::string::npos);
-  EXPECT_NE(
-      html.find("&lt;script&gt;alert(1)&lt;/script&gt;&#34;&#39;&amp;\xEF\xBF\xBD\xEF\xBF\xBD"),
-      std::string::npos);
+  EXPECT_TRUE(Lacks(html, "<script"));
+  EXPECT_TRUE(
+      Holds(html, "&lt;script&gt;alert(1)&lt;/script&gt;&#34;&#39;&amp;\xEF\xBF\xBD\xEF\xBF\xBD"));
 }
 
 TEST(PageTest, ShowsThePreviewOrWhyThereIsNone) {
@@ -163,9 +175,10 @@ TEST(PageTest, ShowsThePreviewOrWhyThereIsNone) {
     model.preview = PagePreview{test.present, test.size, test.bytes, test.format};
     const std::string html = Page(model);
     ExpectSafePage(html);
-    EXPECT_NE(html.find(test.expected), std::string::npos) << test.expected;
+    EXPECT_TRUE(Holds(html, test.expected));
     EXPECT_EQ(html.find("data:image") != std::string::npos,
-              test.format != PictureHeader::Format::kOther);
+              test.format != PictureHeader::Format::kOther)
+        << html;
   }
 }
 
@@ -190,16 +203,16 @@ TEST(PageTest, NotesWhatSteamRefusesAndWhatIsMissing) {
            "<dt>Item</dt><dd>42: updated by the publish</dd>",
            "<dt>Content</dt><dd>none: no such folder</dd>",
        }) {
-    EXPECT_NE(html.find(expected), std::string::npos) << expected;
+    EXPECT_TRUE(Holds(html, expected));
   }
 
   PageModel empty;
   empty.descriptionRead = true;
-  EXPECT_NE(Page(empty).find("No section will be uploaded"), std::string::npos);
+  EXPECT_TRUE(Holds(Page(empty), "No section will be uploaded"));
   empty.descriptionRead = false;
   const std::string unread = Page(empty);
   ExpectSafePage(unread);
-  EXPECT_NE(unread.find("descript.ion can&#39;t be read"), std::string::npos);
+  EXPECT_TRUE(Holds(unread, "descript.ion can&#39;t be read"));
 }
 
 TEST(PageTest, WritesTheFileOrSaysItCant) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "check/read_file.h"
+#include "check/steam_limits.h"
 #include "console/console.h"
 
 namespace {
@@ -157,47 +158,52 @@ std::string DescribePicture(const PictureHeader& picture) {
 
 PreviewCheck CheckPreview(const std::string& path) {
   PreviewCheck check;
-  auto add = [&check](bool error, std::string message) {
-    check.diagnostics.push_back(Diagnostic{0, error, std::move(message)});
+  auto add = [&check](FindingKind kind, std::string message) {
+    check.diagnostics.push_back(Diagnostic{0, kind, std::move(message)});
   };
   const std::string atTheEnd =
       " modpublish would fail at its last step, after the content and the descriptions were "
       "uploaded.";
-  const std::string fix = " Save a square PNG picture under 1 MB (1048576 bytes) there";
+  const std::string fix = " Save a square PNG picture under " + kPreviewLimit.Size() + " there";
   std::string bytes;
-  const FileRead read = ReadFileStart(path, kPreviewLimit, bytes, check.size);
+  const FileRead read = ReadFileStart(path, kPreviewLimit.bytes, bytes, check.size);
   if (read != FileRead::kRead) {
     const char* what = read == FileRead::kMissing   ? "the preview picture is missing;"
                        : read == FileRead::kNotFile ? "the preview picture is not a regular file;"
                                                     : "the preview picture can't be read;";
-    add(true, what + atTheEnd + fix);
+    add(FindingKind::kPreviewRefused, what + atTheEnd + fix);
     return check;
   }
   check.present = true;
-  if (check.size >= kPreviewLimit) {
-    add(true, "the preview picture is " + std::to_string(check.size) +
-                  " bytes; Steam refuses previews of 1 MB (1048576 bytes) or more, and the publish "
-                  "fails at its last step, after everything else was uploaded. Make it smaller");
+  if (kPreviewLimit.Refuses(check.size)) {
+    add(FindingKind::kPreviewRefused,
+        "the preview picture is " + std::to_string(check.size) + " bytes; " +
+            kPreviewLimit.Refusal() +
+            ", and the publish fails at its last step, after everything else was uploaded. Make it "
+            "smaller");
   }
   check.picture = ReadPictureHeader(bytes, check.size);
-  if (check.size < kPreviewLimit) {
+  if (!kPreviewLimit.Refuses(check.size)) {
     check.bytes = std::move(bytes);
   }
   const PictureHeader& picture = check.picture;
   if (picture.format == PictureHeader::Format::kOther) {
-    add(true, "the preview picture is " +
-                  (picture.otherName.empty() ? std::string("not a picture Steam takes")
-                                             : picture.otherName) +
-                  ", not PNG, JPEG or GIF, the formats Steam takes for previews;" + atTheEnd +
-                  " Save it as PNG");
+    add(FindingKind::kPreviewRefused,
+        "the preview picture is " +
+            (picture.otherName.empty() ? std::string("not a picture Steam takes")
+                                       : picture.otherName) +
+            ", not PNG, JPEG or GIF, the formats Steam takes for previews;" + atTheEnd +
+            " Save it as PNG");
   } else if (!picture.damage.empty()) {
-    add(true, "the preview picture is damaged: the PNG file " + picture.damage +
-                  ". Steam can't read it;" + atTheEnd + " Save the picture again as PNG");
+    add(FindingKind::kPreviewRefused, "the preview picture is damaged: the PNG file " +
+                                          picture.damage + ". Steam can't read it;" + atTheEnd +
+                                          " Save the picture again as PNG");
   } else if (picture.width != 0 && picture.height != 0 && picture.width != picture.height) {
-    add(false, "the preview picture is " + std::to_string(picture.width) + "x" +
-                   std::to_string(picture.height) +
-                   " pixels, not square; the Workshop shows previews square, so it will look "
-                   "cropped or squeezed. Make it square");
+    add(FindingKind::kPreviewNotSquare,
+        "the preview picture is " + std::to_string(picture.width) + "x" +
+            std::to_string(picture.height) +
+            " pixels, not square; the Workshop shows previews square, so it will look "
+            "cropped or squeezed. Make it square");
   }
   return check;
 }

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/mod_check.h"
+#include "check/finding.h"
 
 // What a picture file's bytes say about it.
 struct PictureHeader {
@@ -39,15 +39,15 @@ struct PreviewCheck {
   bool present = false;  // a regular file that could be read
   uint64_t size = 0;
   PictureHeader picture;
-  // The file's bytes when it is under kPreviewLimit (as Steam would take
-  // it), else empty.
+  // The file's bytes when kPreviewLimit doesn't refuse it, else empty.
   std::string bytes;
-  // Errors: missing, not a regular file, unreadable, 1 MB (1048576 bytes)
-  // or more, not PNG, JPEG or GIF, a damaged PNG. Warnings: not square.
+  // kPreviewRefused: missing, not a regular file, unreadable, a size that
+  // kPreviewLimit refuses, not PNG, JPEG or GIF, a damaged PNG.
+  // kPreviewNotSquare.
   std::vector<Diagnostic> diagnostics;
 };
 
-// Checks the preview picture at `path`; reads at most kPreviewLimit bytes
+// Checks the preview picture at `path`; reads at most kPreviewLimit.bytes
 // of it.
 PreviewCheck CheckPreview(const std::string& path);
 

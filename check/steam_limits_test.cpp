@@ -42,8 +42,12 @@ std::vector<std::string> Failures(size_t title, size_t description, long long pr
 using Lines = std::vector<std::string>;
 
 TEST(SureFailuresTest, EachLimitAtItsBoundary) {
-  EXPECT_EQ(Failures(kTitleLimit, kDescriptionLimit, kPreviewLimit - 1, kChangeNoteLimit), Lines{});
-  EXPECT_EQ(Failures(kTitleLimit + 1, kDescriptionLimit + 1, kPreviewLimit, kChangeNoteLimit + 1),
+  const uint64_t title = kTitleLimit.bytes;
+  const uint64_t description = kDescriptionLimit.bytes;
+  const long long preview = kPreviewLimit.bytes;
+  const long long note = kChangeNoteLimit.bytes;
+  EXPECT_EQ(Failures(title, description, preview - 1, note), Lines{});
+  EXPECT_EQ(Failures(title + 1, description + 1, preview, note + 1),
             (Lines{"The preview P has 1048576 bytes", "The title of section [en] has 129 bytes",
                    "The description of section [en] has 8001 bytes",
                    "The change note (-c) has 8001 bytes"}));

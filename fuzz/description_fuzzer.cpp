@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "check/mod_check.h"
+#include "check/description_check.h"
 #include "description/reader.h"
 #include "description/upload_plan.h"
 #include "tests/support/plain_description.h"

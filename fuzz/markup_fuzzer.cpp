@@ -25,6 +25,7 @@
 
 #include "check/markup.h"
 #include "check/page.h"
+#include "check/text.h"
 #include "tests/support/html_check.h"
 
 namespace {

@@ -265,3 +265,28 @@ std::string VisibleText(std::string_view html) {
   }
   return text;
 }
+
+std::string MissingFrom(std::string_view html, std::string_view part) {
+  if (html.find(part) != std::string_view::npos) {
+    return std::string();
+  }
+  // The longest start of `part` found: each longer start is found at or
+  // after where the shorter one was.
+  size_t found = 0;
+  size_t at = 0;
+  for (size_t from = 0; found < part.size();) {
+    const size_t next = html.find(part.substr(0, found + 1), from);
+    if (next == std::string_view::npos) {
+      break;
+    }
+    at = from = next;
+    ++found;
+  }
+  std::string message = "the HTML lacks \"" + std::string(part) + "\"";
+  if (found > 0) {
+    message += "; its first " + std::to_string(found) + " bytes stand at byte " +
+               std::to_string(at) + ", followed by \"" + std::string(html.substr(at + found, 60)) +
+               "\"";
+  }
+  return message + "\nThe HTML:\n" + std::string(html);
+}

@@ -19,6 +19,11 @@
 // address, and nothing else.
 std::string HtmlProblem(std::string_view html, bool document, bool remotePictures = false);
 
+// "" when `html` holds `part`; else a message for a failed test: the
+// longest start of `part` that `html` holds and what follows it there, so
+// that the first byte that differs shows, and then the whole of `html`.
+std::string MissingFrom(std::string_view html, std::string_view part);
+
 // The text of a well-formed fragment as a reader sees it: the tags left out
 // but <br>, which is a line end, and the character references replaced by
 // their characters.

@@ -1,12 +1,12 @@
-// The checks of modpublish-check that need no file system: what the line
-// rules of descript.ion make of each line and what the upload will do with
-// the resulting record.
+// The description's findings: what the line rules of descript.ion make of
+// each line, what the upload will do with the resulting record, and what
+// the description files it names hold. None of it needs the file system.
 //
 // The line rules are not repeated here: DescriptionCheck listens to the
 // reader itself, and judges the upload by the uploader's own plan, so the
 // checker and the uploader always see the same file the same way.
-#ifndef MODPUBLISH_CHECK_MOD_CHECK_H_
-#define MODPUBLISH_CHECK_MOD_CHECK_H_
+#ifndef MODPUBLISH_CHECK_DESCRIPTION_CHECK_H_
+#define MODPUBLISH_CHECK_DESCRIPTION_CHECK_H_
 
 #include <cstdint>
 #include <memory>
@@ -15,24 +15,11 @@
 #include <utility>
 #include <vector>
 
+#include "check/finding.h"
 #include "check/steam_limits.h"
 #include "description/language.h"
 #include "description/reader.h"
 #include "description/upload_plan.h"
-
-// One finding about one file.
-struct Diagnostic {
-  uint64_t line = 0;    // 1-based; 0 for a finding about the whole file
-  bool error = false;   // an error makes the publish fail or lose text
-  std::string message;  // one line, without its line end
-  // Not 0: this is no finding but a note that stands for `hidden` more
-  // findings (errors when `error`) that are counted but not shown.
-  uint64_t hidden = 0;
-};
-
-// `count` and its noun, for a message: "1 byte", "2 bytes" (`one` "byte",
-// `many` "bytes").
-std::string Count(uint64_t count, const char* one, const char* many);
 
 // Watches the reader read descript.ion (pass it to LoadModDescription or a
 // DescriptionParser), then, given the finished record, works out what the
@@ -41,19 +28,19 @@ std::string Count(uint64_t count, const char* one, const char* many);
 // one note with the count of the others) and the plan's summary, which
 // points into the record. Use one instance per file.
 //
-// An error is what leaves text of the author off Steam or makes the
-// publish fail: a section holding a title or a description (its key in
-// any letter case, description_file too) that is skipped; such a key
-// spelled in another letter case in a section that is uploaded; a title or
-// description set twice, to another value, in such a section, or both a
-// description and a description file; a description pasted over several
-// lines, of which only the first reaches Steam; a description file that
-// can't be read; a NUL byte in a title or description, which ends what
-// Steam gets; a title over kTitleLimit or a description over
-// kDescriptionLimit bytes as Steam would get them; a Ctrl-Z with text after
-// it. A section with neither key is the game's data: skipping it loses
-// nothing and is no finding. Everything else is a warning: it looks wrong,
-// or may be a slip, but loses nothing.
+// What it finds that loses text or fails the publish: a section holding a
+// title or a description (its key in any letter case, description_file
+// too) that is skipped; such a key spelled in another letter case in a
+// section that is uploaded; a title or description set twice, to another
+// value, in such a section, or both a description and a description file;
+// a description pasted over several lines, of which only the first reaches
+// Steam; a description file that can't be read; a NUL byte in a title or
+// description, which ends what Steam gets; a title or description that
+// kTitleLimit or kDescriptionLimit refuses as Steam would get it; a Ctrl-Z
+// with text after it. A section with neither key is the game's data:
+// skipping it loses nothing and is no finding. Besides, what looks wrong,
+// or may be a slip, but loses nothing. Each finding's kind tells its
+// severity (SeverityOf).
 //
 // A paste ends where a real key or section starts: at a key line whose key
 // looks like one (PlausibleKey), or at a header of a language code that
@@ -62,8 +49,6 @@ std::string Count(uint64_t count, const char* one, const char* many);
 // "[tr]" and "[th]" lines of a table (which are language codes too).
 class DescriptionCheck : public DescriptionListener {
  public:
-  static constexpr size_t kShownPerKind = 20;
-
   DescriptionCheck();
   ~DescriptionCheck() override;
 
@@ -88,13 +73,9 @@ class DescriptionCheck : public DescriptionListener {
   const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
 
   // After Conclude: the findings about the text of each description file
-  // that was read, at the file's own lines, in section order; files with
-  // none are left out. (A file that can't be read is a finding about the
-  // line of descript.ion that names it.)
-  struct FileFindings {
-    std::string path;  // DescriptionFile::path
-    std::vector<Diagnostic> diagnostics;
-  };
+  // that was read, at the file's own lines, under its DescriptionFile::path,
+  // in section order; files with none are left out. (A file that can't be
+  // read is a finding about the line of descript.ion that names it.)
   const std::vector<FileFindings>& fileFindings() const { return fileFindings_; }
 
   // The upload plan in short, made by Conclude's one walk of it: every
@@ -115,7 +96,7 @@ class DescriptionCheck : public DescriptionListener {
   // Adds a finding of `kind` on `line`; `message` builds its text, and is
   // called only when the finding will be shown.
   template <class Message>
-  void Add(int kind, uint64_t line, bool error, const Message& message);
+  void Add(FindingKind kind, uint64_t line, const Message& message);
   void CheckFirstLineMark(const DescriptionLine& line);
   void IgnoredLine(const DescriptionLine& line);
   // Whether `line` is more of a description pasted over several lines;
@@ -199,10 +180,6 @@ std::string DescriptionEncodingProblem(std::string_view start);
 // "[url=https://...]" are text.
 bool PlausibleKey(std::string_view key);
 
-// True when `text` is well-formed UTF-8: no stray or missing continuation
-// bytes, no overlong forms, no surrogates, nothing beyond U+10FFFF.
-bool IsValidUtf8(std::string_view text);
-
 // The known language that the section name `sectionName` was probably
 // meant for, or null when there is none or the name is known: another
 // letter case or '-' for '_' ("EN" → en, "pt-br" → pt_BR); a regional or
@@ -215,4 +192,4 @@ bool IsValidUtf8(std::string_view text);
 // "cn" → zh, "tw" → zh_TW). The result is an entry of KnownLanguages().
 const KnownLanguage* SuggestLanguage(std::string_view sectionName);
 
-#endif  // MODPUBLISH_CHECK_MOD_CHECK_H_
+#endif  // MODPUBLISH_CHECK_DESCRIPTION_CHECK_H_

@@ -1,4 +1,4 @@
-#include "check/mod_check.h"
+#include "check/description_check.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check/markup.h"
+#include "check/text.h"
 #include "console/console.h"
 #include "description/description_file.h"
 #include "description/language.h"
@@ -25,19 +26,6 @@ std::string Bracketed(std::string_view name) { return "[" + Excerpt(name, kNameL
 std::string SectionOf(std::string_view name) {
   return name.empty() ? std::string("the section with no name, which is never uploaded")
                       : "section " + Bracketed(name);
-}
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-// Whether `text` holds `part` (lower case) in any letter case.
-bool FindIgnoringCase(std::string_view text, std::string_view part) {
-  return std::search(text.begin(), text.end(), part.begin(), part.end(),
-                     [](char x, char y) { return Lower(x) == y; }) != text.end();
 }
 
 // The keys whose values, or files, go to Steam.
@@ -106,24 +94,6 @@ const KnownLanguage* LanguageOfCode(std::string_view code) {
 
 }  // namespace
 
-namespace {
-
-// The offset of the first byte of `text` that is not part of a well-formed
-// UTF-8 character, or npos.
-size_t FirstBadUtf8(std::string_view text) {
-  for (size_t at = 0, length = 0; at < text.size(); at += length) {
-    length = static_cast<unsigned char>(text[at]) < 0x80 ? 1 : Utf8CharacterLength(text.substr(at));
-    if (length == 0) {
-      return at;
-    }
-  }
-  return std::string_view::npos;
-}
-
-}  // namespace
-
-bool IsValidUtf8(std::string_view text) { return FirstBadUtf8(text) == std::string_view::npos; }
-
 std::string DescriptionEncodingProblem(std::string_view start) {
   // ASCII text in UTF-16 has a NUL byte beside every character: before it
   // in big-endian order, after it in little-endian order.
@@ -144,7 +114,7 @@ std::string DescriptionEncodingProblem(std::string_view start) {
   }
   const size_t cr = start.find('\r');
   if (start.find('\n') == std::string_view::npos && cr != std::string_view::npos &&
-      start.find_first_not_of("\r", cr) != std::string_view::npos) {
+      start.find_first_not_of('\r', cr) != std::string_view::npos) {
     return "the lines of the file end in a CR alone (as on classic Mac OS), which modpublish "
            "doesn't take for a line end: it reads the whole file as one line. Save it with "
            "Windows (CR LF) or Unix (LF) line ends";
@@ -155,8 +125,7 @@ std::string DescriptionEncodingProblem(std::string_view start) {
 bool PlausibleKey(std::string_view key) {
   bool lower = false;
   for (char c : key) {
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (!letter && !(c >= '0' && c <= '9') && c != '_' && c != '-' && c != '.') {
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '_' && c != '-' && c != '.') {
       return false;
     }
     lower = lower || (c >= 'a' && c <= 'z');
@@ -170,7 +139,7 @@ const KnownLanguage* SuggestLanguage(std::string_view sectionName) {
   }
   std::string name;
   for (char c : sectionName) {
-    name += c == '-' ? '_' : Lower(c);
+    name += c == '-' ? '_' : LowerAscii(c);
   }
   for (const KnownLanguage& language : KnownLanguages()) {
     if (EqualIgnoringCase(language.code, name) || language.steamName == name) {
@@ -197,34 +166,6 @@ const KnownLanguage* SuggestLanguage(std::string_view sectionName) {
 
 namespace {
 
-// The kinds of findings: each is shown kShownPerKind times at most.
-enum Kind : int {
-  // Each kind is of one severity, so that its note counts right.
-  kMark,       // error when it hides the text's header
-  kMarkAlone,  // warning
-  kTooShort,
-  kNotAHeader,
-  kComment,
-  kStrayText,
-  kPasted,         // error
-  kBothTexts,      // error
-  kFileUnread,     // error
-  kDuplicateText,  // error
-  kDuplicateKey,
-  kHeaderWithoutKeys,
-  kSkippedText,  // error
-  kCtrlZ,        // error
-  kNul,          // error
-  kTooLong,      // error
-  kEmptyTitle,
-  kNotUtf8,
-  kMarkup,
-  kKeyCase,  // error
-  kMissingKey,
-  kNothingToUpload,
-  kKinds,
-};
-
 // Findings about the whole file (line 0) sort last.
 uint64_t Order(uint64_t line) { return line == 0 ? UINT64_MAX : line; }
 
@@ -242,9 +183,8 @@ struct DescriptionCheck::Findings {
     std::vector<Kept> shown;
     uint64_t hidden = 0;
     uint64_t firstHiddenLine = 0;  // as Order() gives it
-    bool error = false;
   };
-  OfKind kinds[kKinds];
+  OfKind kinds[kFindingKinds];
   uint64_t sequence = 0;
 
   // The finding on the latest line of those shown (some are).
@@ -256,29 +196,32 @@ struct DescriptionCheck::Findings {
 
   // The shown finding of `kind` on the latest line, or null while fewer
   // than kShownPerKind are shown.
-  Kept* Latest(int kind) {
-    std::vector<Kept>& shown = kinds[kind].shown;
+  Kept* Latest(FindingKind kind) {
+    std::vector<Kept>& shown = Of(kind).shown;
     return shown.size() < kShownPerKind ? nullptr : &LatestOf(shown);
   }
 
-  void Hide(int kind, uint64_t line) {
-    OfKind& of = kinds[kind];
+  OfKind& Of(FindingKind kind) { return kinds[static_cast<size_t>(kind)]; }
+
+  void Hide(FindingKind kind, uint64_t line) {
+    OfKind& of = Of(kind);
     of.firstHiddenLine = of.hidden == 0 ? Order(line) : std::min(of.firstHiddenLine, Order(line));
     ++of.hidden;
   }
 
   // The note for the findings of a kind that are not shown, on the line of
   // the first of them.
-  static Kept Note(OfKind& of) {
+  static Kept Note(FindingKind kind, OfKind& of) {
     const uint64_t last = Order(LatestOf(of.shown).diagnostic.line);
     const uint64_t line = of.firstHiddenLine == UINT64_MAX ? 0 : of.firstHiddenLine;
     std::string message =
         std::to_string(of.hidden) + (of.hidden == 1 ? " more line" : " more lines") +
         (line == 0 ? "" : " from here on") + (of.hidden == 1 ? " gets" : " get") +
-        " the same kind of " + (of.error ? "error" : "warning") + " as " +
+        " the same kind of " + (SeverityOf(kind) == Severity::kError ? "error" : "warning") +
+        " as " +
         (last == UINT64_MAX ? std::string("the one above") : "line " + std::to_string(last)) +
         "; they are counted, not shown";
-    return {Diagnostic{line, of.error, std::move(message), of.hidden}, UINT64_MAX};
+    return {Diagnostic{line, kind, std::move(message), of.hidden}, UINT64_MAX};
   }
 };
 
@@ -286,7 +229,7 @@ DescriptionCheck::DescriptionCheck() : findings_(std::make_unique<Findings>()) {
 DescriptionCheck::~DescriptionCheck() = default;
 
 template <class Message>
-void DescriptionCheck::Add(int kind, uint64_t line, bool error, const Message& message) {
+void DescriptionCheck::Add(FindingKind kind, uint64_t line, const Message& message) {
   // The lines of a pasted description have the one finding of the paste;
   // whatever the line rules made of them follows from it. The text after a
   // Ctrl-Z is lost on its own account.
@@ -295,20 +238,20 @@ void DescriptionCheck::Add(int kind, uint64_t line, bool error, const Message& m
                        [](uint64_t wanted, const std::pair<uint64_t, uint64_t>& lines) {
                          return wanted < lines.first;
                        });
-  if (kind != kCtrlZ && after != pastedLines_.begin() && line <= std::prev(after)->second) {
+  if (kind != FindingKind::kCtrlZ && after != pastedLines_.begin() &&
+      line <= std::prev(after)->second) {
     return;
   }
   Findings& findings = *findings_;
-  findings.kinds[kind].error = error;
   Findings::Kept* latest = findings.Latest(kind);
   if (latest != nullptr && Order(line) >= Order(latest->diagnostic.line)) {
     // Most findings come in file order, and these cost no message at all.
     findings.Hide(kind, line);
     return;
   }
-  Findings::Kept kept{Diagnostic{line, error, message(), 0}, findings.sequence++};
+  Findings::Kept kept{Diagnostic{line, kind, message(), 0}, findings.sequence++};
   if (latest == nullptr) {
-    findings.kinds[kind].shown.push_back(std::move(kept));
+    findings.Of(kind).shown.push_back(std::move(kept));
   } else {
     findings.Hide(kind, latest->diagnostic.line);
     *latest = std::move(kept);
@@ -343,7 +286,7 @@ void DescriptionCheck::TakeLine(const DescriptionLine& line) {
       if (line.text.empty()) {
         break;  // blank lines end nothing
       }
-      Add(kTooShort, line.number, false, [&] {
+      Add(FindingKind::kTooShort, line.number, [&] {
         return "the line " + Quoted(line.text) +
                " is too short to be a key or a header; modpublish ignores it. Remove it";
       });
@@ -359,8 +302,8 @@ bool DescriptionCheck::InPastedDescription(const DescriptionLine& line) {
   if (!paste.verbatim.empty()) {
     // Inside a block of code everything is text, keys and headers too,
     // until the block's closing tag.
-    if (FindIgnoringCase(line.kind == DescriptionLineKind::kKey ? line.value : line.text,
-                         paste.verbatim)) {
+    if (ContainsIgnoringCase(line.kind == DescriptionLineKind::kKey ? line.value : line.text,
+                             paste.verbatim)) {
       paste.verbatim.clear();
     }
   } else if (line.kind == DescriptionLineKind::kKey && PlausibleKey(line.key)) {
@@ -401,7 +344,7 @@ void DescriptionCheck::EndPastedDescription() {
   if (paste.line != 0 && paste.lastText != 0) {
     const uint64_t lines = paste.lastText - paste.line;
     const std::string file = "description_" + Excerpt(paste.name, kNameLimit) + ".txt";
-    Add(kPasted, paste.line, true, [&] {
+    Add(FindingKind::kPasted, paste.line, [&] {
       return "the description of section " + Bracketed(paste.name) + " goes on over the " +
              Count(lines, "line", "lines") + " below this one (" +
              Count(paste.bytesToLastText, "byte", "bytes") +
@@ -444,7 +387,7 @@ void DescriptionCheck::CheckFirstLineMark(const DescriptionLine& line) {
     markHeader_ = Excerpt(rest, kNameLimit);
     return;
   }
-  Add(kMarkAlone, line.number, false, [] {
+  Add(FindingKind::kMarkAlone, line.number, [] {
     return std::string(
         "the file starts with a UTF-8 byte-order mark, which modpublish reads as part of this "
         "line. Save the file as UTF-8 without a byte-order mark (BOM)");
@@ -457,7 +400,7 @@ void DescriptionCheck::IgnoredLine(const DescriptionLine& line) {
     text = TrimWhitespace(text.substr(kByteOrderMark.size()));
   }
   if (text.front() == '[') {
-    Add(kNotAHeader, line.number, false, [&] {
+    Add(FindingKind::kNotAHeader, line.number, [&] {
       const size_t close = text.find(']');
       std::string fix(close == std::string_view::npos ? text : text.substr(0, close + 1));
       if (close == std::string_view::npos) {
@@ -469,22 +412,18 @@ void DescriptionCheck::IgnoredLine(const DescriptionLine& line) {
              SectionOf(line.section) + ". Write it as " + Quoted(fix);
     });
   } else if (text.front() == ';' || text.front() == '#') {
-    Add(kComment, line.number, false, [&] {
+    Add(FindingKind::kComment, line.number, [&] {
       return "the line " + Quoted(line.text) +
              " is ignored: descript.ion has no comment syntax. Fine as a note; if it was meant "
              "to be read, write it as \"key = value\"";
     });
   } else {
-    Add(kStrayText, line.number, false, [&] {
+    Add(FindingKind::kStrayText, line.number, [&] {
       return "the line " + Quoted(line.text) +
              " is neither a key line (key = value) nor a section header ([code]); modpublish "
              "ignores it. Remove it, or add the missing \"=\" or brackets";
     });
   }
-}
-
-std::string Count(uint64_t count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 void DescriptionCheck::KeyLine(const DescriptionLine& line) {
@@ -505,7 +444,7 @@ void DescriptionCheck::KeyLine(const DescriptionLine& line) {
   // line that only repeats it loses nothing.
   if (!line.replacedSame && (line.key == "title" || line.key == "description") &&
       *SteamLanguageFor(line.section) != '\0') {
-    Add(kDuplicateText, line.number, true, [&] {
+    Add(FindingKind::kDuplicateText, line.number, [&] {
       return "the " + std::string(line.key) + " of section " + Bracketed(line.section) +
              " is set again here, after line " + std::to_string(line.replacedLine) +
              "; modpublish uploads only the last value, so the one of line " +
@@ -514,7 +453,7 @@ void DescriptionCheck::KeyLine(const DescriptionLine& line) {
     });
     return;
   }
-  Add(kDuplicateKey, line.number, false, [&] {
+  Add(FindingKind::kDuplicateKey, line.number, [&] {
     return "the key " + Quoted(line.key) + " of " + SectionOf(line.section) +
            " is set again here, after line " + std::to_string(line.replacedLine) +
            "; the last value wins. Keep only the line you mean";
@@ -524,7 +463,7 @@ void DescriptionCheck::KeyLine(const DescriptionLine& line) {
 void DescriptionCheck::CloseHeader() {
   if (headerLine_ != 0 && headerKeys_ == 0) {
     const std::string_view name = headerName_;
-    Add(kHeaderWithoutKeys, headerLine_, false, [&] {
+    Add(FindingKind::kHeaderWithoutKeys, headerLine_, [&] {
       return "the header " + Bracketed(name) +
              " has no keys under it, so nothing of it is uploaded. Add its title and "
              "description below it, or remove the header";
@@ -577,7 +516,7 @@ void DescriptionCheck::CheckSkippedSection(const PlannedSection& section) {
   if (!held.any()) {
     return;  // the game's own data
   }
-  Add(kSkippedText, section.line, true, [&] {
+  Add(FindingKind::kSkippedText, section.line, [&] {
     const KnownLanguage* suggestion = SuggestLanguage(section.name);
     return "section " + Bracketed(section.name) + " holds " + held.Words() + ", but " +
            Quoted(section.name) +
@@ -598,7 +537,7 @@ void DescriptionCheck::CheckNamelessSection(const HeldText& held) {
   if (markHidHeader_) {
     markHidHeader_ = false;  // told here, once
     if (textBeforeHeaders) {
-      Add(kMark, 1, true, [&] {
+      Add(FindingKind::kMarkHidesText, 1, [&] {
         return "the file starts with a UTF-8 byte-order mark, which hides the header " +
                markHeader_ + ": " + held.Words() +
                " below it go to the section with no name, which modpublish never uploads, so " +
@@ -606,25 +545,26 @@ void DescriptionCheck::CheckNamelessSection(const HeldText& held) {
       });
       return;
     }
-    Add(kMarkAlone, 1, false, [&] {
+    Add(FindingKind::kMarkAlone, 1, [&] {
       return "the file starts with a UTF-8 byte-order mark, which hides the header " + markHeader_ +
              ": the keys below it go to the section with no name. Save the file as UTF-8 "
              "without a byte-order mark (BOM)";
     });
   }
   if (textBeforeHeaders) {
-    Add(kSkippedText, held.firstLine, true, [&] {
+    Add(FindingKind::kSkippedText, held.firstLine, [&] {
       return "the key " + Quoted(held.firstKey) +
              " comes before the first section header, so it goes to the section with no name, "
              "which modpublish never uploads: it never reaches Steam. Put a header such as "
              "[en] above it";
     });
   } else if (held.any()) {
-    Add(kSkippedText, namelessHeaderLine_ != 0 ? namelessHeaderLine_ : held.firstLine, true, [&] {
-      return "section [] holds " + held.Words() +
-             ", but a section with no name is never uploaded, so " + held.NeverReach() +
-             " Steam. Name it with a language code such as [en]";
-    });
+    Add(FindingKind::kSkippedText, namelessHeaderLine_ != 0 ? namelessHeaderLine_ : held.firstLine,
+        [&] {
+          return "section [] holds " + held.Words() +
+                 ", but a section with no name is never uploaded, so " + held.NeverReach() +
+                 " Steam. Name it with a language code such as [en]";
+        });
   }
 }
 
@@ -639,7 +579,7 @@ void DescriptionCheck::CheckKeyCase(const PlannedSection& section) {
     const std::string key(title                                         ? "title"
                           : EqualIgnoringCase(entry.key, "description") ? "description"
                                                                         : kDescriptionFileKey);
-    Add(kKeyCase, entry.line(), true, [&] {
+    Add(FindingKind::kKeyCase, entry.line(), [&] {
       std::string message = "the key " + Quoted(entry.key) + " of section " +
                             Bracketed(section.name) + " is not \"" + key +
                             "\": keys are case-sensitive, so modpublish uploads ";
@@ -671,7 +611,7 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
                  (!title && EqualIgnoringCase(entry.key, kDescriptionFileKey));
         });
     if (!misspelt) {
-      Add(kMissingKey, section.line, false, [&] {
+      Add(FindingKind::kMissingKey, section.line, [&] {
         return "section " + Bracketed(name) + " has no \"" + std::string(key) +
                "\" key, so modpublish uploads \"" + text.text + "\" instead. Add a line \"" +
                std::string(key) + " = ...\"";
@@ -681,7 +621,7 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
   }
   if (text.file != nullptr && text.file->status != DescriptionStatus::kRead) {
     const DescriptionFile& file = *text.file;
-    Add(kFileUnread, text.line, true, [&] {
+    Add(FindingKind::kFileUnread, text.line, [&] {
       const bool tooBig = file.status == DescriptionStatus::kTooBig;
       const char* state = file.status == DescriptionStatus::kMissing ? "is missing"
                           : file.status == DescriptionStatus::kNotAFile
@@ -692,9 +632,9 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
           file.status == DescriptionStatus::kMissing
               ? "Create it, or fix the path: it starts from the mod folder unless it is absolute"
           : file.status == DescriptionStatus::kNotAFile ? "Name a text file"
-          : tooBig ? "Steam takes a description of " + std::to_string(kDescriptionLimit) +
-                         " bytes at most: shorten it"
-                   : "Give your user permission to read it";
+          : tooBig
+              ? "Steam takes a description of " + kDescriptionLimit.Size() + " at most: shorten it"
+              : "Give your user permission to read it";
       return "the description file " + Quoted(file.path) + " of section " + Bracketed(name) + " " +
              state + "; modpublish stops with \"" +
              (tooBig ? "Not enough memory to read" : "File not found") +
@@ -707,20 +647,20 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
   FileFindings* findings = nullptr;
   if (text.file != nullptr) {
     findings = &fileFindings_.emplace_back();
-    findings->path = text.file->path;
+    findings->file = text.file->path;
   }
   const std::string_view sent = text.Sent();
-  auto report = [&](int kind, size_t offset, bool error, auto&& message) {
+  auto report = [&](FindingKind kind, size_t offset, auto&& message) {
     if (findings == nullptr) {
-      Add(kind, text.line, error, message);
+      Add(kind, text.line, message);
     } else {
       const uint64_t line = offset == std::string_view::npos ? 0 : LineAt(text.stored, offset);
-      findings->diagnostics.push_back(Diagnostic{line, error, message(), 0});
+      findings->diagnostics.push_back(Diagnostic{line, kind, message(), 0});
     }
   };
   // Steam gets the text up to its first NUL byte: that is what counts.
   if (sent.size() < text.stored.size()) {
-    report(kNul, sent.size(), true, [&] {
+    report(FindingKind::kNul, sent.size(), [&] {
       return what() + " holds a NUL byte (0x00) at byte " + std::to_string(sent.size() + 1) +
              ", where Steam's copy of it ends: Steam gets " +
              (sent.empty() ? std::string("none of it")
@@ -729,21 +669,20 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
              " bytes from it on never reach Steam. Remove that byte";
     });
   }
-  const uint64_t limit = title ? kTitleLimit : kDescriptionLimit;
-  if (sent.size() > limit) {
-    report(kTooLong, std::string_view::npos, true, [&] {
-      return what() + " is " + std::to_string(sent.size()) + " bytes long; Steam refuses " +
-             (title ? "titles" : "descriptions") + " over " + std::to_string(limit) +
-             " bytes, and the publish fails after the content was uploaded. Shorten it";
+  const SteamLimit& limit = title ? kTitleLimit : kDescriptionLimit;
+  if (limit.Refuses(sent.size())) {
+    report(FindingKind::kTooLong, std::string_view::npos, [&] {
+      return what() + " is " + std::to_string(sent.size()) + " bytes long; " + limit.Refusal() +
+             ", and the publish fails after the content was uploaded. Shorten it";
     });
   }
   if (title && sent.empty()) {
-    report(kEmptyTitle, 0, false, [&] {
+    report(FindingKind::kEmptyTitle, 0, [&] {
       return what() + " is empty; the Workshop page will show no title in that language";
     });
   }
   if (const size_t bad = FirstBadUtf8(sent); bad != std::string_view::npos) {
-    report(kNotUtf8, bad, false, [&] {
+    report(FindingKind::kNotUtf8, bad, [&] {
       return what() +
              " is not valid UTF-8, so the Workshop page will show it garbled. Save the file as "
              "UTF-8";
@@ -760,7 +699,7 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
     std::vector<size_t> offsets;
     std::vector<std::string> warnings = MarkupWarnings(name, key, sent, &offsets);
     for (size_t i = 0; i < warnings.size(); ++i) {
-      report(kMarkup, offsets[i], false, [&] { return std::move(warnings[i]); });
+      report(FindingKind::kMarkup, offsets[i], [&] { return std::move(warnings[i]); });
     }
   }
   if (findings != nullptr && findings->diagnostics.empty()) {
@@ -781,7 +720,7 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
   CloseHeader();
   if (ctrlZLine_ != 0 && fileBytes > ctrlZOffset_ + 1 && !blankAfterCtrlZ) {
     // The bytes after it may hold whole sections; none of it reaches Steam.
-    Add(kCtrlZ, ctrlZLine_, true, [&] {
+    Add(FindingKind::kCtrlZ, ctrlZLine_, [&] {
       return "a Ctrl-Z byte (0x1A) ends the file here, the way Windows reads text; the " +
              std::to_string(fileBytes - ctrlZOffset_ - 1) +
              " bytes after it are ignored and never reach Steam. Remove that byte";
@@ -803,7 +742,7 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
     CheckText(section, section.description, "description");
     const auto inlineText = section.keys->find("description");
     if (section.description.file != nullptr && inlineText != section.keys->end()) {
-      Add(kBothTexts, inlineText->line(), true, [&] {
+      Add(FindingKind::kBothTexts, inlineText->line(), [&] {
         return "section " + Bracketed(section.name) + " has both a \"description\" and a \"" +
                std::string(kDescriptionFileKey) + "\" (line " +
                std::to_string(section.description.line) +
@@ -815,13 +754,13 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
   if (markHidHeader_) {
     // A header hidden with no keys below it: the section with no name,
     // which tells of it, is not there.
-    Add(kMarkAlone, 1, false, [&] {
+    Add(FindingKind::kMarkAlone, 1, [&] {
       return "the file starts with a UTF-8 byte-order mark, which hides the header " + markHeader_ +
              ". Save the file as UTF-8 without a byte-order mark (BOM)";
     });
   }
   if (plan_.uploaded.empty()) {
-    Add(kNothingToUpload, 0, false, [] {
+    Add(FindingKind::kNothingToUpload, 0, [] {
       return std::string(
           "no section will be uploaded, so the Workshop item gets no title or description. Add "
           "a section such as [en] with \"title\" and \"description\" keys");
@@ -830,9 +769,10 @@ void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes
   // File order; the findings about the whole file last; on one line, in
   // the order they were made, a note after the findings.
   std::vector<Findings::Kept> all;
-  for (Findings::OfKind& of : findings_->kinds) {
+  for (size_t kind = 0; kind < kFindingKinds; ++kind) {
+    Findings::OfKind& of = findings_->kinds[kind];
     if (of.hidden != 0) {
-      all.push_back(Findings::Note(of));
+      all.push_back(Findings::Note(static_cast<FindingKind>(kind), of));
     }
     for (Findings::Kept& kept : of.shown) {
       all.push_back(std::move(kept));

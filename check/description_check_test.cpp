@@ -1,4 +1,4 @@
-#include "check/mod_check.h"
+#include "check/description_check.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,8 @@ std::vector<std::string> Findings(const std::string& text, std::string* messages
   for (const Diagnostic& diagnostic : check.diagnostics()) {
     out.push_back(std::to_string(diagnostic.line) + (diagnostic.hidden != 0
                                                          ? ":n" + std::to_string(diagnostic.hidden)
-                                                     : diagnostic.error ? ":e"
-                                                                        : ":w"));
+                                                     : diagnostic.error() ? ":e"
+                                                                          : ":w"));
     if (messages != nullptr) {
       *messages += diagnostic.message + "\n";
     }
@@ -308,32 +308,6 @@ TEST(DescriptionEncodingProblemTest, Utf16AndCrOnlyLineEnds) {
     const std::string problem = DescriptionEncodingProblem(c.start);
     EXPECT_EQ(problem.empty(), *c.mentions == '\0') << testing::PrintToString(c.start);
     EXPECT_NE(problem.find(c.mentions), std::string::npos) << problem;
-  }
-}
-
-TEST(IsValidUtf8Test, AcceptsWellFormedOnly) {
-  const struct {
-    std::string text;
-    bool valid;
-  } cases[] = {
-      {"", true},
-      {"plain", true},
-      {"\xD0\x9C\xD0\xBE\xD0\xB9", true},
-      {"\xE2\x82\xAC", true},
-      {"\xF0\x9F\x98\x80", true},
-      {"\xF4\x8F\xBF\xBF", true},
-      {"\xC3", false},              // cut short
-      {"\xC3(", false},             // bad continuation
-      {"\x80", false},              // stray continuation
-      {"\xC0\xAF", false},          // overlong
-      {"\xE0\x80\xAF", false},      // overlong
-      {"\xED\xA0\x80", false},      // surrogate
-      {"\xF4\x90\x80\x80", false},  // past U+10FFFF
-      {"\xFF", false},
-      {"\xE2\x82", false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(IsValidUtf8(c.text), c.valid) << testing::PrintToString(c.text);
   }
 }
 
