@@ -79,61 +79,9 @@ class LiveModTest(ToolTestCase):
     -k, the change note of -c, and what Steam would refuse stopped before
     anything is sent."""
 
-    NOTE = 'Lanterns now "refill" at dawn – фонари'
-
-    def notes(self, run):
-        return {line.split(" -> ")[0].split(" ", 2)[2] for line in run.calls("SubmitItemUpdate")}
-
     def visibility(self, item):
         return [line for line in harness.live_item(self.workshop, item)
                 if line.startswith("visibility")]
-
-    def test_keep_leaves_a_public_item_public_and_every_submission_has_the_note(self):
-        self.seed_item(917, visibility=0)
-        self.make_mod("[en]\ntitle=x\n")
-        self.scenario(["app_id 250", "update_handles 3 4 5", "call_handles 0x20 0x21 0x22"])
-        run = self.run_tool("-k", "-c", self.NOTE, "-u", "917", "mod")
-        # No visibility step, and a bar as wide as the steps the run takes.
-        self.assertOutput(run, """\
-Parsing [en]
-[en] title = x
-Starting initing tool
-[#         ] Initializing SteamAPI...OK
-[##        ] Constructing SteamUtils...OK
-[###       ] Getting AppID with SteamUtils...<250>OK
-[####      ] Constructing SteamUGC...OK
-Starting uploading fileid 917
-Starting uploading mod folder
-[#####     ] Starting item update with SteamUGC...<3>OK
-[######    ] Setting item content with SteamUGC...OK
-[#######   ] Submiting item update with SteamUGC...<20><result success>OK
-Done uploading mod folder
-Starting uploading description in lang: en
-[########  ] Starting item update with SteamUGC...<4>OK
-[######### ] Setting update language with SteamUGC...OK
-[##########] Setting item title with SteamUGC...OK
-[###########] Setting item description with SteamUGC...OK
-[############] Submiting item update with SteamUGC...<21><result success>OK
-Done uploading description in lang: en
-Starting uploading preview image
-[#############] Starting item update with SteamUGC...<5>OK
-[##############] Setting item preview with SteamUGC...OK
-[###############] Submiting item update with SteamUGC...<22><result success>OK
-Done uploading preview image
-Mod is uploaded to %s917
-Uploading done successfully
-""" % PAGE)
-        self.assertEqual(run.calls("SetItemVisibility"), [])
-        self.assertEqual(self.notes(run), {"note=%s" % journal_string(self.NOTE)})
-        self.assertEqual(self.visibility(917), ["visibility 0"])
-        changes = [line for line in harness.live_item(self.workshop, 917)
-                   if line.startswith("change")]
-        self.assertEqual(changes, ["change %s" % journal_string(self.NOTE)] * 3)
-
-        # Without -k the update makes it private, as every run did before.
-        run = self.run_tool("-s", "-u", "917", "mod")
-        self.assertEqual(self.notes(run), {'note="update"'})
-        self.assertEqual(self.visibility(917), ["visibility 2"])
 
     def test_keep_on_a_new_item_says_it_is_made_private(self):
         self.make_mod("[en]\ntitle=x\n")

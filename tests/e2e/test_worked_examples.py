@@ -1,7 +1,7 @@
 """Whole runs against a simulated Steam scripted to known ids, handles and
 delays, compared byte for byte with their complete standard output."""
 
-from harness import ToolTestCase, journal_string, sep
+from harness import ToolTestCase, journal_string, live_item, sep
 
 PAGE = "https://steamcommunity.com/sharedfiles/filedetails/?id="
 
@@ -68,15 +68,18 @@ UPDATE_SCENARIO = [
 ]
 
 
-def update_run(width, language_lines, preview_from):
+def update_run(width, language_lines, preview_from, keep=False):
     """The update of item 917 with the section "en" (title only), drawn
     against `width`, with `language_lines` after the "en" section and the
-    preview steps numbered from `preview_from`."""
+    preview steps numbered from `preview_from`. `keep`: the run keeps the
+    item's visibility (-k), so it has no visibility step, and the steps
+    after it are numbered one lower."""
 
     def line(step, name):
+        step -= 1 if keep and step > 6 else 0
         return "[%s%s] %s..." % ("#" * step, " " * max(width - step, 0), name)
 
-    return "".join([
+    lines = [
         "Starting initing tool\n",
         line(1, "Initializing SteamAPI") + "OK\n",
         line(2, "Constructing SteamUtils") + "OK\n",
@@ -98,13 +101,15 @@ def update_run(width, language_lines, preview_from):
         "Done uploading description in lang: en\n",
         language_lines,
         "Starting uploading preview image\n",
-        line(preview_from, "Starting item update with SteamUGC") + "<23>OK\n",
-        line(preview_from + 1, "Setting item preview with SteamUGC") + "OK\n",
-        line(preview_from + 2, "Submiting item update with SteamUGC") + "<3c43>..<result success>OK\n",
+        line(preview_from + keep, "Starting item update with SteamUGC") + "<23>OK\n",
+        line(preview_from + keep + 1, "Setting item preview with SteamUGC") + "OK\n",
+        line(preview_from + keep + 2, "Submiting item update with SteamUGC")
+        + "<3c43>..<result success>OK\n",
         "Done uploading preview image\n",
         "Mod is uploaded to %s917\n" % PAGE,
         "Uploading done successfully\n",
-    ])
+    ]
+    return "".join(line for line in lines if not (keep and "visibility" in line))
 
 
 class NewItemTest(ToolTestCase):
@@ -177,6 +182,25 @@ class UpdateTest(ToolTestCase):
             'SubmitItemUpdate update=22 note="update" -> 15426',
             'SubmitItemUpdate update=23 note="update" -> 15427',
         ])
+
+    def test_keep_sets_no_visibility_and_sends_the_note(self):
+        """A public item updated with -k and -c: no visibility step, a bar as
+        wide as the steps the run takes, the note with every submission, and
+        the item public still."""
+        self.seed_item(917, visibility=0)
+        self.make_mod("[en]\ntitle=My mod\n")
+        self.scenario(UPDATE_SCENARIO)
+        note = 'Lanterns now "refill" at dawn – фонари'
+        run = self.run_tool("-k", "-c", note, "-u", "917", "mod")
+        self.assertOutput(run, "Parsing [en]\n[en] title = My mod\n" + update_run(10, "", 13, True))
+        self.assertEqual(run.calls("SetItemVisibility"), [])
+        self.assertEqual({line.split(" ", 2)[2] for line in run.calls("SubmitItemUpdate")},
+                         {"note=%s -> %d" % (journal_string(note), call)
+                          for call in (15425, 15426, 15427)})
+        item = live_item(self.workshop, 917)
+        self.assertIn("visibility 0", item)
+        self.assertEqual([line for line in item if line.startswith("change")],
+                         ["change %s" % journal_string(note)] * 3)
 
     def test_keys_before_the_first_header_widen_the_bar_only(self):
         self.make_mod("version=1.0\n[en]\ntitle=My mod\n")
