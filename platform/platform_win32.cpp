@@ -67,6 +67,13 @@ bool ToUtf8(const std::wstring& wide, std::string& bytes) {
                              nullptr) == length;
 }
 
+// The system's handle of `stream`, which the C library hands out as an
+// integer; INVALID_HANDLE_VALUE when it has none.
+HANDLE HandleOf(std::FILE* stream) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
+  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+}
+
 }  // namespace
 
 bool IsRootedPath(std::string_view path) {
@@ -190,7 +197,7 @@ std::FILE* OpenFileForReading(const std::string& path) {
   // Only a disk file has an end: a path such as \\.\pipe\descript.ion
   // names a pipe, and a read from a pipe or a character device may block or
   // never end.
-  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  HANDLE handle = HandleOf(file);
   if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
     std::fclose(file);
     return nullptr;
@@ -215,7 +222,7 @@ void UseUtf8ConsoleOutput() {
 }
 
 int TerminalColumns(std::FILE* stream) {
-  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  HANDLE handle = HandleOf(stream);
   CONSOLE_SCREEN_BUFFER_INFO info{};
   // A console wraps lines at its buffer's width, not its window's.
   if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info)) {
@@ -225,7 +232,7 @@ int TerminalColumns(std::FILE* stream) {
 }
 
 bool UseTerminalControlSequences(std::FILE* stream) {
-  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  HANDLE handle = HandleOf(stream);
   DWORD mode = 0;
   // Only a console handle has a console mode.
   if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {

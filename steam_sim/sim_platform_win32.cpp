@@ -21,6 +21,12 @@ std::wstring Widen(const char* text) {
   return wide;
 }
 
+// FileLock keeps its handle in an integer, as the POSIX side keeps its
+// descriptor.
+HANDLE HandleOf(intptr_t file) {
+  return reinterpret_cast<HANDLE>(file);  // NOLINT(performance-no-int-to-ptr)
+}
+
 }  // namespace
 
 std::filesystem::path OwnLibraryFolder() {
@@ -89,7 +95,7 @@ FileLock::FileLock(const std::filesystem::path& path)
           CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_NORMAL, nullptr))) {
-  const auto handle = reinterpret_cast<HANDLE>(file_);
+  const HANDLE handle = HandleOf(file_);
   if (handle == INVALID_HANDLE_VALUE) {
     return;
   }
@@ -99,7 +105,7 @@ FileLock::FileLock(const std::filesystem::path& path)
 }
 
 FileLock::~FileLock() {
-  const auto handle = reinterpret_cast<HANDLE>(file_);
+  const HANDLE handle = HandleOf(file_);
   if (handle == INVALID_HANDLE_VALUE) {
     return;
   }

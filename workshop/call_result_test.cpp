@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,7 +25,7 @@ constexpr const char* kRunSlot = "slot=0";
 constexpr const char* kRunSlot = "slot=1";
 #endif
 
-long Count(const Lines& lines, const std::string& line) {
+std::ptrdiff_t Count(const Lines& lines, const std::string& line) {
   return std::count(lines.begin(), lines.end(), line);
 }
 

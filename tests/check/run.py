@@ -3,8 +3,7 @@
 folders and compares its standard output and exit status byte for byte.
 
     run.py --tool build/default/bin/modpublish-check [--update] [CASE...]
-    run.py --tool build/windows/bin/modpublish-check.exe --platform windows \
-           --runner cmake/wine-run.sh --runner build/windows/wineprefix
+    run.py --tool build/windows/bin/modpublish-check.exe
     run.py --tool build/default/bin/modpublish-check \
            --agreement build/default/bin/modpublish [--share K/N] [CASE...]
 
@@ -91,33 +90,22 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import unittest
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The Workshop's item files are read as the process tests read them.
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path[:0] = [os.path.join(HERE, "..", "e2e"), os.path.join(HERE, "..", "support")]
 import harness  # noqa: E402
+import programs  # noqa: E402
+from programs import native_path, windows  # noqa: E402
 TOOL = None
 PUBLISHER = None
 HOLDER = None
 INCOMPLETE_LIBRARY = None
-PLATFORM = "linux"
-RUNNER = []
 SANITIZED = False
 UPDATE = False
 CASES = []
-
-
-def windows():
-    return PLATFORM == "windows"
-
-
-def native_path(path):
-    if windows():
-        return "Z:" + os.path.abspath(path).replace("/", "\\")
-    return os.path.abspath(path)
 
 
 def png(width, height, padding=0):
@@ -222,9 +210,7 @@ class Setup:
         self.publish_fails = False
 
 
-class CaseTestCase(unittest.TestCase):
-    maxDiff = None
-
+class CaseTestCase(programs.ProgramTestCase):
     def own_folder(self, setup):
         """The programs run from a folder of their own, bin/ beside the mod:
         the checker, and modpublish when there is one."""
@@ -239,8 +225,7 @@ class CaseTestCase(unittest.TestCase):
 
     def prepare(self, case):
         setup = Setup()
-        work = setup.work = tempfile.mkdtemp(prefix="modpublish-check-")
-        self.addCleanup(shutil.rmtree, work, ignore_errors=True)
+        work = setup.work = self.scratch("modpublish-check-")
         mod = os.path.join(work, "mod")
         shutil.copytree(os.path.join(HERE, "base"), mod)
         for name in os.listdir(os.path.join(HERE, "cases", case)):
@@ -289,8 +274,7 @@ class CaseTestCase(unittest.TestCase):
                     kind = values[0]
                     if kind == "steam_api.dll" and not windows():
                         self.skipTest("steam_api.dll is the 32-bit library of Windows")
-                    file_name = ("steam_api.dll" if kind == "steam_api.dll"
-                                 else "steam_api64.dll" if windows() else "libsteam_api.so")
+                    file_name = kind if kind == "steam_api.dll" else programs.library_name()
                     target = os.path.join(folder, file_name)
                     if kind == "old-sdk":
                         shutil.copy2(INCOMPLETE_LIBRARY, target)
@@ -376,7 +360,8 @@ class CaseTestCase(unittest.TestCase):
                 os.chmod(work, 0o755)
                 if setup.tool == TOOL:
                     folder = self.own_folder(setup)
-                    shutil.copy2(os.path.join(os.path.dirname(TOOL), "libsteam_api.so"), folder)
+                    shutil.copy2(os.path.join(os.path.dirname(TOOL), programs.library_name()),
+                                 folder)
                 setup.as_nobody = True
         for path in setup.held:
             self.hold(path)
@@ -387,8 +372,9 @@ class CaseTestCase(unittest.TestCase):
         the case ends."""
         if not HOLDER:
             self.skipTest("no --holder program to hold a file open")
-        holder = subprocess.Popen(RUNNER + [HOLDER, native_path(path)], stdin=subprocess.PIPE,
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        holder = subprocess.Popen(programs.RUNNER + [HOLDER, native_path(path)],
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL)
 
         def release():
             holder.stdin.close()
@@ -398,10 +384,10 @@ class CaseTestCase(unittest.TestCase):
         said = holder.stdout.readline().strip()
         self.assertEqual(said, b"held", "the holder could not open %s" % path)
 
-    def run_program(self, setup, program, args, env=None):
+    def run_as_case(self, setup, program, args, env=None):
         """Runs `program` with `args` as the case asks: in its current
         folder, with its environment, limits and user."""
-        command = RUNNER + [program] + args
+        command = [program] + args
         if setup.as_nobody:
             nobody = pwd.getpwnam("nobody")
             command = ["setpriv", "--reuid=%d" % nobody.pw_uid, "--regid=%d" % nobody.pw_gid,
@@ -410,20 +396,16 @@ class CaseTestCase(unittest.TestCase):
         def limit_memory():
             resource.setrlimit(resource.RLIMIT_AS, (setup.limit, setup.limit))
 
-        completed = subprocess.run(command, cwd=setup.work, env=env or setup.env,
-                                   stdin=subprocess.DEVNULL, capture_output=True,
-                                   timeout=300, check=False,
-                                   preexec_fn=limit_memory if setup.limit else None)
-        self.assertEqual(completed.stderr, b"", "%s wrote to standard error" % program)
-        return completed
+        return self.run_program(command, cwd=setup.work, env=env or setup.env, timeout=300,
+                                preexec_fn=limit_memory if setup.limit else None)
 
 
 class CheckerGoldenTest(CaseTestCase):
     def run_case(self, case):
         setup = self.prepare(case)
-        completed = self.run_program(setup, setup.tool, setup.args)
+        completed = self.run_as_case(setup, setup.tool, setup.args)
         tool = setup.tool
-        library_name = "steam_api64.dll" if windows() else "libsteam_api.so"
+        library_name = programs.library_name()
         library = native_path(os.path.join(os.path.dirname(tool), library_name))
         program = native_path(tool) if windows() else tool
         expected_path = os.path.join(HERE, "cases", case, "expected.txt")
@@ -463,7 +445,7 @@ class PublishAgreementTest(CaseTestCase):
         setup = self.prepare(case)
         if setup.status == 2:
             self.skipTest("the checker's usage text: no publish")
-        checked = self.run_program(setup, setup.tool, setup.args)
+        checked = self.run_as_case(setup, setup.tool, setup.args)
         last = checked.stdout.replace(b"\r\n", b"\n").decode("latin-1").splitlines()[-1]
         errors = int(last.split()[0])
 
@@ -485,7 +467,7 @@ class PublishAgreementTest(CaseTestCase):
         for name in ("STEAMSIM_SCENARIO", "STEAMSIM_JOURNAL"):
             env.pop(name, None)
         env["STEAMSIM_WORKSHOP"] = native_path(workshop)
-        published = self.run_program(setup, setup.publisher, args, env)
+        published = self.run_as_case(setup, setup.publisher, args, env)
         output = published.stdout.replace(b"\r\n", b"\n").decode("latin-1")
         succeeded = published.returncode == 0 and output.endswith("Uploading done successfully\n")
         if setup.publish_fails:
@@ -572,7 +554,7 @@ def add_cases(test_class, share, shares):
 
 
 def main():
-    global TOOL, PUBLISHER, HOLDER, INCOMPLETE_LIBRARY, PLATFORM, RUNNER, SANITIZED, UPDATE
+    global TOOL, PUBLISHER, HOLDER, INCOMPLETE_LIBRARY, SANITIZED, UPDATE
     global CASES
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -580,8 +562,7 @@ def main():
     parser.add_argument("--incomplete-library",
                         help="a client library lacking exports, built from tests/fixtures "
                              "(default: fixtures/incomplete_steam_api.* beside the tool's folder)")
-    parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
-    parser.add_argument("--runner", action="append", default=[])
+    programs.add_arguments(parser)
     parser.add_argument("--holder",
                         help="a Windows program that holds the file it is given open without "
                              "sharing until its standard input ends (tests/fixtures)")
@@ -599,11 +580,10 @@ def main():
     options = parser.parse_args()
     share, shares = (int(part) for part in options.share.split("/"))
     TOOL = os.path.abspath(options.tool)
+    programs.configure(options, TOOL)
     INCOMPLETE_LIBRARY = os.path.abspath(options.incomplete_library or os.path.join(
-        os.path.dirname(TOOL), "..", "fixtures",
-        "incomplete_steam_api" + (".dll" if PLATFORM == "windows" else ".so")))
-    PLATFORM = options.platform
-    RUNNER = options.runner
+        programs.build_folder(TOOL), "fixtures",
+        "incomplete_steam_api" + (".dll" if windows() else ".so")))
     HOLDER = options.holder and os.path.abspath(options.holder)
     SANITIZED = options.sanitized
     UPDATE = options.update
@@ -615,12 +595,7 @@ def main():
     if suite.countTestCases() == 0:
         print("no cases matched %s" % CASES)
         return 1
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    failed = len(result.failures) + len(result.errors)
-    skipped = len(result.skipped)
-    print("%d passed, %d failed, %d skipped" % (result.testsRun - failed - skipped, failed,
-                                                 skipped))
-    return 0 if result.wasSuccessful() else 1
+    return programs.run_tests(suite)
 
 
 if __name__ == "__main__":

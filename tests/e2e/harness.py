@@ -5,27 +5,28 @@ with its own simulated Workshop, scenario and journal. The simulated client
 library is the one beside the tool in the build tree, found there by the
 tool itself.
 
-Settings come from run.py: the tool's path, the platform it was built for
-("linux" or "windows") and the command that runs it, if any: Wine for
-Windows, or Valgrind's memory checker, under which every run must also end
-without a memory error or a definite or indirect leak.
+Settings come from run.py: the tool's path and what the shared module
+`programs` (tests/support) holds, the platform and the command that runs
+the tool, if any: Wine for Windows, or Valgrind's memory checker, under
+which every run must also end without a memory error or a definite or
+indirect leak.
 """
 
 import os
 import shutil
-import subprocess
-import tempfile
-import unittest
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+from programs import RUNNER, library_name, native_path, text, windows  # noqa: E402,F401
 
 TOOL = None  # path of the built modpublish executable
-PLATFORM = "linux"  # or "windows"
-RUNNER = []  # command placed in front of the tool (Wine, or valgrind)
 SIMULATOR = None  # path of the simulated client library beside the tool
 FIXTURE = None  # path of a client library that lacks most exports
 CONSOLE_PROBE = None  # Windows: a client library that records the console's code page
 SANITIZED = False  # the tool is built with AddressSanitizer
 THROWING_NEW = None  # library preloaded into the sanitized tool: see its source
-RUN_TIMEOUT = 120  # seconds: a run that hangs fails its test instead of CI
+RUN_TIMEOUT = programs.TIMEOUT
 
 
 def slow(test):
@@ -40,20 +41,9 @@ def memcheck():
     return bool(RUNNER) and os.path.basename(RUNNER[0]) == "valgrind"
 
 
-def windows():
-    return PLATFORM == "windows"
-
-
 def sep():
     """The separator the tool puts between the mod folder and a file name."""
     return "\\" if windows() else "/"
-
-
-def native_path(path):
-    """A host path as the tool sees it (Wine maps the host's / to Z:)."""
-    if windows():
-        return "Z:" + os.path.abspath(path).replace("/", "\\")
-    return os.path.abspath(path)
 
 
 def journal_string(data):
@@ -116,18 +106,6 @@ def item_texts(workshop, item):
     return texts
 
 
-def library_name():
-    """The file name the tool loads the client library by."""
-    return "steam_api64.dll" if windows() else "libsteam_api.so"
-
-
-def text(expected):
-    """Expected standard output in the tool's line ends: a Windows program
-    writes its standard output in text mode, so "\n" arrives as "\r\n"."""
-    data = expected.encode("utf-8") if isinstance(expected, str) else expected
-    return data.replace(b"\n", b"\r\n") if windows() else data
-
-
 class Run:
     """The outcome of one run of the tool."""
 
@@ -146,14 +124,11 @@ class Run:
                 if line.startswith(prefix) and line != "RunCallbacks"]
 
 
-class ToolTestCase(unittest.TestCase):
+class ToolTestCase(programs.ProgramTestCase):
     """A test with its own working folder, Workshop, scenario and journal."""
 
-    maxDiff = None
-
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="modpublish-e2e-")
-        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
+        self.dir = self.scratch("modpublish-e2e-")
         self.workshop = os.path.join(self.dir, "workshop")
         self.journal_path = os.path.join(self.dir, "journal.txt")
         self.scenario_path = os.path.join(self.dir, "scenario.txt")
@@ -228,21 +203,17 @@ class ToolTestCase(unittest.TestCase):
         environment = self.environment(env)
         if os.path.exists(self.journal_path):
             os.remove(self.journal_path)  # each Run shows its own calls only
-        command = RUNNER + [tool or self.tool] + list(args)
+        command = [tool or self.tool] + list(args)
         log_path = os.path.join(self.dir, "memcheck.log")
         if memcheck():
             # Leaks of these kinds count as errors; the report goes to a file
             # so that the tool's own streams stay as they are.
-            command[len(RUNNER):len(RUNNER)] = [
-                "--leak-check=full", "--errors-for-leak-kinds=definite,indirect",
-                "--log-file=" + log_path]
+            command[:0] = ["--leak-check=full", "--errors-for-leak-kinds=definite,indirect",
+                           "--log-file=" + log_path]
             if os.path.exists(log_path):
                 os.remove(log_path)
-        completed = subprocess.run(command, cwd=self.path(cwd or ""), env=environment,
-                                   stdin=subprocess.DEVNULL, capture_output=True,
-                                   timeout=timeout, check=False, preexec_fn=preexec_fn)
-        if check_stderr:
-            self.assertEqual(completed.stderr, b"", "the tool wrote to standard error")
+        completed = self.run_program(command, check_stderr, cwd=self.path(cwd or ""),
+                                     env=environment, timeout=timeout, preexec_fn=preexec_fn)
         if memcheck():
             self.assertMemcheckClean(log_path)
         return Run(completed, self.journal_path)

@@ -4,8 +4,7 @@ simulated Steam client library and compares its standard output byte for
 byte.
 
     run.py --tool build/default/bin/modpublish [--platform linux] [PATTERN...]
-    run.py --tool build/windows/bin/modpublish.exe --platform windows \
-           --runner cmake/wine-run.sh --runner build/windows/wineprefix
+    run.py --tool build/windows/bin/modpublish.exe
     run.py --tool build/default/bin/modpublish --runner valgrind worked_examples
 
 PATTERNs select test modules (test_<PATTERN>.py), all of them by default;
@@ -45,8 +44,7 @@ def is_slow(test):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--tool", required=True)
-    parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
-    parser.add_argument("--runner", action="append", default=[])
+    harness.programs.add_arguments(parser)
     parser.add_argument("--simulator", help="the simulated client library beside the tool")
     parser.add_argument("--fixture", help="a client library that lacks most exports")
     parser.add_argument("--console-probe",
@@ -60,8 +58,7 @@ def main():
     options = parser.parse_args()
 
     harness.TOOL = os.path.abspath(options.tool)
-    harness.PLATFORM = options.platform
-    harness.RUNNER = options.runner
+    harness.programs.configure(options, harness.TOOL)
     harness.SIMULATOR = options.simulator and os.path.abspath(options.simulator)
     harness.FIXTURE = options.fixture and os.path.abspath(options.fixture)
     harness.CONSOLE_PROBE = options.console_probe and os.path.abspath(options.console_probe)
@@ -82,14 +79,7 @@ def main():
     if suite.countTestCases() == 0:
         print("no tests matched %s" % patterns)
         return 1
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    # A test with failing subtests is listed once per subtest: count tests.
-    failed = len({id(test.test_case) if hasattr(test, "test_case") else id(test)
-                  for test, _ in result.failures + result.errors})
-    skipped = len(result.skipped)
-    print("%d passed, %d failed, %d skipped" % (
-        result.testsRun - failed - skipped, failed, skipped))
-    return 0 if result.wasSuccessful() else 1
+    return harness.programs.run_tests(suite)
 
 
 if __name__ == "__main__":

@@ -16,14 +16,10 @@ class ConcurrentUpdateTest(ToolTestCase):
 
     def start(self, folder, journal):
         """Starts `modpublish -u 917 <folder>` with its own journal."""
-        environment = dict(os.environ)
-        for name in ("STEAMSIM_SCENARIO", "STEAMSIM_JOURNAL", "SteamAppId"):
-            environment.pop(name, None)
-        environment["STEAMSIM_WORKSHOP"] = harness.native_path(self.workshop)
-        environment["STEAMSIM_JOURNAL"] = harness.native_path(self.path(journal))
-        environment["STEAMSIM_SCENARIO"] = harness.native_path(self.scenario_path)
-        return subprocess.Popen(harness.RUNNER + [self.tool, "-u", "917", folder],
-                                cwd=self.dir, env=environment, stdin=subprocess.DEVNULL,
+        journal = harness.native_path(self.path(journal))
+        environment = self.environment({"STEAMSIM_JOURNAL": journal})
+        return subprocess.Popen(harness.RUNNER + [self.tool, "-u", "917", folder], cwd=self.dir,
+                                env=environment, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
     def journal(self, name):

@@ -136,12 +136,8 @@ class LiveModTest(ToolTestCase):
         note = 'Lanterns now "refill" at dawn & <never> at noon'
         self.write("publish.bat", '"%s" -s -k -c "%s" -u 917 mod\r\n'
                    % (harness.native_path(self.tool), note.replace('"', '\\"')))
-        environment = dict(os.environ, STEAMSIM_WORKSHOP=harness.native_path(self.workshop),
-                           STEAMSIM_JOURNAL=harness.native_path(self.journal_path),
-                           STEAMSIM_SCENARIO=harness.native_path(self.scenario_path))
-        completed = subprocess.run(harness.RUNNER + ["cmd", "/c", "publish.bat"], cwd=self.dir,
-                                   env=environment, stdin=subprocess.DEVNULL,
-                                   capture_output=True, timeout=harness.RUN_TIMEOUT, check=False)
+        completed = harness.programs.run(["cmd", "/c", "publish.bat"], cwd=self.dir,
+                                         env=self.environment())
         self.assertEqual(completed.returncode, 0, completed.stdout[-500:])
         changes = [line for line in harness.live_item(self.workshop, 917)
                    if line.startswith("change")]

@@ -9,8 +9,7 @@ says to place the real one.
         --package build/default/package/modpublish-1.0.0-linux-x86_64.tar.gz \
         --simulator build/default/bin/libsteam_api.so --source-dir . \
         --work-dir build/default/package_test
-    package_test.py ... --platform windows --objdump x86_64-w64-mingw32-objdump \
-        --runner cmake/wine-run.sh --runner build/windows/wineprefix
+    package_test.py ... --objdump x86_64-w64-mingw32-objdump   # the Windows archive
 
 The archive stays where CPack wrote it, with `<archive>.sha256` beside it
 (sha256sum's format) once every test passed: scripts/release.sh publishes
@@ -28,6 +27,10 @@ import tarfile
 import unittest
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+from programs import exe, native_path, windows  # noqa: E402
+
 OPTIONS = None
 
 # Words that only a build or development set-up needs; the guide is for
@@ -37,23 +40,9 @@ BUILD_STEP_PATTERNS = [r"\bcmake\b", r"\bctest\b", r"\bcpack\b", r"\bninja\b", r
                        r"scripts/", r"build/", r"git clone", r"steam_sim"]
 
 
-def windows():
-    return OPTIONS.platform == "windows"
-
-
-def program(name):
-    return name + ".exe" if windows() else name
-
-
-def native_path(path):
-    if windows():
-        return "Z:" + os.path.abspath(path).replace("/", "\\")
-    return os.path.abspath(path)
-
-
 def expected_files(source_dir):
     """The archive's files below its top folder, sorted."""
-    files = [program("modpublish"), program("modpublish-check"), "LICENSE", "README.md",
+    files = [exe("modpublish"), exe("modpublish-check"), "LICENSE", "README.md",
              "examples/steam_appid.txt"]
     example = os.path.join(source_dir, "examples", "example_mod")
     for folder, _, names in os.walk(example):
@@ -81,9 +70,7 @@ def unpack(path, target):
             archive.extractall(target)  # keeps the programs' execute bits
 
 
-class PackageTest(unittest.TestCase):
-    maxDiff = None
-
+class PackageTest(programs.ProgramTestCase):
     @classmethod
     def setUpClass(cls):
         package = OPTIONS.package
@@ -105,12 +92,9 @@ class PackageTest(unittest.TestCase):
         unpack(package, cls.unpacked)
         cls.folder = os.path.join(cls.unpacked, cls.top)
 
-    def run_program(self, name, args, cwd):
-        completed = subprocess.run(
-            OPTIONS.runner + [os.path.join(self.folder, program(name))] + args, cwd=cwd,
-            stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=False)
+    def run_packed(self, name, args, cwd):
+        completed = self.run_program([os.path.join(self.folder, exe(name))] + args, cwd=cwd)
         output = completed.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
-        self.assertEqual(completed.stderr, b"", "%s wrote to standard error" % name)
         return completed.returncode, output.splitlines()
 
     def test_holds_the_programs_guide_licence_and_example_only(self):
@@ -147,7 +131,7 @@ class PackageTest(unittest.TestCase):
 
     def test_programs_need_no_runtime_beside_them(self):
         for name in ("modpublish", "modpublish-check"):
-            path = os.path.join(self.folder, program(name))
+            path = os.path.join(self.folder, exe(name))
             if windows():
                 headers = subprocess.run([OPTIONS.objdump, "-p", path], capture_output=True,
                                          text=True, check=True).stdout
@@ -165,16 +149,15 @@ class PackageTest(unittest.TestCase):
             self.assertIn(system, needed, "%s loads %s" % (name, needed))
 
     def test_help_check_and_publish_beside_the_library(self):
-        library = "steam_api64.dll" if windows() else "libsteam_api.so"
-        shutil.copy(OPTIONS.simulator, os.path.join(self.folder, library))
+        shutil.copy(OPTIONS.simulator, os.path.join(self.folder, programs.library_name()))
 
-        status, lines = self.run_program("modpublish", ["-h"], self.folder)
+        status, lines = self.run_packed("modpublish", ["-h"], self.folder)
         self.assertEqual(status, 0, "\n".join(lines))
         self.assertTrue(any(line.startswith("Usage: ") for line in lines), "\n".join(lines))
 
         # The example, from its folder, with the steam_appid.txt beside it.
         examples = os.path.join(self.folder, "examples")
-        status, lines = self.run_program("modpublish-check", ["example_mod"], examples)
+        status, lines = self.run_packed("modpublish-check", ["example_mod"], examples)
         self.assertEqual(status, 0, "\n".join(lines))
         self.assertRegex(lines[-1], r"^0 errors, \d+ warnings$", "\n".join(lines))
 
@@ -183,7 +166,7 @@ class PackageTest(unittest.TestCase):
         # and the mod's full path.
         shutil.copy(os.path.join(examples, "steam_appid.txt"), self.folder)
         mod = native_path(os.path.join(examples, "example_mod"))
-        status, lines = self.run_program("modpublish", [mod], self.folder)
+        status, lines = self.run_packed("modpublish", [mod], self.folder)
         self.assertEqual(status, 0, "\n".join(lines))
         self.assertEqual(lines[-2:], [
             "Mod is uploaded to https://steamcommunity.com/sharedfiles/filedetails/?id=1",
@@ -212,17 +195,15 @@ def main():
     parser.add_argument("--simulator", required=True)
     parser.add_argument("--source-dir", required=True)
     parser.add_argument("--work-dir", required=True)
-    parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
-    parser.add_argument("--runner", action="append", default=[])
+    programs.add_arguments(parser)
     parser.add_argument("--objdump", help="the objdump of the Windows tool chain")
     OPTIONS = parser.parse_args()
+    programs.configure(OPTIONS, OPTIONS.simulator)
     if windows() and not OPTIONS.objdump:
         parser.error("--objdump is needed for the Windows archive")
     for name in ("config", "package", "simulator", "source_dir", "work_dir"):
         setattr(OPTIONS, name, os.path.abspath(getattr(OPTIONS, name)))
-    suite = unittest.TestLoader().loadTestsFromTestCase(PackageTest)
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    if not result.wasSuccessful():
+    if programs.run_tests(unittest.TestLoader().loadTestsFromTestCase(PackageTest)) != 0:
         sys.exit(1)
     write_checksum(OPTIONS.package)
 

@@ -47,9 +47,10 @@ import threading
 import time
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+
 TIMEOUT = 60  # seconds for the whole browser session
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(os.path.dirname(HERE))
 
 # {web} and {secure} stand for the listener's http:// and https:// origins.
 DESCRIPTIONS = {
@@ -427,8 +428,7 @@ def check_pictures(facts, requests, listener):
 
 
 def run_checker(tool, arguments, cwd):
-    run = subprocess.run([tool] + arguments, cwd=cwd, capture_output=True,
-                         stdin=subprocess.DEVNULL, timeout=60, check=False)
+    run = programs.run([tool] + arguments, cwd=cwd, timeout=60)
     if run.returncode != 0:
         print("modpublish-check %s failed (status %d):\n%s" %
               (" ".join(arguments), run.returncode, run.stdout.decode("utf-8", "replace")))
@@ -437,7 +437,7 @@ def run_checker(tool, arguments, cwd):
 
 
 def screenshot(browser, tool, work, args):
-    mod = os.path.abspath(args.mod or os.path.join(ROOT, "examples", "example_mod"))
+    mod = os.path.abspath(args.mod or os.path.join(programs.ROOT, "examples", "example_mod"))
     page = os.path.join(work, "page.html")
     # From the mod's parent folder, where the example's steam_appid.txt is.
     if not run_checker(tool, ["--page", page, os.path.basename(mod)], os.path.dirname(mod)):
@@ -505,17 +505,15 @@ def main():
     if not chromium:
         skip("no Chromium to load the page in (scripts/install-deps.sh installs Debian's chromium)")
 
-    work = tempfile.mkdtemp(prefix="modpublish-page-")
-    browser = None
-    try:
+    with tempfile.TemporaryDirectory(prefix="modpublish-page-",
+                                     ignore_cleanup_errors=True) as work:
         browser = Browser(chromium, os.path.join(work, "profile"))
-        if args.screenshot:
-            return screenshot(browser, tool, work, args)
-        return test(browser, tool, work)
-    finally:
-        if browser is not None:
+        try:
+            if args.screenshot:
+                return screenshot(browser, tool, work, args)
+            return test(browser, tool, work)
+        finally:
             browser.close()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

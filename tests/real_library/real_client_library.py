@@ -40,6 +40,9 @@ import subprocess
 import sys
 import tarfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+
 PACKAGE = "steamworks.js@0.4.0"
 TARBALL = "steamworks.js-0.4.0.tgz"
 INTEGRITY = ("sha512-O5TTRs7ucCRql4IA/kYUIQYeghTsXqf3rAm81sC22RDId264LQYqQjuaMEUSqL60I5LdULiGu0W2"
@@ -285,10 +288,9 @@ def wrapper_slot(image, name, platform):
     return disp // 8
 
 
-def probe_slots(probe, runner):
+def probe_slots(probe):
     """{(side, interface, operation): slot} printed by the slot probe."""
-    completed = subprocess.run(runner + [probe], stdin=subprocess.DEVNULL, capture_output=True,
-                               timeout=RUN_TIMEOUT, check=False)
+    completed = programs.run([probe], timeout=RUN_TIMEOUT)
     if completed.returncode != 0:
         raise Failure("the slot probe failed (exit status %d): %s"
                       % (completed.returncode, completed.stderr.decode("latin-1")))
@@ -337,7 +339,7 @@ def check_exports_and_slots(options, libraries):
                 errors.append("%s: the tool looks up %s, which is not exported"
                               % (image.path, symbol))
 
-    slots = probe_slots(options.probe, options.runner)
+    slots = probe_slots(options.probe)
     declared = declared_operations(os.path.join(options.source_dir, "workshop", "steam_api.h"))
     checked = 0
     for interface, operations in sorted(declared.items()):
@@ -373,18 +375,6 @@ def check_exports_and_slots(options, libraries):
 
 # ---------------------------------------------------------------- behaviour
 
-def native_path(path, platform):
-    if platform == "windows":
-        return "Z:" + os.path.abspath(path).replace("/", "\\")
-    return os.path.abspath(path)
-
-
-def text(expected, platform):
-    """Expected standard output in the tool's line ends."""
-    data = expected.encode("utf-8")
-    return data.replace(b"\n", b"\r\n") if platform == "windows" else data
-
-
 def loaded_client_libraries(trace, platform, folder):
     """The client libraries a loader trace on standard error (LD_DEBUG=files
     on Linux, Wine's +loaddll) shows as loaded, as host paths; relative ones
@@ -402,7 +392,7 @@ def loaded_client_libraries(trace, platform, folder):
 
 
 def check_behaviour(options, libraries):
-    platform = options.platform
+    platform = programs.PLATFORM
     library = libraries[platform]
     name = LIBRARY_NAMES[platform]
     scratch = os.path.join(options.work_dir, "run")
@@ -438,16 +428,13 @@ def check_behaviour(options, libraries):
     traced_environment = dict(environment, LD_DEBUG="files", MODPUBLISH_WINEDEBUG="+loaddll")
 
     def run(folder, *args, trace=False, program=None):
-        command = options.runner + [os.path.join(folder, program or tool_name)] + list(args)
+        command = [os.path.join(folder, program or tool_name)] + list(args)
         try:
-            completed = subprocess.run(command, cwd=work,
-                                       env=traced_environment if trace else environment,
-                                       stdin=subprocess.DEVNULL, capture_output=True,
-                                       timeout=RUN_TIMEOUT, check=False)
+            return programs.run(command, cwd=work, timeout=RUN_TIMEOUT,
+                                env=traced_environment if trace else environment)
         except subprocess.TimeoutExpired:
             raise Failure("%s did not finish within %d s" % (" ".join(command),
                                                               RUN_TIMEOUT)) from None
-        return completed
 
     errors = []
 
@@ -471,13 +458,13 @@ def check_behaviour(options, libraries):
     parsed = parsed.replace("\r\n", "\n")
     # The bar of a creating run: 6 steps, 5 per description section, 1 more.
     width = 6 + 5 * parsed.count("Parsing [") + 1
-    expected = text(parsed + INIT_FAILED.format(pad=" " * (width - 1)), platform)
+    expected = programs.text(parsed + INIT_FAILED.format(pad=" " * (width - 1)))
     expect("without a library", missing, expected, stderr=b"")
 
     verbose = run(beside, "example_mod")
     expect("real %s beside the tool" % name, verbose, expected)
     silent = run(beside, "-s", "example_mod")
-    expect("real %s beside the tool, silent" % name, silent, text(SILENT_INIT_FAILED, platform))
+    expect("real %s beside the tool, silent" % name, silent, programs.text(SILENT_INIT_FAILED))
 
     # The checker reads the real library without loading it: a 64-bit
     # library of its platform with every export the tool resolves.
@@ -521,10 +508,10 @@ def main():
     parser.add_argument("--tool", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--checker", required=True, help="modpublish-check of the same build")
-    parser.add_argument("--platform", choices=("linux", "windows"), default="linux")
-    parser.add_argument("--runner", action="append", default=[])
+    programs.add_arguments(parser)
     options = parser.parse_args()
     options.tool = os.path.abspath(options.tool)
+    programs.configure(options, options.tool)
     options.probe = os.path.abspath(options.probe)
     options.checker = os.path.abspath(options.checker)
     options.work_dir = os.path.abspath(options.work_dir)
