@@ -619,19 +619,19 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
     }
     return;
   }
-  if (text.file != nullptr && text.file->status != DescriptionStatus::kRead) {
+  if (text.file != nullptr && text.file->status != FileStatus::kRead) {
     const DescriptionFile& file = *text.file;
     Add(FindingKind::kFileUnread, text.line, [&] {
-      const bool tooBig = file.status == DescriptionStatus::kTooBig;
-      const char* state = file.status == DescriptionStatus::kMissing ? "is missing"
-                          : file.status == DescriptionStatus::kNotAFile
+      const bool tooBig = file.status == FileStatus::kTooBig;
+      const char* state = file.status == FileStatus::kMissing ? "is missing"
+                          : file.status == FileStatus::kNotAFile
                               ? "is not a regular file but a folder, a device or the like"
                           : tooBig ? "is too big for the memory available"
                                    : "can't be read";
       const std::string fix =
-          file.status == DescriptionStatus::kMissing
+          file.status == FileStatus::kMissing
               ? "Create it, or fix the path: it starts from the mod folder unless it is absolute"
-          : file.status == DescriptionStatus::kNotAFile ? "Name a text file"
+          : file.status == FileStatus::kNotAFile ? "Name a text file"
           : tooBig
               ? "Steam takes a description of " + kDescriptionLimit.Size() + " at most: shorten it"
               : "Give your user permission to read it";

@@ -7,7 +7,6 @@
 
 #include "description/line_buffer.h"
 #include "description/record_builder.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -33,10 +32,6 @@ size_t FindByte(std::string_view bytes, char c) {
   return found == nullptr ? bytes.size()
                           : static_cast<size_t>(static_cast<const char*>(found) - bytes.data());
 }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Reads ahead to the end of the line under way (LF, Ctrl-Z or the end of the
 // file), at most about kMeasureLimit bytes, and goes back to where it was.
@@ -237,33 +232,12 @@ ModDescription ReadFile(std::FILE* file, DescriptionParser::Impl& parser) {
 
 }  // namespace
 
-std::FILE* OpenDescriptionFile(const std::string& path, DescriptionStatus& status) {
-  std::FILE* file = platform::OpenFileForReading(path);
-  if (file != nullptr) {
-    status = DescriptionStatus::kRead;
-    return file;
-  }
-  uint64_t size = 0;
-  switch (platform::StatPath(path, size)) {
-    case platform::PathKind::kMissing:
-      status = DescriptionStatus::kMissing;
-      break;
-    case platform::PathKind::kFile:
-      status = DescriptionStatus::kUnreadable;
-      break;
-    default:
-      status = DescriptionStatus::kNotAFile;
-      break;
-  }
-  return nullptr;
-}
-
-DescriptionStatus LoadModDescription(const std::string& path, ModDescription& description,
-                                     DescriptionListener* listener) {
+FileStatus LoadModDescription(const std::string& path, ModDescription& description,
+                              DescriptionListener* listener) {
   description = ModDescription();
-  DescriptionStatus status = DescriptionStatus::kRead;
-  std::unique_ptr<std::FILE, FileCloser> file(OpenDescriptionFile(path, status));
-  if (!file) {
+  FileStatus status = FileStatus::kRead;
+  const OpenFile file = OpenRegularFile(path, status);
+  if (file == nullptr) {
     return status;
   }
   std::unique_ptr<DescriptionParser::Impl> parser;
@@ -274,7 +248,7 @@ DescriptionStatus LoadModDescription(const std::string& path, ModDescription& de
     if (parser != nullptr && parser->ListenerThrew()) {
       throw;
     }
-    return DescriptionStatus::kTooBig;
+    return FileStatus::kTooBig;
   }
-  return DescriptionStatus::kRead;
+  return FileStatus::kRead;
 }

@@ -5,7 +5,6 @@
 #define MODPUBLISH_DESCRIPTION_READER_H_
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,19 +46,13 @@ class DescriptionListener {
   virtual void OnCtrlZ(uint64_t /*lineNumber*/, uint64_t /*offset*/) {}
 };
 
-// Opens the regular file at `path` for reading bytes, as
-// platform::OpenFileForReading does (never a pipe or a device, never
-// waiting); when it can't, returns null and sets `status` to why:
-// kMissing, kNotAFile or kUnreadable. The caller closes the stream.
-std::FILE* OpenDescriptionFile(const std::string& path, DescriptionStatus& status);
-
 // Reads the file at `path` into `description`, telling `listener` (may be
 // null) of every line. Prints nothing. Returns kRead with the record in
 // `description`; any other status leaves `description` empty, after the
 // listener has been told of the lines read until the failure. A read error
 // midway ends the input like the end of the file.
-DescriptionStatus LoadModDescription(const std::string& path, ModDescription& description,
-                                     DescriptionListener* listener = nullptr);
+FileStatus LoadModDescription(const std::string& path, ModDescription& description,
+                              DescriptionListener* listener = nullptr);
 
 // The reader as a streaming parser: it takes the file's bytes in pieces of
 // any size (a line may span any number of them) and builds the record that

@@ -302,7 +302,7 @@ TEST_F(LoadModDescriptionTest, ReadsTheFileAsTheParserReadsText) {
   for (const DescriptionInput& input : DescriptionInputs()) {
     ModDescription record;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(LoadModDescription(Write(input.text), record), DescriptionStatus::kRead);
+    EXPECT_EQ(LoadModDescription(Write(input.text), record), FileStatus::kRead);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "the reader prints nothing";
     EXPECT_TRUE(record.sections == Parse(input.text).sections) << input.what;
   }
@@ -311,9 +311,9 @@ TEST_F(LoadModDescriptionTest, ReadsTheFileAsTheParserReadsText) {
 TEST_F(LoadModDescriptionTest, SaysWhyThereIsNoRecord) {
   const std::string missing = (folder_ / "no such" / "descript.ion").string();
   ModDescription record = Parse("[en]\ntitle = T\n");
-  EXPECT_EQ(LoadModDescription(missing, record), DescriptionStatus::kMissing);
+  EXPECT_EQ(LoadModDescription(missing, record), FileStatus::kMissing);
   EXPECT_TRUE(record.sections.empty());
-  EXPECT_EQ(LoadModDescription(folder_.string(), record), DescriptionStatus::kNotAFile);
+  EXPECT_EQ(LoadModDescription(folder_.string(), record), FileStatus::kNotAFile);
 }
 
 TEST_F(LoadModDescriptionTest, ListenersMemoryFailureIsNotTheReaders) {
