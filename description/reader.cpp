@@ -19,11 +19,6 @@ constexpr size_t kChunkSize = 1 << 18;
 // maps and unmaps afresh at that size.
 constexpr size_t kFirstReadSize = 1 << 15;
 
-// The read-ahead that sizes a long line's buffer stops here: a file that
-// keeps growing as it is read must not hold the reader in that loop. A
-// longer line grows its buffer the ordinary way beyond this size.
-constexpr size_t kMeasureLimit = size_t{1} << 30;
-
 constexpr char kCtrlZ = '\x1A';
 
 // The offset of the first `c` in `bytes`, or bytes.size().
@@ -31,29 +26,6 @@ size_t FindByte(std::string_view bytes, char c) {
   const void* found = std::memchr(bytes.data(), c, bytes.size());
   return found == nullptr ? bytes.size()
                           : static_cast<size_t>(static_cast<const char*>(found) - bytes.data());
-}
-
-// Reads ahead to the end of the line under way (LF, Ctrl-Z or the end of the
-// file), at most about kMeasureLimit bytes, and goes back to where it was.
-// Sets `ahead` to the bytes until that end or that limit, 0 when the stream
-// can't tell its position. Returns false when the stream couldn't go back;
-// its position is then lost.
-bool MeasureRestOfLine(std::FILE* file, char* buffer, size_t& ahead) {
-  ahead = 0;
-  std::fpos_t start;
-  if (std::fgetpos(file, &start) != 0) {
-    return true;
-  }
-  for (;;) {
-    size_t got = std::fread(buffer, 1, kChunkSize, file);
-    std::string_view bytes(buffer, got);
-    size_t end = FindByte(bytes.substr(0, FindByte(bytes, '\n')), kCtrlZ);
-    ahead += end;
-    if (end < got || got < kChunkSize || ahead >= kMeasureLimit) {
-      break;
-    }
-  }
-  return std::fsetpos(file, &start) == 0;
 }
 
 }  // namespace
@@ -65,11 +37,6 @@ class DescriptionParser::Impl {
   bool Feed(std::string_view bytes);
   ModDescription Finish();
 
-  // The bytes held of the line under way, whose LF hasn't arrived yet.
-  size_t PendingLineBytes() const { return partial_.size(); }
-  // Sizes the buffer of the line under way for `bytes` bytes in all, once,
-  // instead of growing it by copies.
-  void ReserveLine(size_t bytes) { partial_.reserve(bytes); }
   // Whether an exception came from the listener rather than the reader.
   bool ListenerThrew() const { return listenerThrew_; }
 
@@ -208,26 +175,12 @@ ModDescription ReadFile(std::FILE* file, DescriptionParser::Impl& parser) {
   }
   // Not zero-filled: only the pages that are read into are touched.
   std::unique_ptr<char[]> buffer(new char[kChunkSize]);
-  size_t pendingBefore = 0;
   for (;;) {
     const size_t got = std::fread(buffer.get(), 1, kChunkSize, file);
     if (!parser.Feed(std::string_view(buffer.get(), got)) || got < kChunkSize) {
-      break;
+      return parser.Finish();
     }
-    // A line has just outgrown a chunk. Growing its buffer by doubling would
-    // copy it again and again into fresh memory, which costs far more than
-    // reading the rest of the line twice, so the buffer is sized once.
-    const size_t pending = parser.PendingLineBytes();
-    if (pending > kChunkSize && pendingBefore <= kChunkSize) {
-      size_t ahead = 0;
-      if (!MeasureRestOfLine(file, buffer.get(), ahead)) {
-        break;
-      }
-      parser.ReserveLine(pending + ahead);
-    }
-    pendingBefore = pending;
   }
-  return parser.Finish();
 }
 
 }  // namespace
