@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "description/line_buffer.h"
+#include "description/arena.h"
 #include "description/record_builder.h"
 
 namespace {
@@ -28,6 +28,20 @@ size_t FindByte(std::string_view bytes, char c) {
                           : static_cast<size_t>(static_cast<const char*>(found) - bytes.data());
 }
 
+// A line whose LF hasn't arrived yet: in record blocks, so that a line of
+// megabytes lies on huge pages.
+using LineBuffer = RecordArray<char>;
+
+void Append(LineBuffer& line, std::string_view bytes) {
+  const size_t at = line.size();
+  line.ResizeUninitialised(at + bytes.size());
+  if (!bytes.empty()) {
+    std::memcpy(line.data() + at, bytes.data(), bytes.size());
+  }
+}
+
+std::string_view View(const LineBuffer& line) { return {line.data(), line.size()}; }
+
 }  // namespace
 
 class DescriptionParser::Impl {
@@ -41,9 +55,7 @@ class DescriptionParser::Impl {
   bool ListenerThrew() const { return listenerThrew_; }
 
  private:
-  // `lineBuffer` holds the bytes of `line` when the record may take them
-  // over for a long value, else null.
-  void ParseLine(std::string_view line, LineBuffer* lineBuffer);
+  void ParseLine(std::string_view line);
 
   RecordBuilder builder_;
   // The bytes of a line whose LF hasn't arrived yet.
@@ -87,43 +99,41 @@ bool DescriptionParser::Impl::Feed(std::string_view bytes) {
     }
     // Usually the whole line lies in this piece and is parsed in place.
     std::string_view line = bytes.substr(lineStart, lineEnd - lineStart);
-    LineBuffer* lineBuffer = nullptr;
-    if (!partial_.empty()) {
-      partial_.append(line);
-      line = partial_.view();
-      lineBuffer = &partial_;
+    if (partial_.size() != 0) {
+      Append(partial_, line);
+      line = View(partial_);
     }
     // Text mode hands over CR LF as a plain LF.
     if (!line.empty() && line.back() == '\r') {
       line.remove_suffix(1);
     }
-    ParseLine(line, lineBuffer);
+    ParseLine(line);
     // Keeps the capacity: the next long line reuses it.
-    partial_.clear();
+    partial_.ResizeUninitialised(0);
     lineStart = lineEnd + 1;
   }
-  partial_.append(bytes.substr(lineStart));
+  Append(partial_, bytes.substr(lineStart));
   return !ended_;
 }
 
 ModDescription DescriptionParser::Impl::Finish() {
   // The last line has no LF and so no CR LF pair either: a CR at its end
   // stays, as in text mode, until trimming removes it.
-  if (!partial_.empty()) {
-    ParseLine(partial_.view(), &partial_);
+  if (partial_.size() != 0) {
+    ParseLine(View(partial_));
   }
-  partial_ = LineBuffer();
+  partial_.Reset();
   ModDescription record;
   record.sections = builder_.Finish();
   return record;
 }
 
-void DescriptionParser::Impl::ParseLine(std::string_view line, LineBuffer* lineBuffer) {
+void DescriptionParser::Impl::ParseLine(std::string_view line) {
   const ClassifiedLine classified = ClassifyLine(line);
   const uint64_t number = ++lines_;
   RecordBuilder::Stored stored;
   if (classified.kind == DescriptionLineKind::kKey) {
-    stored = builder_.StoreKey(currentName_, classified.key, classified.value, number, lineBuffer);
+    stored = builder_.StoreKey(currentName_, classified.key, classified.value, number);
   } else if (classified.kind == DescriptionLineKind::kHeader) {
     currentName_.assign(classified.name);
     builder_.StartSection(number);
@@ -136,8 +146,7 @@ void DescriptionParser::Impl::ParseLine(std::string_view line, LineBuffer* lineB
   told.kind = classified.kind;
   told.section = currentName_;
   if (classified.kind == DescriptionLineKind::kKey) {
-    // The record may have taken the line's bytes over, and its head may
-    // stand where the key was: the stored texts stand for the line.
+    // The stored texts, which have the NUL behind them that the line lacks.
     told.key = stored.key;
     told.value = stored.value;
     told.replacedLine = stored.replacedLine;

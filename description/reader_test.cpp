@@ -107,7 +107,7 @@ TEST(DescriptionParserTest, AnySplitGivesTheSameRecord) {
 }
 
 TEST(DescriptionParserTest, LongValuesFedInPiecesMatchInPlace) {
-  // Values this long take over the line buffer instead of being copied; the
+  // Lines longer than a piece are gathered before they are parsed; the
   // record must not tell.
   const std::string big(3 << 20, 'v');
   const std::string text = "[en]\r\nlong = " + big + " \t\r\nafter = 1\r\nlong=x" + big +
@@ -173,7 +173,7 @@ TEST(DescriptionParserTest, StorageShapesGiveTheRecordOfThePlainRules) {
 }
 
 TEST(DescriptionParserTest, RecordHoldsNulTerminatedTextsAndFindsWithoutCopies) {
-  const std::string big((1 << 20) + 5, 'v');  // long enough to be taken over in place
+  const std::string big((1 << 20) + 5, 'v');  // longer than the pieces it is fed in
   DescriptionParser parser;
   const std::string text =
       "[en]\ntitle = T\ndescription = " + big + "\n[de]\nx = 1\n[en]\ntitle = Tt";
