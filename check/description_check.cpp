@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -258,11 +259,16 @@ void DescriptionCheck::Add(FindingKind kind, uint64_t line, const Message& messa
   }
 }
 
-void DescriptionCheck::OnLine(const DescriptionLine& line) {
-  if (pasted_.line != 0 && InPastedDescription(line)) {
-    return;
+bool DescriptionCheck::OnLine(const DescriptionLine& line) {
+  try {
+    if (pasted_.line == 0 || !InPastedDescription(line)) {
+      TakeLine(line);
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    outOfMemory_ = true;
+    return false;
   }
-  TakeLine(line);
 }
 
 void DescriptionCheck::TakeLine(const DescriptionLine& line) {
@@ -714,6 +720,9 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
 
 void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes,
                                 bool blankAfterCtrlZ) {
+  if (outOfMemory_) {
+    throw std::bad_alloc();
+  }
   // The end of the file ends a paste, a header of a language code in it
   // too: no key line followed that.
   EndPastedDescription();

@@ -42,6 +42,25 @@ void Append(LineBuffer& line, std::string_view bytes) {
 
 std::string_view View(const LineBuffer& line) { return {line.data(), line.size()}; }
 
+// Reads the open file through `parser`; throws std::bad_alloc.
+ModDescription ReadFile(std::FILE* file, DescriptionParser& parser) {
+  char first[kFirstReadSize];
+  const size_t firstGot = std::fread(first, 1, kFirstReadSize, file);
+  // A short read is the end of the file or a read error; either ends the
+  // input, and the lines read so far stand.
+  if (!parser.Feed(std::string_view(first, firstGot)) || firstGot < kFirstReadSize) {
+    return parser.Finish();
+  }
+  // Not zero-filled: only the pages that are read into are touched.
+  std::unique_ptr<char[]> buffer(new char[kChunkSize]);
+  for (;;) {
+    const size_t got = std::fread(buffer.get(), 1, kChunkSize, file);
+    if (!parser.Feed(std::string_view(buffer.get(), got)) || got < kChunkSize) {
+      return parser.Finish();
+    }
+  }
+}
+
 }  // namespace
 
 class DescriptionParser::Impl {
@@ -51,18 +70,15 @@ class DescriptionParser::Impl {
   bool Feed(std::string_view bytes);
   ModDescription Finish();
 
-  // Whether an exception came from the listener rather than the reader.
-  bool ListenerThrew() const { return listenerThrew_; }
-
  private:
-  void ParseLine(std::string_view line);
+  // Returns the listener's answer: whether to read on.
+  bool ParseLine(std::string_view line);
 
   RecordBuilder builder_;
   // The bytes of a line whose LF hasn't arrived yet.
   LineBuffer partial_;
   std::string currentName_;
   bool ended_ = false;
-  bool listenerThrew_ = false;
   DescriptionListener* listener_;
   // Lines parsed so far, and bytes fed so far (for the listener).
   uint64_t lines_ = 0;
@@ -85,9 +101,7 @@ bool DescriptionParser::Impl::Feed(std::string_view bytes) {
            at += 1 + FindByte(bytes.substr(at + 1), '\n')) {
         ++line;
       }
-      listenerThrew_ = true;
       listener_->OnCtrlZ(line, fed_ + stop);
-      listenerThrew_ = false;
     }
   }
   fed_ += bytes.size();
@@ -107,7 +121,12 @@ bool DescriptionParser::Impl::Feed(std::string_view bytes) {
     if (!line.empty() && line.back() == '\r') {
       line.remove_suffix(1);
     }
-    ParseLine(line);
+    if (!ParseLine(line)) {
+      // The rest of the input, the line under way included, goes unread.
+      ended_ = true;
+      partial_.Reset();
+      return false;
+    }
     // Keeps the capacity: the next long line reuses it.
     partial_.ResizeUninitialised(0);
     lineStart = lineEnd + 1;
@@ -128,7 +147,7 @@ ModDescription DescriptionParser::Impl::Finish() {
   return record;
 }
 
-void DescriptionParser::Impl::ParseLine(std::string_view line) {
+bool DescriptionParser::Impl::ParseLine(std::string_view line) {
   const ClassifiedLine classified = ClassifyLine(line);
   const uint64_t number = ++lines_;
   RecordBuilder::Stored stored;
@@ -139,7 +158,7 @@ void DescriptionParser::Impl::ParseLine(std::string_view line) {
     builder_.StartSection(number);
   }
   if (listener_ == nullptr) {
-    return;
+    return true;
   }
   DescriptionLine told;
   told.number = number;
@@ -154,11 +173,7 @@ void DescriptionParser::Impl::ParseLine(std::string_view line) {
   } else {
     told.text = classified.text;
   }
-  // Set until the call returns: an exception that leaves the call leaves it
-  // set, so LoadModDescription can tell the listener's from its own.
-  listenerThrew_ = true;
-  listener_->OnLine(told);
-  listenerThrew_ = false;
+  return listener_->OnLine(told);
 }
 
 DescriptionParser::DescriptionParser(DescriptionListener* listener)
@@ -171,29 +186,6 @@ bool DescriptionParser::Feed(std::string_view bytes) { return impl_->Feed(bytes)
 
 ModDescription DescriptionParser::Finish() { return impl_->Finish(); }
 
-namespace {
-
-// Reads the open file through `parser`; throws std::bad_alloc.
-ModDescription ReadFile(std::FILE* file, DescriptionParser::Impl& parser) {
-  char first[kFirstReadSize];
-  const size_t firstGot = std::fread(first, 1, kFirstReadSize, file);
-  // A short read is the end of the file or a read error; either ends the
-  // input, and the lines read so far stand.
-  if (!parser.Feed(std::string_view(first, firstGot)) || firstGot < kFirstReadSize) {
-    return parser.Finish();
-  }
-  // Not zero-filled: only the pages that are read into are touched.
-  std::unique_ptr<char[]> buffer(new char[kChunkSize]);
-  for (;;) {
-    const size_t got = std::fread(buffer.get(), 1, kChunkSize, file);
-    if (!parser.Feed(std::string_view(buffer.get(), got)) || got < kChunkSize) {
-      return parser.Finish();
-    }
-  }
-}
-
-}  // namespace
-
 FileStatus LoadModDescription(const std::string& path, ModDescription& description,
                               DescriptionListener* listener) {
   description = ModDescription();
@@ -202,14 +194,11 @@ FileStatus LoadModDescription(const std::string& path, ModDescription& descripti
   if (file == nullptr) {
     return status;
   }
-  std::unique_ptr<DescriptionParser::Impl> parser;
   try {
-    parser = std::make_unique<DescriptionParser::Impl>(listener);
-    description = ReadFile(file.get(), *parser);
+    DescriptionParser parser(listener);
+    description = ReadFile(file.get(), parser);
   } catch (const std::bad_alloc&) {
-    if (parser != nullptr && parser->ListenerThrew()) {
-      throw;
-    }
+    // Listeners answer instead of throwing: the memory was the record's.
     return FileStatus::kTooBig;
   }
   return FileStatus::kRead;
