@@ -80,7 +80,7 @@ std::string DescribeDescription(const PlannedText& description) {
     return ", description " + Bytes(description.Sent().size());
   }
   const std::string from = "from " + Excerpt(file->named, kTitleColumns);
-  if (file->status != DescriptionStatus::kRead) {
+  if (file->status != FileStatus::kRead) {
     return ", description " + from + ", which can't be read";
   }
   const std::string_view sent = description.Sent();

@@ -11,7 +11,7 @@
 // their own.
 class DescriptionEcho : public DescriptionListener {
  public:
-  void OnLine(const DescriptionLine& line) override;
+  bool OnLine(const DescriptionLine& line) override;
 };
 
 #endif  // MODPUBLISH_APP_DESCRIPTION_ECHO_H_

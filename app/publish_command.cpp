@@ -35,9 +35,9 @@ int RunModpublish(int argc, const char* const* argv) {
   ModDescription modDescription;
   DescriptionEcho echo;
   switch (LoadModDescription(descriptionPath, modDescription, settings.verbose ? &echo : nullptr)) {
-    case DescriptionStatus::kRead:
+    case FileStatus::kRead:
       break;
-    case DescriptionStatus::kTooBig:
+    case FileStatus::kTooBig:
       // A description too big for the memory left (a single line of many
       // gigabytes, say) ends the run as cleanly as a missing one: before the
       // client library is even loaded.
@@ -52,8 +52,8 @@ int RunModpublish(int argc, const char* const* argv) {
   // can't be read ends the run as descript.ion does.
   if (const DescriptionFile* failed =
           LoadDescriptionFiles(modDescription, settings.contentDir, /*stopAtFailure=*/true)) {
-    Print(failed->status == DescriptionStatus::kTooBig ? "Not enough memory to read %s\n"
-                                                       : "File not found: %s\n",
+    Print(failed->status == FileStatus::kTooBig ? "Not enough memory to read %s\n"
+                                                : "File not found: %s\n",
           failed->path.c_str());
     return 1;
   }

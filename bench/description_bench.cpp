@@ -80,9 +80,9 @@ int ChildRead(const std::string& reader, const std::string& path) {
   const auto start = std::chrono::steady_clock::now();
   if (reader == "reader") {
     ModDescription record;
-    const DescriptionStatus status = LoadModDescription(path, record);
+    const FileStatus status = LoadModDescription(path, record);
     Report(Since(start), rssBefore, faultsBefore);
-    _exit(status != DescriptionStatus::kRead || record.sections.empty() ? 1 : 0);
+    _exit(status != FileStatus::kRead || record.sections.empty() ? 1 : 0);
   }
   const PlainDescription record = ReadPlainDescription(path);
   Report(Since(start), rssBefore, faultsBefore);

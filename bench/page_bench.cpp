@@ -355,7 +355,7 @@ void BenchDescriptionFiles(const std::string& tool, const fs::path& scratch) {
   for (int i = 0; i < kRuns; ++i) {
     double start = CpuSeconds();
     ModDescription record;
-    if (LoadModDescription(path, record) != DescriptionStatus::kRead ||
+    if (LoadModDescription(path, record) != FileStatus::kRead ||
         LoadDescriptionFiles(record, folder, true) != nullptr) {
       Fail("could not read " + path);
     }

@@ -85,8 +85,8 @@ AppIdCheck CheckAppId(const char* steamAppId) {
 
   std::string text;
   uint64_t size = 0;
-  const FileRead read = ReadFileStart(kFileName, kAppIdFileLimit + 1, text, size);
-  if (read == FileRead::kMissing) {
+  const FileStatus read = ReadFileStart(kFileName, kAppIdFileLimit + 1, text, size);
+  if (read == FileStatus::kMissing) {
     uint64_t ignored = 0;
     if (variableSet) {
       // The variable gives the app id, or has its own finding.
@@ -107,11 +107,11 @@ AppIdCheck CheckAppId(const char* steamAppId) {
                " Run modpublish from a folder holding steam_appid.txt with the game's app id, "
                "or set SteamAppId");
     }
-  } else if (read != FileRead::kRead) {
-    fail(check.file, std::string("steam_appid.txt in the current folder ") +
-                         (read == FileRead::kNotFile ? "is not a regular file" : "can't be read") +
-                         ", " + kFails +
-                         " Make it a text file holding just the game's app id, such as 480");
+  } else if (read != FileStatus::kRead) {
+    fail(check.file,
+         std::string("steam_appid.txt in the current folder ") +
+             (read == FileStatus::kNotAFile ? "is not a regular file" : "can't be read") + ", " +
+             kFails + " Make it a text file holding just the game's app id, such as 480");
   } else if (size > kAppIdFileLimit) {
     fail(check.file, "the file is " + std::to_string(size) +
                          " bytes long, where just the game's app id belongs, " + kFails +

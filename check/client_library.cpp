@@ -493,10 +493,10 @@ std::vector<Diagnostic> CheckClientLibrary(const std::string& folder, const char
 
   FileBytes bytes;
   uint64_t size = 0;
-  const FileRead read = folder.empty()
-                            ? FileRead::kMissing
-                            : ReadFileStart(folder + fileName, kLibraryReadLimit, bytes, size);
-  if (read == FileRead::kMissing) {
+  const FileStatus read = folder.empty()
+                              ? FileStatus::kMissing
+                              : ReadFileStart(folder + fileName, kLibraryReadLimit, bytes, size);
+  if (read == FileStatus::kMissing) {
     uint64_t ignored = 0;
     // The 32-bit library of the Steamworks SDK, copied by mistake.
     if (windows && !folder.empty() &&
@@ -512,9 +512,9 @@ std::vector<Diagnostic> CheckClientLibrary(const std::string& folder, const char
     }
     return findings;
   }
-  if (read != FileRead::kRead) {
+  if (read != FileStatus::kRead) {
     fail(std::string("the Steam client library ") +
-         (read == FileRead::kNotFile ? "is not a regular file" : "can't be read") + fails + fix);
+         (read == FileStatus::kNotAFile ? "is not a regular file" : "can't be read") + fails + fix);
     return findings;
   }
   if (size > kLibraryReadLimit) {

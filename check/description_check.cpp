@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -258,11 +259,16 @@ void DescriptionCheck::Add(FindingKind kind, uint64_t line, const Message& messa
   }
 }
 
-void DescriptionCheck::OnLine(const DescriptionLine& line) {
-  if (pasted_.line != 0 && InPastedDescription(line)) {
-    return;
+bool DescriptionCheck::OnLine(const DescriptionLine& line) {
+  try {
+    if (pasted_.line == 0 || !InPastedDescription(line)) {
+      TakeLine(line);
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    outOfMemory_ = true;
+    return false;
   }
-  TakeLine(line);
 }
 
 void DescriptionCheck::TakeLine(const DescriptionLine& line) {
@@ -619,19 +625,19 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
     }
     return;
   }
-  if (text.file != nullptr && text.file->status != DescriptionStatus::kRead) {
+  if (text.file != nullptr && text.file->status != FileStatus::kRead) {
     const DescriptionFile& file = *text.file;
     Add(FindingKind::kFileUnread, text.line, [&] {
-      const bool tooBig = file.status == DescriptionStatus::kTooBig;
-      const char* state = file.status == DescriptionStatus::kMissing ? "is missing"
-                          : file.status == DescriptionStatus::kNotAFile
+      const bool tooBig = file.status == FileStatus::kTooBig;
+      const char* state = file.status == FileStatus::kMissing ? "is missing"
+                          : file.status == FileStatus::kNotAFile
                               ? "is not a regular file but a folder, a device or the like"
                           : tooBig ? "is too big for the memory available"
                                    : "can't be read";
       const std::string fix =
-          file.status == DescriptionStatus::kMissing
+          file.status == FileStatus::kMissing
               ? "Create it, or fix the path: it starts from the mod folder unless it is absolute"
-          : file.status == DescriptionStatus::kNotAFile ? "Name a text file"
+          : file.status == FileStatus::kNotAFile ? "Name a text file"
           : tooBig
               ? "Steam takes a description of " + kDescriptionLimit.Size() + " at most: shorten it"
               : "Give your user permission to read it";
@@ -714,6 +720,9 @@ void DescriptionCheck::CheckText(const PlannedSection& section, const PlannedTex
 
 void DescriptionCheck::Conclude(const ModDescription& record, uint64_t fileBytes,
                                 bool blankAfterCtrlZ) {
+  if (outOfMemory_) {
+    throw std::bad_alloc();
+  }
   // The end of the file ends a paste, a header of a language code in it
   // too: no key line followed that.
   EndPastedDescription();

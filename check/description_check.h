@@ -52,7 +52,9 @@ class DescriptionCheck : public DescriptionListener {
   DescriptionCheck();
   ~DescriptionCheck() override;
 
-  void OnLine(const DescriptionLine& line) override;
+  // Answers false when the check's own memory runs out: the reader stops,
+  // and Conclude throws the std::bad_alloc.
+  bool OnLine(const DescriptionLine& line) override;
   void OnCtrlZ(uint64_t lineNumber, uint64_t offset) override;
 
   // Adds the findings that need the whole file: what the upload plan does
@@ -164,6 +166,7 @@ class DescriptionCheck : public DescriptionListener {
   std::vector<std::pair<uint64_t, uint64_t>> pastedLines_;
   uint64_t ctrlZLine_ = 0;
   uint64_t ctrlZOffset_ = 0;
+  bool outOfMemory_ = false;
 };
 
 // What is wrong with how descript.ion was saved, told by `start`, its first

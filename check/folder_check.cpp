@@ -19,25 +19,25 @@ void CheckDescription(const char* folder, FileFindings& findings, std::vector<Fi
                       FolderReport& report) {
   DescriptionCheck check;
   const std::string& path = findings.file;
-  const DescriptionStatus status = LoadModDescription(path, report.record, &check);
+  const FileStatus status = LoadModDescription(path, report.record, &check);
   auto fail = [&findings](std::string message) {
     findings.diagnostics.push_back(
         Diagnostic{0, FindingKind::kDescriptionUnread, std::move(message)});
   };
   const char* problem = nullptr;
   switch (status) {
-    case DescriptionStatus::kRead:
+    case FileStatus::kRead:
       break;
-    case DescriptionStatus::kMissing:
+    case FileStatus::kMissing:
       problem = "the description file is missing";
       break;
-    case DescriptionStatus::kNotAFile:
+    case FileStatus::kNotAFile:
       problem = "the description file is not a regular file";
       break;
-    case DescriptionStatus::kUnreadable:
+    case FileStatus::kUnreadable:
       problem = "the description file can't be read";
       break;
-    case DescriptionStatus::kTooBig:
+    case FileStatus::kTooBig:
       fail(
           "the description file is too big for the memory available; modpublish stops "
           "with \"Not enough memory to read\" before uploading anything. Shorten it");

@@ -166,11 +166,12 @@ PreviewCheck CheckPreview(const std::string& path) {
       "uploaded.";
   const std::string fix = " Save a square PNG picture under " + kPreviewLimit.Size() + " there";
   std::string bytes;
-  const FileRead read = ReadFileStart(path, kPreviewLimit.bytes, bytes, check.size);
-  if (read != FileRead::kRead) {
-    const char* what = read == FileRead::kMissing   ? "the preview picture is missing;"
-                       : read == FileRead::kNotFile ? "the preview picture is not a regular file;"
-                                                    : "the preview picture can't be read;";
+  const FileStatus read = ReadFileStart(path, kPreviewLimit.bytes, bytes, check.size);
+  if (read != FileStatus::kRead) {
+    const char* what = read == FileStatus::kMissing ? "the preview picture is missing;"
+                       : read == FileStatus::kNotAFile
+                           ? "the preview picture is not a regular file;"
+                           : "the preview picture can't be read;";
     add(FindingKind::kPreviewRefused, what + atTheEnd + fix);
     return check;
   }

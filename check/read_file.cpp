@@ -3,32 +3,23 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include "platform/platform.h"
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 constexpr size_t kChunk = 65536;
 
 // Reads into a std::string or a FileBytes.
 template <class Bytes>
-FileRead ReadInto(const std::string& path, size_t limit, Bytes& bytes, uint64_t& size) {
+FileStatus ReadInto(const std::string& path, size_t limit, Bytes& bytes, uint64_t& size) {
   bytes.clear();
-  const platform::PathKind kind = platform::StatPath(path, size);
-  if (kind != platform::PathKind::kFile) {
-    size = 0;
-    return kind == platform::PathKind::kMissing ? FileRead::kMissing : FileRead::kNotFile;
-  }
-  std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFileForReading(path));
+  size = 0;
+  FileStatus status = FileStatus::kRead;
+  const OpenFile file = OpenRegularFile(path, status, &size);
   if (file == nullptr) {
-    size = 0;
-    return FileRead::kUnreadable;
+    return status;
   }
   // The size the look-up saw, in one read into room taken once.
   const auto room = static_cast<size_t>(std::min<uint64_t>(size, limit));
@@ -52,25 +43,27 @@ FileRead ReadInto(const std::string& path, size_t limit, Bytes& bytes, uint64_t&
   if (std::ferror(file.get()) != 0) {
     bytes.clear();
     size = 0;
-    return FileRead::kUnreadable;
+    return FileStatus::kUnreadable;
   }
   // The file may have changed since the look-up; a whole read tells its size.
   size = bytes.size() < limit ? bytes.size() : std::max<uint64_t>(size, bytes.size());
-  return FileRead::kRead;
+  return FileStatus::kRead;
 }
 
 }  // namespace
 
-FileRead ReadFileStart(const std::string& path, size_t limit, std::string& bytes, uint64_t& size) {
+FileStatus ReadFileStart(const std::string& path, size_t limit, std::string& bytes,
+                         uint64_t& size) {
   return ReadInto(path, limit, bytes, size);
 }
 
-FileRead ReadFileStart(const std::string& path, size_t limit, FileBytes& bytes, uint64_t& size) {
+FileStatus ReadFileStart(const std::string& path, size_t limit, FileBytes& bytes, uint64_t& size) {
   return ReadInto(path, limit, bytes, size);
 }
 
 bool BlankFrom(const std::string& path, uint64_t offset) {
-  std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFileForReading(path));
+  FileStatus status = FileStatus::kRead;
+  const OpenFile file = OpenRegularFile(path, status);
   if (file == nullptr) {
     return false;
   }

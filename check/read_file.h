@@ -1,6 +1,7 @@
 // Reading the start of a file for a check, the one way every check of
-// modpublish-check does it: through the platform seam, so that a pipe or a
-// device is never read and a link is followed as modpublish would.
+// modpublish-check does it: opened as modpublish opens its own files
+// (OpenRegularFile), so that a pipe or a device is never read and a link is
+// followed as modpublish would.
 #ifndef MODPUBLISH_CHECK_READ_FILE_H_
 #define MODPUBLISH_CHECK_READ_FILE_H_
 
@@ -9,18 +10,13 @@
 #include <string>
 #include <string_view>
 
-// What became of the read.
-enum class FileRead {
-  kMissing,     // nothing at the path (or a link that leads nowhere)
-  kNotFile,     // a folder, a pipe, a device or the like
-  kUnreadable,  // a regular file that can't be opened or read
-  kRead,
-};
+#include "description/regular_file.h"
 
 // Reads at most `limit` bytes from the start of the regular file `path`
 // into `bytes` (replacing what it held) and sets `size` to the file's whole
-// size. On any answer but kRead, `bytes` is empty and `size` 0.
-FileRead ReadFileStart(const std::string& path, size_t limit, std::string& bytes, uint64_t& size);
+// size. Returns kRead, or why not: kMissing, kNotAFile or kUnreadable, with
+// `bytes` empty and `size` 0.
+FileStatus ReadFileStart(const std::string& path, size_t limit, std::string& bytes, uint64_t& size);
 
 // Whether every byte of the regular file `path` from `offset` on is a
 // blank (space, tab), a line end (CR, LF) or a Ctrl-Z (0x1A): bytes that
@@ -54,6 +50,6 @@ class FileBytes {
 };
 
 // The same read into the room of a FileBytes.
-FileRead ReadFileStart(const std::string& path, size_t limit, FileBytes& bytes, uint64_t& size);
+FileStatus ReadFileStart(const std::string& path, size_t limit, FileBytes& bytes, uint64_t& size);
 
 #endif  // MODPUBLISH_CHECK_READ_FILE_H_

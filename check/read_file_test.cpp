@@ -33,13 +33,13 @@ TEST(ReadFileStartTest, ReadsTheStartAndTellsTheWholeSize) {
 
     std::string text = "earlier bytes";
     uint64_t size = 0;
-    ASSERT_EQ(ReadFileStart(path, c.limit, text, size), FileRead::kRead);
+    ASSERT_EQ(ReadFileStart(path, c.limit, text, size), FileStatus::kRead);
     EXPECT_EQ(text, expected);
     EXPECT_EQ(size, c.size);
 
     FileBytes bytes;
     size = 0;
-    ASSERT_EQ(ReadFileStart(path, c.limit, bytes, size), FileRead::kRead);
+    ASSERT_EQ(ReadFileStart(path, c.limit, bytes, size), FileStatus::kRead);
     EXPECT_EQ(bytes.view(), expected);
     EXPECT_EQ(size, c.size);
   }
@@ -49,8 +49,9 @@ TEST(ReadFileStartTest, NothingReadIsEmpty) {
   const ScratchFolder scratch("modpublish-read-file-");
   FileBytes bytes;
   uint64_t size = 7;
-  EXPECT_EQ(ReadFileStart((scratch.Path() / "none").string(), 16, bytes, size), FileRead::kMissing);
-  EXPECT_EQ(ReadFileStart(scratch.Path().string(), 16, bytes, size), FileRead::kNotFile);
+  EXPECT_EQ(ReadFileStart((scratch.Path() / "none").string(), 16, bytes, size),
+            FileStatus::kMissing);
+  EXPECT_EQ(ReadFileStart(scratch.Path().string(), 16, bytes, size), FileStatus::kNotAFile);
   EXPECT_TRUE(bytes.view().empty());
   EXPECT_EQ(size, 0U);
 }

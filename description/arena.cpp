@@ -58,11 +58,6 @@ void RecordArena::Release() {
   blocks_.clear();
 }
 
-void RecordArena::Adopt(char* block, size_t bytes) {
-  blocks_.reserve(blocks_.size() + 1);
-  blocks_.push_back({block, bytes});
-}
-
 char* RecordArena::AllocateSlow(size_t bytes) {
   blocks_.reserve(blocks_.size() + 1);
   // A string that is big for the blocks of the moment gets a block of its

@@ -36,8 +36,7 @@ struct RecordBlock {
 
 // A bump allocator for the record's strings. It hands out unaligned byte
 // ranges that stay where they are until the arena is destroyed; nothing is
-// freed on its own. It can also take over a block from RecordBlock::Allocate
-// that already holds bytes the record keeps.
+// freed on its own.
 class RecordArena {
  public:
   RecordArena() = default;
@@ -56,9 +55,6 @@ class RecordArena {
     next_ += bytes;
     return at;
   }
-
-  // Takes ownership of `block`, `bytes` long, from RecordBlock::Allocate.
-  void Adopt(char* block, size_t bytes);
 
  private:
   char* AllocateSlow(size_t bytes);

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "description/regular_file.h"
+
 // A name, key or value held by the record: bytes the record owns, valid as
 // long as it is (moves included), always followed by a NUL byte, so c_str()
 // costs nothing. A value may hold NUL bytes of its own; size() counts them.
@@ -111,23 +113,13 @@ class DescriptionSections {
   size_t size_ = 0;
 };
 
-// How reading a file of the description went: descript.ion itself
-// (reader.h) or a description file (description_file.h).
-enum class DescriptionStatus {
-  kRead,        // the whole file, or up to a Ctrl-Z or a read error midway
-  kMissing,     // nothing at the path
-  kNotAFile,    // a folder, a device, a pipe or the like
-  kUnreadable,  // a regular file that can't be opened
-  kTooBig,      // the record (or a line of it) doesn't fit in the memory left
-};
-
 // A section's description kept in a file of its own, which the section's
 // "description_file" key names (description_file.h).
 struct DescriptionFile {
   size_t section = 0;      // the section's place in ModDescription::sections
   std::string_view named;  // the key's value, as written; points into the record
   std::string path;        // where the file was looked for
-  DescriptionStatus status = DescriptionStatus::kMissing;
+  FileStatus status = FileStatus::kMissing;
   std::string text;  // kRead: the text Steam gets; else empty
 };
 

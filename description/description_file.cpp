@@ -2,20 +2,14 @@
 
 #include <cstdio>
 #include <limits>
-#include <memory>
 #include <new>
 
 #include "description/language.h"
-#include "description/reader.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Reads the open file to its end; throws std::bad_alloc.
 bool ReadAll(std::FILE* file, uint64_t sizeHint, std::string& bytes) {
@@ -69,26 +63,25 @@ void MakeDescriptionText(std::string& bytes) {
   bytes.resize(kept);
 }
 
-DescriptionStatus ReadDescriptionFile(const std::string& path, std::string& text) {
+FileStatus ReadDescriptionFile(const std::string& path, std::string& text) {
   text.clear();
-  DescriptionStatus status = DescriptionStatus::kRead;
-  std::unique_ptr<std::FILE, FileCloser> file(OpenDescriptionFile(path, status));
-  if (!file) {
+  FileStatus status = FileStatus::kRead;
+  uint64_t size = 0;
+  const OpenFile file = OpenRegularFile(path, status, &size);
+  if (file == nullptr) {
     return status;
   }
-  uint64_t size = 0;
-  platform::StatPath(path, size);
   try {
     if (!ReadAll(file.get(), size, text)) {
       text = std::string();
-      return DescriptionStatus::kUnreadable;
+      return FileStatus::kUnreadable;
     }
   } catch (const std::bad_alloc&) {
     text = std::string();
-    return DescriptionStatus::kTooBig;
+    return FileStatus::kTooBig;
   }
   MakeDescriptionText(text);
-  return DescriptionStatus::kRead;
+  return FileStatus::kRead;
 }
 
 const DescriptionFile* LoadDescriptionFiles(ModDescription& description, std::string_view modFolder,
@@ -111,7 +104,7 @@ const DescriptionFile* LoadDescriptionFiles(ModDescription& description, std::st
     file.named = key->value;
     file.path = DescriptionFilePath(modFolder, key->value);
     file.status = ReadDescriptionFile(file.path, file.text);
-    if (file.status != DescriptionStatus::kRead && failed == SIZE_MAX) {
+    if (file.status != FileStatus::kRead && failed == SIZE_MAX) {
       failed = files.size() - 1;
       if (stopAtFailure) {
         break;

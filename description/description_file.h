@@ -37,7 +37,7 @@ void MakeDescriptionText(std::string& bytes);
 // MakeDescriptionText. Returns kRead, or why not, with `text` empty:
 // kMissing, kNotAFile (a folder, a pipe, a device: never waited on),
 // kUnreadable, or kTooBig when it doesn't fit in the memory left.
-DescriptionStatus ReadDescriptionFile(const std::string& path, std::string& text);
+FileStatus ReadDescriptionFile(const std::string& path, std::string& text);
 
 // Reads the description file of every section that is uploaded (its name is
 // a language code SteamLanguageFor knows) and has a description_file key,

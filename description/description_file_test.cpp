@@ -94,8 +94,8 @@ TEST(LoadDescriptionFilesTest, ReadsTheFilesOfUploadedSectionsAndTheirPlanTakesT
                                       "fr texts/missing.txt \"\"@8", "it texts/folder.txt \"\"@10",
                                       "vi - \"\"@0"}));
   ASSERT_EQ(record.files.size(), 3u);  // [vi] is skipped: its file is never read
-  EXPECT_EQ(record.files[1].status, DescriptionStatus::kMissing);
-  EXPECT_EQ(record.files[2].status, DescriptionStatus::kNotAFile);
+  EXPECT_EQ(record.files[1].status, FileStatus::kMissing);
+  EXPECT_EQ(record.files[2].status, FileStatus::kNotAFile);
 
   // A publish stops at the first file it can't read.
   failed = LoadDescriptionFiles(record, folder, true);

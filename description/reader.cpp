@@ -5,9 +5,8 @@
 #include <new>
 #include <utility>
 
-#include "description/line_buffer.h"
+#include "description/arena.h"
 #include "description/record_builder.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -20,11 +19,6 @@ constexpr size_t kChunkSize = 1 << 18;
 // maps and unmaps afresh at that size.
 constexpr size_t kFirstReadSize = 1 << 15;
 
-// The read-ahead that sizes a long line's buffer stops here: a file that
-// keeps growing as it is read must not hold the reader in that loop. A
-// longer line grows its buffer the ordinary way beyond this size.
-constexpr size_t kMeasureLimit = size_t{1} << 30;
-
 constexpr char kCtrlZ = '\x1A';
 
 // The offset of the first `c` in `bytes`, or bytes.size().
@@ -34,31 +28,37 @@ size_t FindByte(std::string_view bytes, char c) {
                           : static_cast<size_t>(static_cast<const char*>(found) - bytes.data());
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
+// A line whose LF hasn't arrived yet: in record blocks, so that a line of
+// megabytes lies on huge pages.
+using LineBuffer = RecordArray<char>;
 
-// Reads ahead to the end of the line under way (LF, Ctrl-Z or the end of the
-// file), at most about kMeasureLimit bytes, and goes back to where it was.
-// Sets `ahead` to the bytes until that end or that limit, 0 when the stream
-// can't tell its position. Returns false when the stream couldn't go back;
-// its position is then lost.
-bool MeasureRestOfLine(std::FILE* file, char* buffer, size_t& ahead) {
-  ahead = 0;
-  std::fpos_t start;
-  if (std::fgetpos(file, &start) != 0) {
-    return true;
+void Append(LineBuffer& line, std::string_view bytes) {
+  const size_t at = line.size();
+  line.ResizeUninitialised(at + bytes.size());
+  if (!bytes.empty()) {
+    std::memcpy(line.data() + at, bytes.data(), bytes.size());
   }
+}
+
+std::string_view View(const LineBuffer& line) { return {line.data(), line.size()}; }
+
+// Reads the open file through `parser`; throws std::bad_alloc.
+ModDescription ReadFile(std::FILE* file, DescriptionParser& parser) {
+  char first[kFirstReadSize];
+  const size_t firstGot = std::fread(first, 1, kFirstReadSize, file);
+  // A short read is the end of the file or a read error; either ends the
+  // input, and the lines read so far stand.
+  if (!parser.Feed(std::string_view(first, firstGot)) || firstGot < kFirstReadSize) {
+    return parser.Finish();
+  }
+  // Not zero-filled: only the pages that are read into are touched.
+  std::unique_ptr<char[]> buffer(new char[kChunkSize]);
   for (;;) {
-    size_t got = std::fread(buffer, 1, kChunkSize, file);
-    std::string_view bytes(buffer, got);
-    size_t end = FindByte(bytes.substr(0, FindByte(bytes, '\n')), kCtrlZ);
-    ahead += end;
-    if (end < got || got < kChunkSize || ahead >= kMeasureLimit) {
-      break;
+    const size_t got = std::fread(buffer.get(), 1, kChunkSize, file);
+    if (!parser.Feed(std::string_view(buffer.get(), got)) || got < kChunkSize) {
+      return parser.Finish();
     }
   }
-  return std::fsetpos(file, &start) == 0;
 }
 
 }  // namespace
@@ -70,25 +70,15 @@ class DescriptionParser::Impl {
   bool Feed(std::string_view bytes);
   ModDescription Finish();
 
-  // The bytes held of the line under way, whose LF hasn't arrived yet.
-  size_t PendingLineBytes() const { return partial_.size(); }
-  // Sizes the buffer of the line under way for `bytes` bytes in all, once,
-  // instead of growing it by copies.
-  void ReserveLine(size_t bytes) { partial_.reserve(bytes); }
-  // Whether an exception came from the listener rather than the reader.
-  bool ListenerThrew() const { return listenerThrew_; }
-
  private:
-  // `lineBuffer` holds the bytes of `line` when the record may take them
-  // over for a long value, else null.
-  void ParseLine(std::string_view line, LineBuffer* lineBuffer);
+  // Returns the listener's answer: whether to read on.
+  bool ParseLine(std::string_view line);
 
   RecordBuilder builder_;
   // The bytes of a line whose LF hasn't arrived yet.
   LineBuffer partial_;
   std::string currentName_;
   bool ended_ = false;
-  bool listenerThrew_ = false;
   DescriptionListener* listener_;
   // Lines parsed so far, and bytes fed so far (for the listener).
   uint64_t lines_ = 0;
@@ -111,9 +101,7 @@ bool DescriptionParser::Impl::Feed(std::string_view bytes) {
            at += 1 + FindByte(bytes.substr(at + 1), '\n')) {
         ++line;
       }
-      listenerThrew_ = true;
       listener_->OnCtrlZ(line, fed_ + stop);
-      listenerThrew_ = false;
     }
   }
   fed_ += bytes.size();
@@ -125,57 +113,59 @@ bool DescriptionParser::Impl::Feed(std::string_view bytes) {
     }
     // Usually the whole line lies in this piece and is parsed in place.
     std::string_view line = bytes.substr(lineStart, lineEnd - lineStart);
-    LineBuffer* lineBuffer = nullptr;
-    if (!partial_.empty()) {
-      partial_.append(line);
-      line = partial_.view();
-      lineBuffer = &partial_;
+    if (partial_.size() != 0) {
+      Append(partial_, line);
+      line = View(partial_);
     }
     // Text mode hands over CR LF as a plain LF.
     if (!line.empty() && line.back() == '\r') {
       line.remove_suffix(1);
     }
-    ParseLine(line, lineBuffer);
+    if (!ParseLine(line)) {
+      // The rest of the input, the line under way included, goes unread.
+      ended_ = true;
+      partial_.Reset();
+      return false;
+    }
     // Keeps the capacity: the next long line reuses it.
-    partial_.clear();
+    partial_.ResizeUninitialised(0);
     lineStart = lineEnd + 1;
   }
-  partial_.append(bytes.substr(lineStart));
+  Append(partial_, bytes.substr(lineStart));
   return !ended_;
 }
 
 ModDescription DescriptionParser::Impl::Finish() {
   // The last line has no LF and so no CR LF pair either: a CR at its end
   // stays, as in text mode, until trimming removes it.
-  if (!partial_.empty()) {
-    ParseLine(partial_.view(), &partial_);
+  if (partial_.size() != 0) {
+    ParseLine(View(partial_));
   }
-  partial_ = LineBuffer();
+  partial_.Reset();
   ModDescription record;
   record.sections = builder_.Finish();
   return record;
 }
 
-void DescriptionParser::Impl::ParseLine(std::string_view line, LineBuffer* lineBuffer) {
+bool DescriptionParser::Impl::ParseLine(std::string_view line) {
   const ClassifiedLine classified = ClassifyLine(line);
   const uint64_t number = ++lines_;
   RecordBuilder::Stored stored;
   if (classified.kind == DescriptionLineKind::kKey) {
-    stored = builder_.StoreKey(currentName_, classified.key, classified.value, number, lineBuffer);
+    stored = builder_.StoreKey(currentName_, classified.key, classified.value, number);
   } else if (classified.kind == DescriptionLineKind::kHeader) {
     currentName_.assign(classified.name);
     builder_.StartSection(number);
   }
   if (listener_ == nullptr) {
-    return;
+    return true;
   }
   DescriptionLine told;
   told.number = number;
   told.kind = classified.kind;
   told.section = currentName_;
   if (classified.kind == DescriptionLineKind::kKey) {
-    // The record may have taken the line's bytes over, and its head may
-    // stand where the key was: the stored texts stand for the line.
+    // The stored texts, which have the NUL behind them that the line lacks.
     told.key = stored.key;
     told.value = stored.value;
     told.replacedLine = stored.replacedLine;
@@ -183,11 +173,7 @@ void DescriptionParser::Impl::ParseLine(std::string_view line, LineBuffer* lineB
   } else {
     told.text = classified.text;
   }
-  // Set until the call returns: an exception that leaves the call leaves it
-  // set, so LoadModDescription can tell the listener's from its own.
-  listenerThrew_ = true;
-  listener_->OnLine(told);
-  listenerThrew_ = false;
+  return listener_->OnLine(told);
 }
 
 DescriptionParser::DescriptionParser(DescriptionListener* listener)
@@ -200,81 +186,20 @@ bool DescriptionParser::Feed(std::string_view bytes) { return impl_->Feed(bytes)
 
 ModDescription DescriptionParser::Finish() { return impl_->Finish(); }
 
-namespace {
-
-// Reads the open file through `parser`; throws std::bad_alloc.
-ModDescription ReadFile(std::FILE* file, DescriptionParser::Impl& parser) {
-  char first[kFirstReadSize];
-  const size_t firstGot = std::fread(first, 1, kFirstReadSize, file);
-  // A short read is the end of the file or a read error; either ends the
-  // input, and the lines read so far stand.
-  if (!parser.Feed(std::string_view(first, firstGot)) || firstGot < kFirstReadSize) {
-    return parser.Finish();
-  }
-  // Not zero-filled: only the pages that are read into are touched.
-  std::unique_ptr<char[]> buffer(new char[kChunkSize]);
-  size_t pendingBefore = 0;
-  for (;;) {
-    const size_t got = std::fread(buffer.get(), 1, kChunkSize, file);
-    if (!parser.Feed(std::string_view(buffer.get(), got)) || got < kChunkSize) {
-      break;
-    }
-    // A line has just outgrown a chunk. Growing its buffer by doubling would
-    // copy it again and again into fresh memory, which costs far more than
-    // reading the rest of the line twice, so the buffer is sized once.
-    const size_t pending = parser.PendingLineBytes();
-    if (pending > kChunkSize && pendingBefore <= kChunkSize) {
-      size_t ahead = 0;
-      if (!MeasureRestOfLine(file, buffer.get(), ahead)) {
-        break;
-      }
-      parser.ReserveLine(pending + ahead);
-    }
-    pendingBefore = pending;
-  }
-  return parser.Finish();
-}
-
-}  // namespace
-
-std::FILE* OpenDescriptionFile(const std::string& path, DescriptionStatus& status) {
-  std::FILE* file = platform::OpenFileForReading(path);
-  if (file != nullptr) {
-    status = DescriptionStatus::kRead;
-    return file;
-  }
-  uint64_t size = 0;
-  switch (platform::StatPath(path, size)) {
-    case platform::PathKind::kMissing:
-      status = DescriptionStatus::kMissing;
-      break;
-    case platform::PathKind::kFile:
-      status = DescriptionStatus::kUnreadable;
-      break;
-    default:
-      status = DescriptionStatus::kNotAFile;
-      break;
-  }
-  return nullptr;
-}
-
-DescriptionStatus LoadModDescription(const std::string& path, ModDescription& description,
-                                     DescriptionListener* listener) {
+FileStatus LoadModDescription(const std::string& path, ModDescription& description,
+                              DescriptionListener* listener) {
   description = ModDescription();
-  DescriptionStatus status = DescriptionStatus::kRead;
-  std::unique_ptr<std::FILE, FileCloser> file(OpenDescriptionFile(path, status));
-  if (!file) {
+  FileStatus status = FileStatus::kRead;
+  const OpenFile file = OpenRegularFile(path, status);
+  if (file == nullptr) {
     return status;
   }
-  std::unique_ptr<DescriptionParser::Impl> parser;
   try {
-    parser = std::make_unique<DescriptionParser::Impl>(listener);
-    description = ReadFile(file.get(), *parser);
+    DescriptionParser parser(listener);
+    description = ReadFile(file.get(), parser);
   } catch (const std::bad_alloc&) {
-    if (parser != nullptr && parser->ListenerThrew()) {
-      throw;
-    }
-    return DescriptionStatus::kTooBig;
+    // Listeners answer instead of throwing: the memory was the record's.
+    return FileStatus::kTooBig;
   }
-  return DescriptionStatus::kRead;
+  return FileStatus::kRead;
 }

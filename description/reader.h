@@ -5,7 +5,6 @@
 #define MODPUBLISH_DESCRIPTION_READER_H_
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,35 +30,32 @@ struct DescriptionLine {
   bool replacedSame = false;
 };
 
-// Told of the lines in file order. A callback may throw; the exception then
-// leaves the reader as it came, and no record is returned.
+// Told of the lines in file order. The calls don't throw: a listener that
+// can't go on (its memory ran out, say) answers so, and the reader stops.
 class DescriptionListener {
  public:
   virtual ~DescriptionListener() = default;
   // Once per line; a last line without an LF counts when it holds any byte,
   // so an input of N LF-terminated lines gives N calls. A key line is told
   // only once it is stored, so a memory failure while storing it leaves it
-  // untold.
-  virtual void OnLine(const DescriptionLine& line) = 0;
+  // untold. Returns whether to read on: false ends the input after this
+  // line, and the record holds the lines up to it.
+  virtual bool OnLine(const DescriptionLine& line) = 0;
   // A Ctrl-Z byte ended the input on line `lineNumber`, at `offset` bytes
   // from the start. Comes before that line's OnLine, which follows only
   // when the line holds bytes before the Ctrl-Z.
   virtual void OnCtrlZ(uint64_t /*lineNumber*/, uint64_t /*offset*/) {}
 };
 
-// Opens the regular file at `path` for reading bytes, as
-// platform::OpenFileForReading does (never a pipe or a device, never
-// waiting); when it can't, returns null and sets `status` to why:
-// kMissing, kNotAFile or kUnreadable. The caller closes the stream.
-std::FILE* OpenDescriptionFile(const std::string& path, DescriptionStatus& status);
-
 // Reads the file at `path` into `description`, telling `listener` (may be
 // null) of every line. Prints nothing. Returns kRead with the record in
 // `description`; any other status leaves `description` empty, after the
-// listener has been told of the lines read until the failure. A read error
-// midway ends the input like the end of the file.
-DescriptionStatus LoadModDescription(const std::string& path, ModDescription& description,
-                                     DescriptionListener* listener = nullptr);
+// listener has been told of the lines read until the failure: kMissing,
+// kNotAFile, kUnreadable, or kTooBig when the record doesn't fit in the
+// memory left. A read error midway ends the input like the end of the file,
+// and so does a listener's false.
+FileStatus LoadModDescription(const std::string& path, ModDescription& description,
+                              DescriptionListener* listener = nullptr);
 
 // The reader as a streaming parser: it takes the file's bytes in pieces of
 // any size (a line may span any number of them) and builds the record that
@@ -73,19 +69,17 @@ class DescriptionParser {
   DescriptionParser& operator=(DescriptionParser&&) noexcept;
   ~DescriptionParser();
 
-  // Takes the next bytes. Returns false once a Ctrl-Z byte has ended the
-  // input; bytes fed after that are ignored.
+  // Takes the next bytes. Returns false once the input has ended, at a
+  // Ctrl-Z byte or at the listener's false; bytes fed after that are
+  // ignored.
   bool Feed(std::string_view bytes);
 
   // Ends the input (the last line needs no LF) and returns the record. Call
   // once; the parser is spent afterwards.
   ModDescription Finish();
 
-  // The parser itself, known to reader.cpp only (LoadModDescription drives
-  // it with a few hints about the file).
-  class Impl;
-
  private:
+  class Impl;
   std::unique_ptr<Impl> impl_;
 };
 

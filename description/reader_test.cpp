@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -107,7 +106,7 @@ TEST(DescriptionParserTest, AnySplitGivesTheSameRecord) {
 }
 
 TEST(DescriptionParserTest, LongValuesFedInPiecesMatchInPlace) {
-  // Values this long take over the line buffer instead of being copied; the
+  // Lines longer than a piece are gathered before they are parsed; the
   // record must not tell.
   const std::string big(3 << 20, 'v');
   const std::string text = "[en]\r\nlong = " + big + " \t\r\nafter = 1\r\nlong=x" + big +
@@ -173,7 +172,7 @@ TEST(DescriptionParserTest, StorageShapesGiveTheRecordOfThePlainRules) {
 }
 
 TEST(DescriptionParserTest, RecordHoldsNulTerminatedTextsAndFindsWithoutCopies) {
-  const std::string big((1 << 20) + 5, 'v');  // long enough to be taken over in place
+  const std::string big((1 << 20) + 5, 'v');  // longer than the pieces it is fed in
   DescriptionParser parser;
   const std::string text =
       "[en]\ntitle = T\ndescription = " + big + "\n[de]\nx = 1\n[en]\ntitle = Tt";
@@ -214,7 +213,7 @@ TEST(DescriptionParserTest, FeedReportsTheEndAtCtrlZ) {
 // What a listener is told, checked against the plain reading of the file.
 class Recorder : public DescriptionListener {
  public:
-  void OnLine(const DescriptionLine& line) override {
+  bool OnLine(const DescriptionLine& line) override {
     EXPECT_EQ(line.number, lines + 1);
     lines = line.number;
     if (line.kind == DescriptionLineKind::kKey) {
@@ -239,6 +238,7 @@ class Recorder : public DescriptionListener {
                !sectionLine.count(std::string(line.section))) {
       sectionLine[std::string(line.section)] = headerLine != 0 ? headerLine : line.number;
     }
+    return line.number != stopAfter;
   }
   void OnCtrlZ(uint64_t lineNumber, uint64_t offset) override {
     EXPECT_EQ(ctrlZLine, 0u);
@@ -246,6 +246,7 @@ class Recorder : public DescriptionListener {
     ctrlZOffset = offset;
   }
 
+  uint64_t stopAfter = 0;  // the line to answer false to
   uint64_t lines = 0;
   uint64_t headerLine = 0;
   uint64_t ctrlZLine = 0;
@@ -302,7 +303,7 @@ TEST_F(LoadModDescriptionTest, ReadsTheFileAsTheParserReadsText) {
   for (const DescriptionInput& input : DescriptionInputs()) {
     ModDescription record;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(LoadModDescription(Write(input.text), record), DescriptionStatus::kRead);
+    EXPECT_EQ(LoadModDescription(Write(input.text), record), FileStatus::kRead);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "the reader prints nothing";
     EXPECT_TRUE(record.sections == Parse(input.text).sections) << input.what;
   }
@@ -311,17 +312,37 @@ TEST_F(LoadModDescriptionTest, ReadsTheFileAsTheParserReadsText) {
 TEST_F(LoadModDescriptionTest, SaysWhyThereIsNoRecord) {
   const std::string missing = (folder_ / "no such" / "descript.ion").string();
   ModDescription record = Parse("[en]\ntitle = T\n");
-  EXPECT_EQ(LoadModDescription(missing, record), DescriptionStatus::kMissing);
+  EXPECT_EQ(LoadModDescription(missing, record), FileStatus::kMissing);
   EXPECT_TRUE(record.sections.empty());
-  EXPECT_EQ(LoadModDescription(folder_.string(), record), DescriptionStatus::kNotAFile);
+  EXPECT_EQ(LoadModDescription(folder_.string(), record), FileStatus::kNotAFile);
 }
 
-TEST_F(LoadModDescriptionTest, ListenersMemoryFailureIsNotTheReaders) {
-  struct Failing : DescriptionListener {
-    void OnLine(const DescriptionLine& /*line*/) override { throw std::bad_alloc(); }
-  } failing;
-  ModDescription record;
-  EXPECT_THROW(LoadModDescription(Write("[en]\n"), record, &failing), std::bad_alloc);
+// Fed whole, byte by byte and from a file, the record holds the lines up to
+// the one answered false, and no later line is told.
+TEST_F(LoadModDescriptionTest, ListenersFalseEndsTheInputAfterItsLine) {
+  const std::string text = "[en]\ntitle = a\ndescription = b\r\nversion = 1\n\nauthor = M";
+  size_t end = 0;
+  for (uint64_t stop = 1; stop <= 6; ++stop) {
+    end = stop == 6 ? text.size() : text.find('\n', end) + 1;
+    const std::string expected = Dump(Parse(text.substr(0, end)));
+    Recorder whole;
+    Recorder bytes;
+    Recorder file;
+    whole.stopAfter = bytes.stopAfter = file.stopAfter = stop;
+    DescriptionParser wholeParser(&whole);
+    EXPECT_EQ(wholeParser.Feed(text), stop == 6) << "stopped after line " << stop;
+    EXPECT_EQ(Dump(wholeParser.Finish()), expected) << "stopped after line " << stop;
+    DescriptionParser bytesParser(&bytes);
+    for (char c : text) {
+      bytesParser.Feed(std::string_view(&c, 1));
+    }
+    EXPECT_EQ(Dump(bytesParser.Finish()), expected) << "byte by byte, stopped after " << stop;
+    ModDescription record;
+    EXPECT_EQ(LoadModDescription(Write(text), record, &file), FileStatus::kRead);
+    EXPECT_EQ(Dump(record), expected) << "from a file, stopped after line " << stop;
+    EXPECT_EQ(std::vector<uint64_t>({whole.lines, bytes.lines, file.lines}),
+              std::vector<uint64_t>(3, stop));
+  }
 }
 
 }  // namespace

@@ -14,11 +14,6 @@ namespace {
 // so a section with millions of keys costs no quadratic shifting.
 constexpr size_t kIndexedFrom = 32;
 
-// From this length on a value that arrived in the parser's line buffer stays
-// there, and the record takes the buffer over: a copy would hold the value
-// twice at the peak and cost its pages twice.
-constexpr size_t kTakeOverBytes = 1 << 20;
-
 constexpr size_t kNone = ~size_t{0};
 
 std::string_view TextAt(const char* data) { return std::string_view(data, TextSize(data)); }
@@ -84,8 +79,7 @@ void RecordBuilder::MakeRoom(Section& section) {
 }
 
 RecordBuilder::Stored RecordBuilder::StoreKey(std::string_view name, std::string_view key,
-                                              std::string_view value, uint64_t line,
-                                              LineBuffer* lineBuffer) {
+                                              std::string_view value, uint64_t line) {
   if (current_ == kNone) {
     current_ = FindOrAdd(name, line);
   }
@@ -116,28 +110,18 @@ RecordBuilder::Stored RecordBuilder::StoreKey(std::string_view name, std::string
     present = position != TextIndex::kNotFound;
   }
   Stored stored;
-  const char* keyText =
-      present ? entries[section.begin + position].key.data() : PutName(storage_->texts, key);
+  const char* keyText = nullptr;
   const char* valueText = nullptr;
   if (present) {
-    const char* old = entries[section.begin + position].value.data();
-    stored.replacedLine = ValueLine(old);
-    stored.replacedSame = DescriptionText(old).view() == value;
-  }
-  if (lineBuffer != nullptr && value.size() >= kTakeOverBytes && lineBuffer->Holds(value)) {
-    // The key is stored by now, so the bytes before the value may take its
-    // head; the buffer has room for it and for the NUL behind.
-    valueText = PutValueInPlace(lineBuffer->Writable(value), value.size(), line);
-    lineBuffer->GiveTo(storage_->texts);
-  } else if (present) {
-    valueText =
-        ReplaceValue(storage_->texts, entries[section.begin + position].value.data(), value, line);
+    DescriptionEntry& entry = entries[section.begin + position];
+    stored.replacedLine = ValueLine(entry.value.data());
+    stored.replacedSame = entry.value == value;
+    keyText = entry.key.data();
+    valueText = ReplaceValue(storage_->texts, entry.value.data(), value, line);
+    entry.value = DescriptionText(valueText);
   } else {
+    keyText = PutName(storage_->texts, key);
     valueText = PutValue(storage_->texts, value, line);
-  }
-  if (present) {
-    entries[section.begin + position].value = DescriptionText(valueText);
-  } else {
     if (section.keyIndex == kNone && section.size == kIndexedFrom) {
       section.keyIndex = keyIndexes_.size();
       keyIndexes_.emplace_back();

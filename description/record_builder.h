@@ -11,7 +11,6 @@
 
 #include "description/arena.h"
 #include "description/description.h"
-#include "description/line_buffer.h"
 #include "description/text_index.h"
 
 // What a DescriptionSections owns: the bytes of every text (text_layout.h),
@@ -40,11 +39,10 @@ class RecordBuilder {
   };
 
   // Stores `value` under `key` in the section `name` (the current section:
-  // the same name until the next StartSection). `lineBuffer`, when not
-  // null, holds the line, and the record may take a long value over with
-  // it. Throws std::bad_alloc when memory runs out.
+  // the same name until the next StartSection). Throws std::bad_alloc when
+  // memory runs out.
   Stored StoreKey(std::string_view name, std::string_view key, std::string_view value,
-                  uint64_t line, LineBuffer* lineBuffer);
+                  uint64_t line);
 
   // Sorts what was stored into the record. Call once.
   DescriptionSections Finish();

@@ -59,9 +59,9 @@ TEST(TextIndexTest, RecordDoesNotDependOnTheKey) {
     uint64_t line = 0;
     for (const std::string& name : names) {
       builder.StartSection(++line);
-      builder.StoreKey(name, "title", name, ++line, nullptr);
+      builder.StoreKey(name, "title", name, ++line);
       builder.StartSection(++line);
-      builder.StoreKey("big", name, "v", ++line, nullptr);
+      builder.StoreKey("big", name, "v", ++line);
     }
     return builder.Finish();
   };

@@ -50,12 +50,8 @@ const char* PutValue(RecordArena& arena, std::string_view value, uint64_t line) 
   if (!value.empty()) {
     std::memcpy(data, value.data(), value.size());
   }
-  return PutValueInPlace(data, value.size(), line);
-}
-
-const char* PutValueInPlace(char* value, size_t size, uint64_t line) {
-  value[size] = '\0';
-  return PutHead(value, size, line, SlotBytes(size, line));
+  data[value.size()] = '\0';
+  return PutHead(data, value.size(), line, room);
 }
 
 const char* ReplaceValue(RecordArena& arena, const char* old, std::string_view value,

@@ -22,8 +22,6 @@
 
 // The most bytes a number takes.
 constexpr size_t kMaxNumberBytes = 10;
-// The most bytes a value's slot takes in front of the value's first byte.
-constexpr size_t kMaxValueHeadBytes = 3 * kMaxNumberBytes;
 
 // The bytes that `number` takes.
 inline size_t NumberBytes(uint64_t number) {
@@ -70,10 +68,6 @@ const char* PutName(RecordArena& arena, std::string_view name);
 
 // A copy of `value`, set on `line`, in a slot of its own size in `arena`.
 const char* PutValue(RecordArena& arena, std::string_view value, uint64_t line);
-
-// Lays out `value` where it already lies, in a buffer that has at least
-// kMaxValueHeadBytes writable bytes in front of it and one behind it.
-const char* PutValueInPlace(char* value, size_t size, uint64_t line);
 
 // `value`, set on `line`, in the slot of the value at `old` when it fits
 // there, else in a new slot.

@@ -102,7 +102,7 @@ ModDescription ParseInTwo(std::string_view input, size_t split) {
 // the checker.
 class Watcher : public DescriptionListener {
  public:
-  void OnLine(const DescriptionLine& line) override {
+  bool OnLine(const DescriptionLine& line) override {
     Require(line.number == ++lines);
     // Nothing after the Ctrl-Z's own line.
     Require(ctrlZLine == 0 || line.number <= ctrlZLine);
@@ -112,7 +112,7 @@ class Watcher : public DescriptionListener {
     } else {
       Require(line.key.empty() && line.value.empty() && line.replacedLine == 0);
     }
-    check.OnLine(line);
+    return check.OnLine(line);
   }
   void OnCtrlZ(uint64_t lineNumber, uint64_t offset) override {
     Require(ctrlZLine == 0 && lineNumber == lines + 1 + linesBeforeCtrlZ);
