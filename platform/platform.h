@@ -37,7 +37,8 @@ extern const LibraryFormat kLibraryFormat;
 // of the running program first, then the system's own library folders. The
 // current folder is never searched, so a library planted in a downloaded
 // mod folder is never picked up. Shows no loader dialog. Returns an opaque
-// handle, or null when the library is missing or can't be loaded. A loaded
+// handle, or null when the library is missing or can't be loaded, a file
+// cut short included (which the POSIX loader would map and then crash on). A loaded
 // library stays loaded until the process ends.
 void* LoadTrustedLibrary(const char* fileName);
 

@@ -67,9 +67,60 @@ bool MakeAbsolutePath(const std::string& path, std::string& absolute) {
 
 bool IsRootedPath(std::string_view path) { return !path.empty() && path[0] == '/'; }
 
+namespace {
+
+// Whether the 64-bit ELF file at `path` holds every byte its loadable
+// segments ask for. The dynamic loader maps a library cut short all the
+// same, and its first read past the end of the file kills the process with
+// SIGBUS; Windows refuses such a file instead. Anything that is no 64-bit
+// ELF file is left to the loader, which refuses it cleanly.
+bool LoadableSegmentsWhole(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    return true;  // the loader will tell
+  }
+  struct stat info {};
+  unsigned char header[64];
+  bool whole = true;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+      pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header) &&
+      std::memcmp(header,
+                  "\x7F"
+                  "ELF\x02\x01",
+                  6) == 0) {
+    const auto size = static_cast<uint64_t>(info.st_size);
+    uint64_t tableOffset = 0;
+    uint16_t entrySize = 0;
+    uint16_t entries = 0;
+    std::memcpy(&tableOffset, header + 0x20, sizeof tableOffset);
+    std::memcpy(&entrySize, header + 0x36, sizeof entrySize);
+    std::memcpy(&entries, header + 0x38, sizeof entries);
+    whole = entrySize >= 56 && tableOffset <= size &&
+            uint64_t{entrySize} * entries <= size - tableOffset;
+    for (uint16_t i = 0; whole && i < entries; ++i) {
+      unsigned char entry[56];
+      uint32_t type = 0;
+      uint64_t offset = 0;
+      uint64_t bytes = 0;
+      whole = pread(fd, entry, sizeof entry,
+                    static_cast<off_t>(tableOffset + uint64_t{i} * entrySize)) ==
+              static_cast<ssize_t>(sizeof entry);
+      std::memcpy(&type, entry, sizeof type);
+      std::memcpy(&offset, entry + 8, sizeof offset);
+      std::memcpy(&bytes, entry + 32, sizeof bytes);
+      constexpr uint32_t kLoad = 1;
+      whole = whole && (type != kLoad || (offset <= size && bytes <= size - offset));
+    }
+  }
+  close(fd);
+  return whole;
+}
+
+}  // namespace
+
 void* LoadTrustedLibrary(const char* fileName) {
   std::string folder = ProgramFolder();
-  if (!folder.empty()) {
+  if (!folder.empty() && LoadableSegmentsWhole(folder + fileName)) {
     if (void* library = dlopen((folder + fileName).c_str(), RTLD_NOW | RTLD_LOCAL)) {
       return library;
     }

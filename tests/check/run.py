@@ -468,6 +468,8 @@ class PublishAgreementTest(CaseTestCase):
             env.pop(name, None)
         env["STEAMSIM_WORKSHOP"] = native_path(workshop)
         published = self.run_as_case(setup, setup.publisher, args, env)
+        # Whatever the case holds, a publish ends by itself, never by a signal.
+        self.assertGreaterEqual(published.returncode, 0, "modpublish was killed by a signal")
         output = published.stdout.replace(b"\r\n", b"\n").decode("latin-1")
         succeeded = published.returncode == 0 and output.endswith("Uploading done successfully\n")
         if setup.publish_fails:
