@@ -91,14 +91,13 @@ import struct
 import subprocess
 import sys
 import unittest
-import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The Workshop's item files are read as the process tests read them.
 sys.path[:0] = [os.path.join(HERE, "..", "e2e"), os.path.join(HERE, "..", "support")]
 import harness  # noqa: E402
 import programs  # noqa: E402
-from programs import native_path, windows  # noqa: E402
+from programs import native_path, png, windows  # noqa: E402
 TOOL = None
 PUBLISHER = None
 HOLDER = None
@@ -106,20 +105,6 @@ INCOMPLETE_LIBRARY = None
 SANITIZED = False
 UPDATE = False
 CASES = []
-
-
-def png(width, height, padding=0):
-    """A real PNG of one colour; `padding` bytes of an ancillary chunk make
-    it as large as wanted."""
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    rows = b"".join(b"\0" + b"\x80" * width for _ in range(height))
-    body = (chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(rows)))
-    if padding:
-        body += chunk(b"zzPd", b"\0" * padding)
-    return b"\x89PNG\r\n\x1a\n" + body + chunk(b"IEND", b"")
 
 
 def library_file(kind):

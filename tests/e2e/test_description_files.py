@@ -16,16 +16,11 @@ from harness import ToolTestCase
 # A run that blocks fails its test quickly instead of holding up the suite.
 GUARD_TIMEOUT = 60
 
-NOT_FOUND = "File not found: mod%sdescript.ion\n"
-
-
-class SpecialFileTest(ToolTestCase):
-    """descript.ion is something other than a regular file, as a mod folder
-    unpacked from an archive may have it. Under Wine the Windows build sees
-    the same host files: none of them is a disk file."""
-
-    def make_fifo(self, path):
-        os.mkfifo(path)
+class UnusableFileTest(ToolTestCase):
+    """descript.ion, or a description file it names, is missing or something
+    other than a regular file, as a mod folder unpacked from an archive may
+    have it. Under Wine the Windows build sees the same host files: none of
+    them is a disk file."""
 
     def make_socket(self, path):
         listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
@@ -34,27 +29,39 @@ class SpecialFileTest(ToolTestCase):
         listener.listen(1)
 
     def test_anything_but_a_regular_file_is_not_found_and_nothing_waits(self):
-        cases = [
-            ("named pipe without a writer", self.make_fifo),
+        kinds = [
+            ("missing", lambda path: None),
+            ("folder", os.mkdir),
+            ("named pipe without a writer", os.mkfifo),
             ("link to /dev/zero", lambda path: os.symlink("/dev/zero", path)),
             ("link to /dev/null", lambda path: os.symlink("/dev/null", path)),
             ("listening socket", self.make_socket),
         ]
-        for name, make in cases:
-            for args in (["mod"], ["-s", "-u", "917", "mod"]):
-                with self.subTest(name, args=args):
-                    self.fresh()
-                    special = self.path("mod", "descript.ion")
-                    if os.path.lexists(special):
-                        os.remove(special)  # never write into a pipe
-                    self.make_mod("[en]\ntitle=x\n")
-                    os.remove(special)
-                    make(special)
-                    self.seed_item(917)
-                    self.scenario(["app_id 250"])
-                    run = self.run_tool(*args, timeout=GUARD_TIMEOUT)
-                    self.assertOutput(run, NOT_FOUND % harness.sep(), status=1)
-                    self.assertEqual(run.journal, [], "Steam was touched")
+        # The file, the descript.ion naming it, and the verbose run's echo.
+        files = [
+            (["descript.ion"], "[en]\ntitle=x\n", ""),
+            (["texts", "en.txt"], "[en]\ntitle = x\ndescription_file = texts/en.txt\n",
+             "Parsing [en]\n[en] title = x\n[en] description_file = texts/en.txt\n"),
+        ]
+        for parts, description, echo in files:
+            for kind, make in kinds:
+                for args in (["mod"], ["-s", "-u", "917", "mod"]):
+                    with self.subTest(parts[-1], kind=kind, args=args):
+                        self.fresh()
+                        shutil.rmtree(self.path("mod"), ignore_errors=True)
+                        self.make_mod(description)
+                        special = self.path("mod", *parts)
+                        os.makedirs(os.path.dirname(special), exist_ok=True)
+                        if os.path.lexists(special):
+                            os.remove(special)
+                        make(special)
+                        self.seed_item(917)
+                        self.scenario(["app_id 250"])
+                        run = self.run_tool(*args, timeout=GUARD_TIMEOUT)
+                        self.assertOutput(run, (echo if args == ["mod"] else "")
+                                          + "File not found: mod%s%s\n"
+                                          % (harness.sep(), harness.sep().join(parts)), status=1)
+                        self.assertEqual(run.journal, [], "Steam was touched")
 
     def test_a_link_to_a_regular_file_is_read(self):
         self.make_mod("")
@@ -114,33 +121,6 @@ class DescriptionFileTest(ToolTestCase):
                 self.assertTrue("SetItemDescription update=3 description=%s -> true"
                                 % harness.journal_string(text) in run.calls(),
                                 "the journal doesn't show the text as sent")
-
-    def test_a_file_that_cannot_be_used_stops_the_run_before_steam(self):
-        def missing(path):
-            pass
-
-        cases = [
-            ("missing", missing),
-            ("folder", os.mkdir),
-            ("named pipe without a writer", os.mkfifo),
-            ("link to /dev/zero", lambda path: os.symlink("/dev/zero", path)),
-        ]
-        for name, make in cases:
-            for args in (["mod"], ["-s", "-u", "917", "mod"]):
-                with self.subTest(name, args=args):
-                    self.fresh()
-                    shutil.rmtree(self.path("mod"), ignore_errors=True)
-                    self.make_mod("[en]\ntitle = x\ndescription_file = texts/en.txt\n")
-                    os.makedirs(self.path("mod", "texts"))
-                    make(self.path("mod", "texts", "en.txt"))
-                    self.seed_item(917)
-                    self.scenario(["app_id 250"])
-                    run = self.run_tool(*args, timeout=GUARD_TIMEOUT)
-                    echo = ("Parsing [en]\n[en] title = x\n"
-                            "[en] description_file = texts/en.txt\n") if args == ["mod"] else ""
-                    self.assertOutput(run, echo + "File not found: mod%stexts%sen.txt\n"
-                                      % (harness.sep(), harness.sep()), status=1)
-                    self.assertEqual(run.journal, [], "Steam was touched")
 
     def test_descript_ion_itself_may_be_the_description(self):
         description = "[en]\ntitle = x\ndescription_file = descript.ion\n"

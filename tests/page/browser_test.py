@@ -39,13 +39,11 @@ import os
 import select
 import shutil
 import socket
-import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
-import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import programs  # noqa: E402
@@ -81,22 +79,12 @@ def skip(reason):
     sys.exit(77)
 
 
-def png(width, height):
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    rows = b"".join(b"\0" + b"\x40\x80\xc0" * width for _ in range(height))
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
-
-
 def make_mod(folder, web, secure):
     os.makedirs(os.path.join(folder, "data"))
     with open(os.path.join(folder, "data", "lanterns.cfg"), "w", encoding="utf-8") as out:
         out.write("fuel = oil\n")
     with open(os.path.join(folder, "steam_logo.png"), "wb") as out:
-        out.write(png(32, 32))
+        out.write(programs.png(32, 32))
     lines = []
     for code, (title, description) in DESCRIPTIONS.items():
         # A value is one line of descript.ion: the line ends are the page's to

@@ -9,9 +9,11 @@ for the Windows build, run under its own Wine prefix.
 
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 import unittest
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PLATFORM = "linux"  # or "windows"
@@ -65,6 +67,20 @@ def text(expected):
     line ends: a Windows program writes "\\n" as "\\r\\n"."""
     data = expected.encode("utf-8") if isinstance(expected, str) else expected
     return data.replace(b"\n", b"\r\n") if windows() else data
+
+
+def png(width, height, padding=0):
+    """A real PNG of one colour; `padding` bytes of an ancillary chunk make
+    it as large as wanted."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    rows = b"".join(b"\0" + b"\x80" * width for _ in range(height))
+    body = (chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)))
+    if padding:
+        body += chunk(b"zzPd", b"\0" * padding)
+    return b"\x89PNG\r\n\x1a\n" + body + chunk(b"IEND", b"")
 
 
 def run(command, cwd=None, env=None, timeout=TIMEOUT, preexec_fn=None):
