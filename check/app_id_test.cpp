@@ -15,25 +15,19 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
+// The golden cases appid_* hold the common ones: blanks around, a
+// byte-order mark, words, nothing, 0.
 TEST(ParseAppIdTest, JustTheNumberWithBlanksAround) {
   const struct {
     std::string text;
     uint32_t appId;
   } cases[] = {
       {"480", 480},
-      {"480\n", 480},
-      {" \t480\r\n\r\n", 480},
       {"000480", 480},
       {"4294967295", 4294967295u},
       {"4294967296", 0},
       {"99999999999999999999999", 0},
-      {"0", 0},
-      {"", 0},
       {" \r\n", 0},
-      {"\xEF\xBB\xBF"
-       "480",
-       0},
-      {"AppID = 480", 0},
       {"480 570", 0},
       {"+480", 0},
       {"0x1E0", 0},
