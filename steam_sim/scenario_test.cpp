@@ -45,6 +45,7 @@ TEST(ScenarioTest, ReadsEveryDirective) {
   EXPECT_TRUE(s.Fails(Operation::kSetItemTitle, 7));
   EXPECT_FALSE(s.Fails(Operation::kSubmitItemUpdate, 1));
   EXPECT_TRUE(s.Fails(Operation::kSubmitItemUpdate, 2));
+  EXPECT_FALSE(s.Fails(Operation::kSubmitItemUpdate, 3));
   EXPECT_FALSE(s.Fails(Operation::kSetItemDescription, 1));
   EXPECT_EQ(s.results, (std::map<uint64_t, int32_t>{{1, 25}, {2, -1}}));
   EXPECT_EQ(s.legal, std::set<uint64_t>{2});

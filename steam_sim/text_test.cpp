@@ -26,7 +26,7 @@ TEST(QuoteTest, KeepsPrintableAsciiAndEscapesTheRest) {
   }
 }
 
-TEST(QuoteTest, UnquoteReadsBackEveryByte) {
+TEST(QuoteTest, UnquoteReadsBackEveryByteAndRejectsWhatQuoteNeverWrites) {
   std::string all;
   for (int byte = 0; byte < 256; ++byte) {
     all += static_cast<char>(byte);
@@ -36,13 +36,9 @@ TEST(QuoteTest, UnquoteReadsBackEveryByte) {
   EXPECT_EQ(back, all);
   ASSERT_TRUE(Unquote(R"("\xC3\xA9")", &back));
   EXPECT_EQ(back, "\xc3\xa9");
-}
-
-TEST(QuoteTest, UnquoteRejectsWhatQuoteNeverWrites) {
   for (const char* bad : {"", "\"", "abc", R"("a"b")", R"("\q")", R"("\x4")", R"("\x4g")", R"("\")",
                           "\"\t\"", "\"a\" "}) {
-    std::string bytes;
-    EXPECT_FALSE(Unquote(bad, &bytes)) << bad;
+    EXPECT_FALSE(Unquote(bad, &back)) << bad;
   }
 }
 
