@@ -172,11 +172,6 @@ class ToolTestCase(programs.ProgramTestCase):
         self.write(os.path.join("workshop", "items", str(item), "r1", "item.txt"),
                    "id %d\napp %d\ntype 0\nvisibility %d\n" % (item, app, visibility))
 
-    def item_texts(self, item):
-        """The titles and descriptions of `item` in the simulated Workshop
-        (item_texts below)."""
-        return item_texts(self.workshop, item)
-
     def scenario(self, lines):
         self.write("scenario.txt", "\n".join(lines) + "\n")
 

@@ -9,7 +9,7 @@ byte.
 
 PATTERNs select test modules (test_<PATTERN>.py), all of them by default;
 a PATTERN with dots names a class or a test in a module
-(failures.StepFailureTest.test_every_step_in_silent_mode).
+(failures.StepFailureTest.test_every_step_in_verbose_and_silent_mode).
 `--tests quick` leaves out the tests marked slow, `--tests slow` runs only
 those. With `--runner valgrind` every run of the tool also goes through
 Valgrind's memory checker and fails on a memory error or a definite or

@@ -36,16 +36,16 @@ class UsageTest(ToolTestCase):
             return harness.native_path(self.tool)
         return self.tool
 
-    def test_no_arguments_print_the_usage(self):
+    def test_no_arguments_or_help_print_the_usage_and_stop(self):
         # Which arguments ask for the usage is the parser's (unit tests);
-        # this is the text a process prints, with its name and status.
-        self.assertOutput(self.run_tool(), usage(self.program()))
-
-    def test_help_stops_before_later_arguments(self):
+        # this is the text a process prints, with its name and status, and
+        # nothing after -h is acted upon.
         self.make_mod("[en]\ntitle=x\n")
-        run = self.run_tool("-h", "mod")
-        self.assertOutput(run, usage(self.program()))
-        self.assertEqual(run.journal, [], "nothing reached Steam")
+        for args in ([], ["-h", "mod"]):
+            with self.subTest(args=args):
+                run = self.run_tool(*args)
+                self.assertOutput(run, usage(self.program()))
+                self.assertEqual(run.journal, [], "nothing reached Steam")
 
 
 class PathCandidateTest(ToolTestCase):
@@ -56,8 +56,6 @@ class PathCandidateTest(ToolTestCase):
         # Which argument is the path is the parser's (unit tests); these are
         # how the chosen path reaches the message in a process.
         cases = [
-            (["nomod"], "nomod"),
-            (["-s", "nomod"], "nomod"),  # silent: the message shows all the same
             (["nomod" + sep()], "nomod" + sep()),  # the separator is not folded
             ([""], ""),
         ]
@@ -90,12 +88,6 @@ class PathCandidateTest(ToolTestCase):
         # A full path needs no current folder.
         run = self.run_tool("-s", "-u", "917", self.path("mod"), preexec_fn=enter_a_removed_folder)
         self.assertTrue(run.stdout.endswith(b"Uploading done successfully\n"), run.stdout)
-
-    def test_a_folder_named_descript_ion_is_not_a_file(self):
-        os.makedirs(self.path("mod", "descript.ion"))
-        for args in (["mod"], ["-s", "mod"]):
-            with self.subTest(args=args):
-                self.assertOutput(self.run_tool(*args), not_found("mod"), status=1)
 
 
 class ItemIdTest(ToolTestCase):

@@ -2,7 +2,6 @@
 terminals) sharing one Workshop would: whatever a run reports as done must
 have reached the item."""
 
-import os
 import subprocess
 import time
 
@@ -57,10 +56,7 @@ class ConcurrentUpdateTest(ToolTestCase):
             slow_out, slow_err = slow.communicate(timeout=harness.RUN_TIMEOUT)
 
         self.assertEqual((slow_err, fast_err), (b"", b""))
-        folder = os.path.join(self.workshop, "items", "917")
-        live = max(os.listdir(folder), key=lambda name: int(name[1:]))
-        with open(os.path.join(folder, live, "item.txt"), "rb") as item_file:
-            item = item_file.read().decode("latin-1").splitlines()
+        item = harness.live_item(self.workshop, 917)
         changes = [line for line in item if line.startswith("change ")]
         report = "slow run:\n%s\nfast run:\n%s\nitem:\n%s" % (
             slow_out.decode("latin-1"), fast_out.decode("latin-1"), "\n".join(item))

@@ -27,43 +27,20 @@ class NonAsciiPathTest(ToolTestCase):
         self.seed_item(917)
         self.scenario(["app_id 250"])
 
-    def check_run(self, mod_argument, absolute=False):
-        """Runs the copied tool on the mod at `mod_argument` (a str; `absolute`
-        when it is an absolute path) and checks what reached Steam."""
-        run = self.run_tool("-u", "917", mod_argument, tool=self.tool_copy)
-        lines = run.stdout.decode("utf-8").replace("\r\n", "\n").splitlines()
-        self.assertEqual(lines[:2], ["Parsing [ru]", "[ru] title = Фонари 日本"], lines)
-        self.assertEqual(lines[-1], "Uploading done successfully", lines)
-        self.assertEqual(run.status, 0)
-        folder = (mod_argument if absolute else self.steam_path(mod_argument)).encode("utf-8")
-        preview = folder + harness.sep().encode() + b"steam_logo.png"
-        calls = run.calls()
-        self.assertIn("SetItemContent update=1 folder=%s -> true" % journal_string(folder),
-                      calls)
-        self.assertIn("SetItemPreview update=3 file=%s -> true" % journal_string(preview),
-                      calls)
-        self.assertIn('SetItemTitle update=2 title=%s -> true'
-                      % journal_string("Фонари 日本".encode("utf-8")), calls)
-        # The simulated service found both and copied them.
-        live = self.path("workshop", "items", "917")
-        revision = max(os.listdir(live), key=lambda name: int(name[1:]))
-        self.assertTrue(os.path.isfile(os.path.join(live, revision, "content", "data",
-                                                    "mod.txt")))
-        self.assertTrue(os.path.isfile(os.path.join(live, revision, "preview",
-                                                    "steam_logo.png")))
-
-    def test_program_in_cyrillic_and_japanese_folders_finds_its_library(self):
-        self.make_mod("[ru]\ntitle=Фонари 日本\ndescription=Мод\n")
-        self.check_run("mod")
-
     def test_program_and_mod_in_cyrillic_and_japanese_folders(self):
-        self.make_mod("[ru]\ntitle=Фонари 日本\ndescription=Мод\n", folder="Мод 日本")
-        self.check_run("Мод 日本")
-
-    def test_mod_given_by_its_full_path(self):
-        self.make_mod("[ru]\ntitle=Фонари 日本\ndescription=Мод\n",
-                      folder=os.path.join("Дмитрий", "моды", "日本"))
-        self.check_run(harness.native_path(self.path("Дмитрий", "моды", "日本")), absolute=True)
+        # The mod's path typed in every way is test_sequence's; here the
+        # program finds its library through a folder of its own named so.
+        # The simulator answers success only where both paths name what
+        # they should.
+        self.make_mod("[ru]\ntitle=Фонари 日本\n", folder="Мод 日本")
+        run = self.run_tool("-s", "-u", "917", "Мод 日本", tool=self.tool_copy)
+        self.assertTrue(run.stdout.endswith(b"Uploading done successfully" + harness.text("\n")))
+        folder = self.steam_path("Мод 日本").encode("utf-8")
+        self.assertEqual([line.split(" -> ")[0] for line in run.calls("SetItemContent")
+                          + run.calls("SetItemPreview")], [
+            "SetItemContent update=1 folder=%s" % journal_string(folder),
+            "SetItemPreview update=3 file=%s"
+            % journal_string(folder + harness.sep().encode() + b"steam_logo.png")])
 
 
 @unittest.skipUnless(harness.windows(), "the output code page of a Windows console")
