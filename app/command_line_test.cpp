@@ -3,144 +3,94 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct ParseCase {
-  const char* name;               // the test's name: letters, digits and '_'
-  std::vector<const char*> args;  // without the program name
-  ParseOutcome outcome;
-  bool verbose;
-  int64_t existingId;
-  const char* contentDir;  // null: none
-  const char* badItemId;   // null: none
-  bool keepVisibility = false;
-  const char* changeNote = nullptr;  // null: none
-};
-
-constexpr ParseOutcome kRun = ParseOutcome::kRun;
-constexpr ParseOutcome kUsage = ParseOutcome::kUsage;
-constexpr ParseOutcome kBad = ParseOutcome::kBadItemId;
-
-// The case's name, for the test's name (CTest shows it): the same from
-// build to build, unlike the bytes of its pointers.
-void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.name; }
-
-class ParseCommandLineTest : public testing::TestWithParam<ParseCase> {};
-
-TEST_P(ParseCommandLineTest, Reads) {
-  const ParseCase& c = GetParam();
-  std::vector<const char*> argv{"modpublish"};
-  argv.insert(argv.end(), c.args.begin(), c.args.end());
-  RunSettings settings;
-  const ParseOutcome outcome =
-      ParseCommandLine(static_cast<int>(argv.size()), argv.data(), settings);
-  EXPECT_EQ(outcome, c.outcome);
-  if (outcome == kUsage) {
-    return;
+// What the arguments ask for, in one line: "usage", or the run's settings,
+// with "stop" in front when a value after -u is no item id.
+std::string Read(std::vector<const char*> args) {
+  args.insert(args.begin(), "modpublish");
+  RunSettings s;
+  const ParseOutcome outcome = ParseCommandLine(static_cast<int>(args.size()), args.data(), s);
+  if (outcome == ParseOutcome::kUsage) {
+    return "usage";
   }
-  EXPECT_EQ(settings.verbose, c.verbose);
-  EXPECT_EQ(settings.existingId, c.existingId);
-  ASSERT_NE(settings.contentDir, nullptr);
-  EXPECT_STREQ(settings.contentDir, c.contentDir);
-  ASSERT_FALSE(settings.pathCandidates.empty());
-  EXPECT_EQ(settings.pathCandidates.back(), settings.contentDir);
-  if (c.badItemId == nullptr) {
-    EXPECT_EQ(settings.badItemId, nullptr);
-  } else {
-    EXPECT_STREQ(settings.badItemId, c.badItemId);
+  if (s.pathCandidates.empty() || s.pathCandidates.back() != s.contentDir) {
+    return "the path is not the last candidate";
   }
-  EXPECT_EQ(settings.keepVisibility, c.keepVisibility);
-  if (c.changeNote == nullptr) {
-    EXPECT_EQ(settings.changeNote, nullptr);
-  } else {
-    EXPECT_STREQ(settings.changeNote, c.changeNote);
-  }
+  std::string line = outcome == ParseOutcome::kBadItemId ? "stop " : "";
+  line += std::string(s.verbose ? "" : "silent ") + (s.keepVisibility ? "keep " : "");
+  line += s.existingId != 0 ? "id " + std::to_string(s.existingId) + " " : "";
+  line += s.changeNote != nullptr ? "note \"" + std::string(s.changeNote) + "\" " : "";
+  line += s.badItemId != nullptr ? "bad \"" + std::string(s.badItemId) + "\" " : "";
+  return line + "path \"" + s.contentDir + "\"";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, ParseCommandLineTest,
-    testing::Values(
-        ParseCase{"NoArguments", {}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"Path", {"mod"}, kRun, true, 0, "mod", nullptr},
-        ParseCase{"LastPathWins", {"a", "b"}, kRun, true, 0, "b", nullptr},
-        ParseCase{"SilentBeforePath", {"-s", "mod"}, kRun, false, 0, "mod", nullptr},
-        ParseCase{"SilentAfterPathIsThePath",
-                  {"mod", "-s"},
-                  kRun,
-                  false,
-                  0,
-                  "-s",
-                  nullptr},  // "-s" is also a path
-        ParseCase{"SilentAlone", {"-s"}, kRun, false, 0, "-s", nullptr},
-        ParseCase{"UpdateId", {"-u", "917", "mod"}, kRun, true, 917, "mod", nullptr},
-        ParseCase{"UpdateZeroIsNew", {"-u", "0", "mod"}, kRun, true, 0, "mod", nullptr},
-        ParseCase{"LastUpdateWins", {"mod", "-u", "1", "-u", "2"}, kRun, true, 2, "mod", nullptr},
-        ParseCase{"UpdateSwallowsPath",
-                  {"-u", "mod"},
-                  kUsage,
-                  true,
-                  0,
-                  nullptr,
-                  nullptr},  // -u swallowed the path
-        ParseCase{"TrailingUpdate", {"mod", "-u"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"HelpAfterPath", {"mod", "-h"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"HelpBeforePath", {"-h", "mod"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"Help", {"-h"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"HelpAfterSilent", {"-s", "-h"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"HelpBeforeUpdate", {"-h", "-u"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"SecondUpdateLacksId", {"-u", "1", "-u"}, kUsage, true, 0, nullptr, nullptr},
-        // A value that is no id stops the run, wherever it stands...
-        ParseCase{"BadId", {"-u", "abc", "mod"}, kBad, true, 0, "mod", "abc"},
-        ParseCase{
-            "BadIdDashH", {"-u", "-h", "mod"}, kBad, true, 0, "mod", "-h"},  // -u swallows even -h
-        ParseCase{
-            "BadIdDashS", {"-u", "-s", "mod"}, kBad, true, 0, "mod", "-s"},  // ... and -s, unseen
-        ParseCase{"BadIdThenGood", {"-u", "x", "-u", "917", "mod"}, kBad, true, 917, "mod", "x"},
-        ParseCase{"GoodThenBadIds",
-                  {"-u", "917", "-u", "x", "-u", "y", "mod"},
-                  kBad,
-                  true,
-                  917,
-                  "mod",
-                  "x"},
-        // ...but the usage text wins over it, and so does a missing path.
-        ParseCase{
-            "HelpWinsOverBadId", {"-u", "abc", "mod", "-h"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"BadIdWithoutPath", {"-u", "abc"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"UpperS", {"-S"}, kRun, true, 0, "-S", nullptr},
-        ParseCase{"UpperU", {"-U"}, kRun, true, 0, "-U", nullptr},
-        ParseCase{"UnknownOption", {"-x"}, kRun, true, 0, "-x", nullptr},
-        ParseCase{"DashHx", {"-hx"}, kRun, true, 0, "-hx", nullptr},
-        ParseCase{"LoneDash", {"-"}, kRun, true, 0, "-", nullptr},
-        ParseCase{"DoubleDash", {"--"}, kRun, true, 0, "--", nullptr},
-        ParseCase{"EmptyPath", {""}, kRun, true, 0, "", nullptr},  // an empty path is still a path
-        ParseCase{"UnknownOptionAfterPath", {"mod", "-x"}, kRun, true, 0, "-x", nullptr},
-        ParseCase{"KeepAndNote",
-                  {"-k", "-c", "Lanterns \"refill\"", "-u", "917", "mod"},
-                  kRun,
-                  true,
-                  917,
-                  "mod",
-                  nullptr,
-                  true,
-                  "Lanterns \"refill\""},
-        ParseCase{"KeepAfterPath", {"mod", "-k"}, kRun, true, 0, "mod", nullptr, true},
-        ParseCase{
-            "NoteTakesAnything", {"-c", "-h", "mod"}, kRun, true, 0, "mod", nullptr, false, "-h"},
-        ParseCase{
-            "LastNoteWins", {"-c", "a", "mod", "-c", ""}, kRun, true, 0, "mod", nullptr, false, ""},
-        ParseCase{"NoteSwallowsPath", {"-c", "mod"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"TrailingNote", {"mod", "-c"}, kUsage, true, 0, nullptr, nullptr},
-        ParseCase{"KeepAlone", {"-k"}, kUsage, true, 0, nullptr, nullptr}));
+TEST(ParseCommandLineTest, ReadsTheOptionsAndTheLastPath) {
+  const struct {
+    std::vector<const char*> args;
+    const char* read;
+  } cases[] = {
+      {{}, "usage"},
+      {{"mod"}, "path \"mod\""},
+      {{"a", "b"}, "path \"b\""},
+      {{"-s", "mod"}, "silent path \"mod\""},
+      {{"mod", "-s"}, "silent path \"-s\""},  // "-s" is also a path
+      {{"-s"}, "silent path \"-s\""},
+      {{"-u", "917", "mod"}, "id 917 path \"mod\""},
+      {{"-u", "0", "mod"}, "path \"mod\""},
+      {{"mod", "-u", "1", "-u", "2"}, "id 2 path \"mod\""},
+      {{"-u", "mod"}, "usage"},  // -u swallowed the path
+      {{"mod", "-u"}, "usage"},
+      {{"mod", "-h"}, "usage"},
+      {{"-h", "mod"}, "usage"},
+      {{"-h"}, "usage"},
+      {{"-s", "-h"}, "usage"},
+      {{"-h", "-u"}, "usage"},
+      {{"-u", "1", "-u"}, "usage"},
+      // A value that is no id stops the run, wherever it stands, even -h
+      // and -s, which -u swallows unseen...
+      {{"-u", "abc", "mod"}, "stop bad \"abc\" path \"mod\""},
+      {{"-u", "-h", "mod"}, "stop bad \"-h\" path \"mod\""},
+      {{"-u", "-s", "mod"}, "stop bad \"-s\" path \"mod\""},
+      {{"-u", "x", "-u", "917", "mod"}, "stop id 917 bad \"x\" path \"mod\""},
+      {{"-u", "917", "-u", "x", "-u", "y", "mod"}, "stop id 917 bad \"x\" path \"mod\""},
+      // ...but the usage text wins over it, and so does a missing path.
+      {{"-u", "abc", "mod", "-h"}, "usage"},
+      {{"-u", "abc"}, "usage"},
+      // Options are whole and case-sensitive; anything else is a path.
+      {{"-S"}, "path \"-S\""},
+      {{"-U"}, "path \"-U\""},
+      {{"-x"}, "path \"-x\""},
+      {{"-hx"}, "path \"-hx\""},
+      {{"-"}, "path \"-\""},
+      {{"--"}, "path \"--\""},
+      {{""}, "path \"\""},
+      {{"mod", "-x"}, "path \"-x\""},
+      {{"-k", "-c", "Lanterns \"refill\"", "-u", "917", "mod"},
+       "keep id 917 note \"Lanterns \"refill\"\" path \"mod\""},
+      {{"mod", "-k"}, "keep path \"mod\""},
+      {{"-c", "-h", "mod"}, "note \"-h\" path \"mod\""},
+      {{"-c", "a", "mod", "-c", ""}, "note \"\" path \"mod\""},
+      {{"-c", "mod"}, "usage"},
+      {{"mod", "-c"}, "usage"},
+      {{"-k"}, "usage"},
+  };
+  for (const auto& c : cases) {
+    std::string args;
+    for (const char* arg : c.args) {
+      args += std::string(" \"") + arg + "\"";
+    }
+    EXPECT_EQ(Read(c.args), c.read) << "modpublish" << args;
+  }
+}
 
 TEST(PathCandidatesTest, KeptInOrder) {
   const char* argv[] = {"modpublish", "a", "-s", "-u", "1", "-x", "b"};
   RunSettings settings;
-  ASSERT_EQ(ParseCommandLine(7, argv, settings), kRun);
+  ASSERT_EQ(ParseCommandLine(7, argv, settings), ParseOutcome::kRun);
   EXPECT_EQ(settings.pathCandidates,
             (std::vector<const char*>{argv[1], argv[2], argv[5], argv[6]}));
 }
