@@ -41,6 +41,16 @@ void PrintTo(const HandlerCase& c, std::ostream* out) { *out << c.name; }
 
 class HandlerTest : public testing::TestWithParam<HandlerCase> {};
 
+// The record of either result that Steam would deliver for row `c`.
+template <typename Record>
+Record RecordOf(const HandlerCase& c) {
+  Record record{};
+  record.m_eResult = c.code;
+  record.m_nPublishedFileId = 917;
+  record.m_bUserNeedsToAcceptWorkshopLegalAgreement = c.legal;
+  return record;
+}
+
 // Silent or not, the flags are the same; only the verbose run says why.
 TEST_P(HandlerTest, SetsTheFlagAndSaysWhyInVerboseModeOnly) {
   const HandlerCase& c = GetParam();
@@ -49,19 +59,13 @@ TEST_P(HandlerTest, SetsTheFlagAndSaysWhyInVerboseModeOnly) {
     SteamUploader uploader(verbose);
     uploader.publishedFileId = 5;
     uploader.itemCreated = uploader.updateSubmitted = true;  // a handler decides afresh
-    SubmitItemUpdateResult_t submitted{};
-    submitted.m_eResult = c.code;
-    submitted.m_nPublishedFileId = 917;
-    submitted.m_bUserNeedsToAcceptWorkshopLegalAgreement = c.legal;
+    auto submitted = RecordOf<SubmitItemUpdateResult_t>(c);
     testing::internal::CaptureStdout();
     uploader.OnItemUpdateSubmitted(c.hasRecord ? &submitted : nullptr, c.ioFailure);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), verbose ? c.submittedText : "");
     EXPECT_EQ(uploader.updateSubmitted, c.flag);
     EXPECT_EQ(uploader.publishedFileId, 5u) << "a submission never changes the item";
-    CreateItemResult_t created{};
-    created.m_eResult = c.code;
-    created.m_nPublishedFileId = 917;
-    created.m_bUserNeedsToAcceptWorkshopLegalAgreement = c.legal;
+    auto created = RecordOf<CreateItemResult_t>(c);
     testing::internal::CaptureStdout();
     uploader.OnItemCreated(c.hasRecord ? &created : nullptr, c.ioFailure);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), verbose ? c.createdText : "");
