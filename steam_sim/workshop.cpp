@@ -201,6 +201,17 @@ bool ParseItemLine(const std::vector<std::string_view>& tokens, WorkshopItem* it
   return false;
 }
 
+// The file or folder an update names (UTF-8). A folder typed with a
+// trailing separator (mod\ or mod/) names the same folder; it is used
+// without one, which libstdc++'s file system functions on Windows trip over.
+fs::path SourcePath(const std::string& path) {
+  fs::path source = fs::u8path(path);
+  if (!source.has_filename() && source.has_relative_path()) {
+    source = source.parent_path();
+  }
+  return source;
+}
+
 // Adds the bytes of the regular files below `folder`, links followed, to
 // `bytes`. Stops at the first thing that can't be read and at `depth`
 // folders deep, as the copy stops at its first error (links in a circle
@@ -283,12 +294,7 @@ uint64_t UploadBytes(const std::string& path) {
   if (!IsFullyQualifiedPath(path)) {
     return 0;
   }
-  fs::path source = fs::u8path(path);
-  // As the update's checks take it: a trailing separator names the same
-  // folder.
-  if (!source.has_filename() && source.has_relative_path()) {
-    source = source.parent_path();
-  }
+  const fs::path source = SourcePath(path);
   std::error_code error;
   const fs::file_status status = fs::status(source, error);
   if (fs::is_directory(status)) {
@@ -420,13 +426,7 @@ int32_t Workshop::CheckUpdate(const ItemUpdate& update, AppId runningApp, uint64
   // them.
   std::error_code error;
   if (update.contentFolder) {
-    sources->content = fs::u8path(*update.contentFolder);
-    // A folder typed with a trailing separator (mod\ or mod/) names the same
-    // folder; it is used without one, which libstdc++'s file system
-    // functions on Windows trip over.
-    if (!sources->content.has_filename() && sources->content.has_relative_path()) {
-      sources->content = sources->content.parent_path();
-    }
+    sources->content = SourcePath(*update.contentFolder);
     if (!fs::is_directory(sources->content, error)) {
       return kResultFileNotFound;
     }
