@@ -66,7 +66,7 @@ struct Troubles {
 };
 
 // Why an entry can't be read, and what to do about it.
-std::string Reason(platform::AccessProblem problem) {
+const char* Reason(platform::AccessProblem problem) {
   using platform::AccessProblem;
   switch (problem) {
     case AccessProblem::kDenied:
@@ -126,8 +126,8 @@ const Stowaway* StowawayNamed(const std::string& name, bool folder) {
 struct EntryFindings {
   struct Shown {
     std::string path;
-    std::string text;     // the reason, or what a stowaway is
-    bool folder = false;  // what is named; for a stowaway, whether totals follow
+    const char* text = nullptr;  // the reason, or what a stowaway is
+    bool folder = false;         // what is named; for a stowaway, whether totals follow
     Totals totals;
   };
   std::vector<Shown> shown;
@@ -135,12 +135,12 @@ struct EntryFindings {
 
   // The index of the new finding in `shown`, or SIZE_MAX when it is only
   // counted.
-  size_t Add(std::string path, std::string text, bool folder) {
+  size_t Add(const std::string& path, const char* text, bool folder) {
     if (shown.size() == kShownPerKind) {
       ++hidden;
       return SIZE_MAX;
     }
-    shown.push_back(Shown{std::move(path), std::move(text), folder, Totals{}});
+    shown.push_back(Shown{path, text, folder, Totals{}});
     return shown.size() - 1;
   }
 };
@@ -194,8 +194,9 @@ ContentCheck CheckContent(const std::string& folder) {
   const platform::AccessProblem problem = List(folder, stack[0].entries);
   if (problem != platform::AccessProblem::kNone) {
     check.incomplete = true;
-    check.diagnostics.push_back(Diagnostic{0, FindingKind::kUnreadable,
-                                           "the mod folder can't be listed: " + Reason(problem)});
+    check.diagnostics.push_back(
+        Diagnostic{0, FindingKind::kUnreadable,
+                   std::string("the mod folder can't be listed: ") + Reason(problem)});
     return check;
   }
   open.insert(stack[0].identity);
