@@ -134,13 +134,13 @@ struct EntryFindings {
   uint64_t hidden = 0;
 
   // The index of the new finding in `shown`, or SIZE_MAX when it is only
-  // counted.
-  size_t Add(const std::string& path, const char* text, bool folder) {
+  // counted. `totals`: a stowaway's, when they are known already.
+  size_t Add(const std::string& path, const char* text, bool folder, Totals totals = {}) {
     if (shown.size() == kShownPerKind) {
       ++hidden;
       return SIZE_MAX;
     }
-    shown.push_back(Shown{path, text, folder, Totals{}});
+    shown.push_back(Shown{path, text, folder, totals});
     return shown.size() - 1;
   }
 };
@@ -227,10 +227,7 @@ ContentCheck CheckContent(const std::string& folder) {
           unreadable.Add(relative, Reason(entry.problem), false);
         }
         if (const Stowaway* stowaway = StowawayNamed(entry.name, false)) {
-          const size_t at = stowaways.Add(relative, stowaway->what, false);
-          if (at != SIZE_MAX) {
-            stowaways.shown[at].totals.Add(1, entry.size);
-          }
+          stowaways.Add(relative, stowaway->what, false, Totals{1, entry.size});
         }
         break;
       }
@@ -257,10 +254,7 @@ ContentCheck CheckContent(const std::string& folder) {
         if (seen != walked.end()) {
           top.totals.Add(seen->second.files, seen->second.bytes);
           if (stowaway != nullptr) {
-            const size_t at = stowaways.Add(relative, stowaway->what, true);
-            if (at != SIZE_MAX) {
-              stowaways.shown[at].totals = seen->second;
-            }
+            stowaways.Add(relative, stowaway->what, true, seen->second);
           }
           break;
         }
