@@ -115,8 +115,8 @@ void PrintSections(const FolderReport& report) {
   }
   for (const PlannedSection& section : plan.skipped) {
     const std::string line = " (line " + std::to_string(section.line) + ")";
-    const std::string name = section.skip == SectionSkip::kNoName ? "" : Excerpt(section.name, 40);
-    Print("    [%s]%s: %s\n", name.c_str(), line.c_str(), SkipReason(section.skip));
+    Print("    [%s]%s: %s\n", Excerpt(section.name, 40).c_str(), line.c_str(),
+          SkipReason(section.skip));
   }
   if (plan.moreSkipped != 0) {
     Print("    and %s, not shown\n",

@@ -109,6 +109,18 @@ class WantedNames {
   size_t longest_ = 0;
 };
 
+// Crosses the NUL-terminated name at `offset`, which must end before
+// `end`, off `wanted`; false when it runs to `end` without its NUL, as in a
+// file cut short. A name longer than any wanted is read no further.
+bool SeeName(const Fields& file, uint64_t offset, uint64_t end, WantedNames& wanted) {
+  std::string_view name;
+  const Fields::NameEnd found = file.Name(offset, end, wanted.longest(), name);
+  if (found == Fields::NameEnd::kFound) {
+    wanted.Seen(name);
+  }
+  return found != Fields::NameEnd::kCut;
+}
+
 std::string MachineName(uint64_t code, const std::pair<uint64_t, const char*>* names,
                         size_t count) {
   for (size_t i = 0; i < count; ++i) {
@@ -215,17 +227,9 @@ void ReadElfExports(const Fields& elf, WantedNames& wanted, LibraryImage& image)
           (visibility == 0 || visibility == 3)) {
         // A name past the end of the string table is damage, not a
         // function the library lacks.
-        std::string_view name;
-        const Fields::NameEnd end =
-            nameAt >= stringsSize
-                ? Fields::NameEnd::kCut
-                : elf.Name(stringsAt + nameAt, stringsAt + stringsSize, wanted.longest(), name);
-        if (end == Fields::NameEnd::kCut) {
+        if (!SeeName(elf, stringsAt + nameAt, stringsAt + stringsSize, wanted)) {
           image.damaged = true;
           return;
-        }
-        if (end == Fields::NameEnd::kFound) {
-          wanted.Seen(name);
         }
       }
       if (symbolBytes > size - (symbol - offset)) {
@@ -369,18 +373,12 @@ void ReadPeExports(const Fields& pe, uint64_t header, WantedNames& wanted, Libra
     uint64_t nameAt = 0;
     uint64_t nameLeft = 0;
     pe.Read(names + i * 4, 4, nameAddress);
-    std::string_view name;
     // A name outside every section, or one that runs past the end of its
     // own, is damage, not a function the library lacks.
-    const Fields::NameEnd end = addresses.Find(nameAddress, nameAt, nameLeft)
-                                    ? pe.Name(nameAt, nameAt + nameLeft, wanted.longest(), name)
-                                    : Fields::NameEnd::kCut;
-    if (end == Fields::NameEnd::kCut) {
+    if (!addresses.Find(nameAddress, nameAt, nameLeft) ||
+        !SeeName(pe, nameAt, nameAt + nameLeft, wanted)) {
       image.damaged = true;
       return;
-    }
-    if (end == Fields::NameEnd::kFound) {
-      wanted.Seen(name);
     }
   }
 }

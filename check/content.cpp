@@ -66,7 +66,7 @@ struct Troubles {
 };
 
 // Why an entry can't be read, and what to do about it.
-std::string Reason(platform::AccessProblem problem) {
+const char* Reason(platform::AccessProblem problem) {
   using platform::AccessProblem;
   switch (problem) {
     case AccessProblem::kDenied:
@@ -126,21 +126,21 @@ const Stowaway* StowawayNamed(const std::string& name, bool folder) {
 struct EntryFindings {
   struct Shown {
     std::string path;
-    std::string text;     // the reason, or what a stowaway is
-    bool folder = false;  // what is named; for a stowaway, whether totals follow
+    const char* text = nullptr;  // the reason, or what a stowaway is
+    bool folder = false;         // what is named; for a stowaway, whether totals follow
     Totals totals;
   };
   std::vector<Shown> shown;
   uint64_t hidden = 0;
 
   // The index of the new finding in `shown`, or SIZE_MAX when it is only
-  // counted.
-  size_t Add(std::string path, std::string text, bool folder) {
+  // counted. `totals`: a stowaway's, when they are known already.
+  size_t Add(const std::string& path, const char* text, bool folder, Totals totals = {}) {
     if (shown.size() == kShownPerKind) {
       ++hidden;
       return SIZE_MAX;
     }
-    shown.push_back(Shown{std::move(path), std::move(text), folder, Totals{}});
+    shown.push_back(Shown{path, text, folder, totals});
     return shown.size() - 1;
   }
 };
@@ -194,8 +194,9 @@ ContentCheck CheckContent(const std::string& folder) {
   const platform::AccessProblem problem = List(folder, stack[0].entries);
   if (problem != platform::AccessProblem::kNone) {
     check.incomplete = true;
-    check.diagnostics.push_back(Diagnostic{0, FindingKind::kUnreadable,
-                                           "the mod folder can't be listed: " + Reason(problem)});
+    check.diagnostics.push_back(
+        Diagnostic{0, FindingKind::kUnreadable,
+                   std::string("the mod folder can't be listed: ") + Reason(problem)});
     return check;
   }
   open.insert(stack[0].identity);
@@ -226,10 +227,7 @@ ContentCheck CheckContent(const std::string& folder) {
           unreadable.Add(relative, Reason(entry.problem), false);
         }
         if (const Stowaway* stowaway = StowawayNamed(entry.name, false)) {
-          const size_t at = stowaways.Add(relative, stowaway->what, false);
-          if (at != SIZE_MAX) {
-            stowaways.shown[at].totals.Add(1, entry.size);
-          }
+          stowaways.Add(relative, stowaway->what, false, Totals{1, entry.size});
         }
         break;
       }
@@ -256,10 +254,7 @@ ContentCheck CheckContent(const std::string& folder) {
         if (seen != walked.end()) {
           top.totals.Add(seen->second.files, seen->second.bytes);
           if (stowaway != nullptr) {
-            const size_t at = stowaways.Add(relative, stowaway->what, true);
-            if (at != SIZE_MAX) {
-              stowaways.shown[at].totals = seen->second;
-            }
+            stowaways.Add(relative, stowaway->what, true, seen->second);
           }
           break;
         }

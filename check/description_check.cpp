@@ -29,10 +29,17 @@ std::string SectionOf(std::string_view name) {
                       : "section " + Bracketed(name);
 }
 
-// The keys whose values, or files, go to Steam.
-bool IsTextKey(std::string_view key) {
-  return EqualIgnoringCase(key, "title") || EqualIgnoringCase(key, "description") ||
-         EqualIgnoringCase(key, kDescriptionFileKey);
+// Of the keys whose values, or files, go to Steam ("title", "description",
+// kDescriptionFileKey), the one that `key` spells in any letter case;
+// empty for any other key.
+std::string_view TextKeyOf(std::string_view key) {
+  for (const std::string_view textKey :
+       {std::string_view("title"), std::string_view("description"), kDescriptionFileKey}) {
+    if (EqualIgnoringCase(key, textKey)) {
+      return textKey;
+    }
+  }
+  return {};
 }
 
 // Whether a line below a description, which holds no key, may be of what
@@ -131,7 +138,7 @@ bool PlausibleKey(std::string_view key) {
     }
     lower = lower || (c >= 'a' && c <= 'z');
   }
-  return !key.empty() && (lower || IsTextKey(key));
+  return !key.empty() && (lower || !TextKeyOf(key).empty());
 }
 
 const KnownLanguage* SuggestLanguage(std::string_view sectionName) {
@@ -494,10 +501,11 @@ struct DescriptionCheck::HeldText {
 
   explicit HeldText(const DescriptionSection& keys) {
     for (const DescriptionEntry& entry : keys) {
-      if (!IsTextKey(entry.key)) {
+      const std::string_view key = TextKeyOf(entry.key);
+      if (key.empty()) {
         continue;
       }
-      (EqualIgnoringCase(entry.key, "title") ? title : description) = true;
+      (key == "title" ? title : description) = true;
       if (firstLine == 0 || entry.line() < firstLine) {
         firstLine = entry.line();
         firstKey = entry.key;
@@ -576,15 +584,11 @@ void DescriptionCheck::CheckNamelessSection(const HeldText& held) {
 
 void DescriptionCheck::CheckKeyCase(const PlannedSection& section) {
   for (const DescriptionEntry& entry : *section.keys) {
-    if (!IsTextKey(entry.key) || entry.key == "title" || entry.key == "description" ||
-        entry.key == kDescriptionFileKey) {
+    const std::string key(TextKeyOf(entry.key));
+    if (key.empty() || entry.key == key) {
       continue;
     }
-    const bool title = EqualIgnoringCase(entry.key, "title");
-    const PlannedText& text = title ? section.title : section.description;
-    const std::string key(title                                         ? "title"
-                          : EqualIgnoringCase(entry.key, "description") ? "description"
-                                                                        : kDescriptionFileKey);
+    const PlannedText& text = key == "title" ? section.title : section.description;
     Add(FindingKind::kKeyCase, entry.line(), [&] {
       std::string message = "the key " + Quoted(entry.key) + " of section " +
                             Bracketed(section.name) + " is not \"" + key +

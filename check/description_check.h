@@ -106,7 +106,8 @@ class DescriptionCheck : public DescriptionListener {
   bool InPastedDescription(const DescriptionLine& line);
   // What the line rules made of `line`, outside a paste.
   void TakeLine(const DescriptionLine& line);
-  // The paste under way ends before `line` (UINT64_MAX: the end of the file).
+  // The paste under way, if any, ends before the line being read, or at
+  // the end of the file.
   void EndPastedDescription();
   void StartHeader(uint64_t line, std::string_view name);
   void KeyLine(const DescriptionLine& line);

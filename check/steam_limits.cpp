@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "check/finding.h"
 #include "console/console.h"
 #include "description/upload_plan.h"
 #include "platform/platform.h"
@@ -13,7 +14,7 @@ constexpr size_t kShownBytes = 80;
 
 constexpr char kHint[] = ". Run modpublish-check on the mod folder for more";
 
-std::string Bytes(uint64_t count) { return std::to_string(count) + " bytes"; }
+std::string Bytes(uint64_t count) { return Count(count, "byte", "bytes"); }
 
 constexpr uint64_t kMebibyte = uint64_t{1} << 20;
 
