@@ -238,8 +238,9 @@ PathKind Describe(int folder, const std::string& name, uint64_t& size, FileIdent
                   bool* loops, AccessProblem* problem) {
   size = 0;
   struct stat info {};
-  if (name.find('\0') != std::string::npos || fstatat(folder, name.c_str(), &info, 0) != 0) {
-    const int error = name.find('\0') != std::string::npos ? ENOENT : errno;
+  const bool holdsNul = name.find('\0') != std::string::npos;
+  if (holdsNul || fstatat(folder, name.c_str(), &info, 0) != 0) {
+    const int error = holdsNul ? ENOENT : errno;
     if (loops != nullptr) {
       *loops = error == ELOOP;
     }
