@@ -12,6 +12,19 @@
 #include "description/description_file.h"
 #include "description/reader.h"
 
+namespace {
+
+// The line that ends a run at a file it can't do without, before the client
+// library is even loaded: a file too big for the memory left (a single line
+// of many gigabytes, say) ends it as cleanly as a missing one; missing, not a
+// regular file or unreadable all read as not found.
+void PrintUnread(FileStatus status, const std::string& path) {
+  Print(status == FileStatus::kTooBig ? "Not enough memory to read %s\n" : "File not found: %s\n",
+        path.c_str());
+}
+
+}  // namespace
+
 int RunModpublish(int argc, const char* const* argv) {
   RunSettings settings;
   switch (ParseCommandLine(argc, argv, settings)) {
@@ -34,27 +47,17 @@ int RunModpublish(int argc, const char* const* argv) {
   const std::string& descriptionPath = paths.descriptionPath;
   ModDescription modDescription;
   DescriptionEcho echo;
-  switch (LoadModDescription(descriptionPath, modDescription, settings.verbose ? &echo : nullptr)) {
-    case FileStatus::kRead:
-      break;
-    case FileStatus::kTooBig:
-      // A description too big for the memory left (a single line of many
-      // gigabytes, say) ends the run as cleanly as a missing one: before the
-      // client library is even loaded.
-      Print("Not enough memory to read %s\n", descriptionPath.c_str());
-      return 1;
-    default:
-      // Missing, not a file or unreadable: nothing reached Steam.
-      Print("File not found: %s\n", descriptionPath.c_str());
-      return 1;
+  const FileStatus status =
+      LoadModDescription(descriptionPath, modDescription, settings.verbose ? &echo : nullptr);
+  if (status != FileStatus::kRead) {
+    PrintUnread(status, descriptionPath);
+    return 1;
   }
   // The description files, read before anything touches Steam: one that
   // can't be read ends the run as descript.ion does.
   if (const DescriptionFile* failed =
           LoadDescriptionFiles(modDescription, settings.contentDir, /*stopAtFailure=*/true)) {
-    Print(failed->status == FileStatus::kTooBig ? "Not enough memory to read %s\n"
-                                                : "File not found: %s\n",
-          failed->path.c_str());
+    PrintUnread(failed->status, failed->path);
     return 1;
   }
   // What Steam would refuse for sure stops the run before anything is sent:

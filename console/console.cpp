@@ -94,9 +94,9 @@ std::string Excerpt(std::string_view text, size_t limit) {
 }
 
 bool LiveText::Supported() {
-  static const bool supported = platform::IsTerminal(stdout) &&
-                                platform::UseTerminalControlSequences(stdout) &&
-                                platform::TerminalColumns(stdout) > 0;
+  // UseTerminalControlSequences is false for what is no terminal.
+  static const bool supported =
+      platform::UseTerminalControlSequences(stdout) && platform::TerminalColumns(stdout) > 0;
   return supported;
 }
 

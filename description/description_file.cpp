@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "description/language.h"
+#include "description/upload_plan.h"
 #include "platform/platform.h"
 
 namespace {
@@ -92,11 +92,9 @@ const DescriptionFile* LoadDescriptionFiles(ModDescription& description, std::st
   size_t index = 0;
   for (const DescriptionNamedSection& named : description.sections) {
     const size_t section = index++;
-    if (named.name.empty() || *SteamLanguageFor(named.name) == '\0') {
-      continue;
-    }
     const auto key = named.section.find(kDescriptionFileKey);
-    if (key == named.section.end()) {
+    // The plan decides which sections are uploaded.
+    if (key == named.section.end() || PlanSection(named).skip != SectionSkip::kNone) {
       continue;
     }
     DescriptionFile& file = files.emplace_back();

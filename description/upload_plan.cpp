@@ -57,23 +57,27 @@ PlannedSection PlanSection(const DescriptionNamedSection& named, const Descripti
 UploadPlan::Iterator::Iterator(const ModDescription& description,
                                DescriptionSections::const_iterator at)
     : description_(&description), at_(at), file_(description.files.begin()) {
-  const auto index = static_cast<size_t>(at - description.sections.begin());
-  while (file_ != description.files.end() && file_->section < index) {
+  SkipPassedFiles();
+}
+
+size_t UploadPlan::Iterator::Index() const {
+  return static_cast<size_t>(at_ - description_->sections.begin());
+}
+
+void UploadPlan::Iterator::SkipPassedFiles() {
+  const size_t index = Index();
+  while (file_ != description_->files.end() && file_->section < index) {
     ++file_;
   }
 }
 
 PlannedSection UploadPlan::Iterator::operator*() const {
-  const auto index = static_cast<size_t>(at_ - description_->sections.begin());
-  const bool named = file_ != description_->files.end() && file_->section == index;
+  const bool named = file_ != description_->files.end() && file_->section == Index();
   return PlanSection(*at_, named ? &*file_ : nullptr);
 }
 
 UploadPlan::Iterator& UploadPlan::Iterator::operator++() {
   ++at_;
-  const auto index = static_cast<size_t>(at_ - description_->sections.begin());
-  while (file_ != description_->files.end() && file_->section < index) {
-    ++file_;
-  }
+  SkipPassedFiles();
   return *this;
 }

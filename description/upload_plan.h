@@ -83,6 +83,11 @@ class UploadPlan {
     bool operator!=(const Iterator& other) const { return at_ != other.at_; }
 
    private:
+    // The place of the section at `at_` in the record.
+    size_t Index() const;
+    // Moves `file_` past the files of the sections before `at_`.
+    void SkipPassedFiles();
+
     const ModDescription* description_;
     DescriptionSections::const_iterator at_;
     // The first description file of a section at `at_` or after it.

@@ -238,8 +238,9 @@ PathKind Describe(int folder, const std::string& name, uint64_t& size, FileIdent
                   bool* loops, AccessProblem* problem) {
   size = 0;
   struct stat info {};
-  if (name.find('\0') != std::string::npos || fstatat(folder, name.c_str(), &info, 0) != 0) {
-    const int error = name.find('\0') != std::string::npos ? ENOENT : errno;
+  const bool holdsNul = name.find('\0') != std::string::npos;
+  if (holdsNul || fstatat(folder, name.c_str(), &info, 0) != 0) {
+    const int error = holdsNul ? ENOENT : errno;
     if (loops != nullptr) {
       *loops = error == ELOOP;
     }
@@ -249,6 +250,20 @@ PathKind Describe(int folder, const std::string& name, uint64_t& size, FileIdent
     return PathKind::kMissing;
   }
   return KindOf(info, size, identity);
+}
+
+// Opens `name` in the folder open as `folder` for reading, as
+// OpenFileForReading opens (O_NONBLOCK, O_NOCTTY), and closes it again,
+// nothing read. Returns why it can't be opened, or kNone with `regular`
+// telling whether it is a regular file, and `info` what fstat says of it.
+AccessProblem OpenAndClose(int folder, const std::string& name, struct stat& info, bool& regular) {
+  const int file = openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (file < 0) {
+    return ProblemOf(errno);
+  }
+  regular = fstat(file, &info) == 0 && S_ISREG(info.st_mode);
+  close(file);
+  return AccessProblem::kNone;
 }
 
 }  // namespace
@@ -289,35 +304,19 @@ AccessProblem ListFolder(const std::string& folder, std::vector<FolderEntry>& en
          fstatat(at, entry.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode));
     // A plain file is opened straight away and looked at through the
     // descriptor: one lookup of its name instead of two. Anything else is
-    // looked at first, so a device is never opened. O_NONBLOCK, O_NOCTTY:
-    // as OpenFileForReading opens.
-    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-    const bool plain = found->d_type == DT_REG;
-    int file = -1;
-    AccessProblem opened = AccessProblem::kNone;
-    if (openFiles && plain) {
-      file = openat(at, entry.name.c_str(), flags);
-      if (file < 0) {
-        opened = ProblemOf(errno);
-      } else if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(file);  // changed since it was listed: looked up afresh below
-        file = -1;
-      }
-    }
-    if (file >= 0) {
+    // looked at first, so a device is never opened.
+    const bool plain = openFiles && found->d_type == DT_REG;
+    bool regular = false;
+    const AccessProblem opened =
+        plain ? OpenAndClose(at, entry.name, info, regular) : AccessProblem::kNone;
+    if (regular) {
       entry.kind = KindOf(info, entry.size, &entry.identity);
-      close(file);
     } else {
+      // Not opened, or changed since it was listed: looked up afresh.
       entry.kind =
           Describe(at, entry.name, entry.size, &entry.identity, &entry.linkLoops, &entry.problem);
-      if (entry.kind == PathKind::kFile && openFiles && plain) {
-        entry.problem = opened;
-      } else if (entry.kind == PathKind::kFile && openFiles) {
-        file = openat(at, entry.name.c_str(), flags);
-        entry.problem = file < 0 ? ProblemOf(errno) : AccessProblem::kNone;
-        if (file >= 0) {
-          close(file);
-        }
+      if (entry.kind == PathKind::kFile && openFiles) {
+        entry.problem = plain ? opened : OpenAndClose(at, entry.name, info, regular);
       }
     }
     entries.push_back(std::move(entry));
