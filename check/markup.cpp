@@ -472,9 +472,13 @@ class Renderer {
     if (out_ == nullptr || to <= from) {
       return;
     }
+    // Searched no further than `to`: the text past it may hold no colon
+    // at all, and a search of the whole rest for every piece between two
+    // tags would take time growing with the square of the text.
+    const std::string_view upTo = text_.substr(0, to);
     size_t plain = from;
     size_t at = from;
-    while ((at = text_.find(':', at)) != std::string_view::npos && at < to) {
+    while ((at = upTo.find(':', at)) != std::string_view::npos) {
       size_t end = BareAddressEnd(from, at, to);
       if (end != 0) {
         const size_t start = at - (text_[at - 1] == 's' || text_[at - 1] == 'S' ? 5 : 4);
