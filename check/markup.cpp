@@ -479,9 +479,9 @@ class Renderer {
     size_t plain = from;
     size_t at = from;
     while ((at = upTo.find(':', at)) != std::string_view::npos) {
-      size_t end = BareAddressEnd(from, at, to);
+      size_t start = 0;
+      size_t end = BareAddressEnd(from, at, to, start);
       if (end != 0) {
-        const size_t start = at - (text_[at - 1] == 's' || text_[at - 1] == 'S' ? 5 : 4);
         Visible(plain, start);
         const std::string_view address = text_.substr(start, end - start);
         WriteLinkStart(address, AddressKind::kWeb);
@@ -506,12 +506,12 @@ class Renderer {
 
   // Where the bare address whose "://" is at `colon` ends (its first blank,
   // or `to`), or 0 when there is none: it starts with http or https, not
-  // inside a word, and has something after the "://".
-  size_t BareAddressEnd(size_t from, size_t colon, size_t to) const {
+  // inside a word, and has something after the "://". `start` gets where
+  // it starts.
+  size_t BareAddressEnd(size_t from, size_t colon, size_t to, size_t& start) const {
     if (linkDepth_ > 0 || text_.substr(colon, 3) != "://") {
       return 0;
     }
-    size_t start = 0;
     if (colon >= from + 5 && EqualIgnoringCase(text_.substr(colon - 5, 5), "https")) {
       start = colon - 5;
     } else if (colon >= from + 4 && EqualIgnoringCase(text_.substr(colon - 4, 4), "http")) {
