@@ -484,9 +484,7 @@ class Renderer {
       if (end != 0) {
         Visible(plain, start);
         const std::string_view address = text_.substr(start, end - start);
-        WriteLinkStart(address, AddressKind::kWeb);
-        Visible(address);
-        Html("</a>");
+        WriteLink(address, AddressKind::kWeb, address);
         plain = at = end;
         continue;
       }
@@ -598,6 +596,12 @@ class Renderer {
     WriteAddress(trimmed);
     Html("\">");
   }
+  // The whole link to `trimmed`, showing `shown` as a reader sees it.
+  void WriteLink(std::string_view trimmed, AddressKind kind, std::string_view shown) {
+    WriteLinkStart(trimmed, kind);
+    Visible(shown);
+    Html("</a>");
+  }
 
   void WriteHost(std::string_view host) {
     if (!host.empty()) {
@@ -676,17 +680,13 @@ class Renderer {
     } else if (picture) {
       Html("<span class=\"bb_img\">Picture not loaded: ");
       if (link) {
-        WriteLinkStart(trimmed, kind);
-        Visible(address);
-        Html("</a>");
+        WriteLink(trimmed, kind, address);
       } else {
         Visible(address);
       }
       Html("</span>");
     } else if (link) {
-      WriteLinkStart(trimmed, kind);
-      Visible(address);
-      Html("</a>");
+      WriteLink(trimmed, kind, address);
       WriteHost(ShownHost(trimmed));
     } else {
       Html("<span class=\"bb_link_off\">");
