@@ -208,8 +208,7 @@ Token ReadToken(std::string_view text, size_t start) {
   if (!inside.empty() && inside.front() == '*') {
     nameLength = 1;
   } else if (!inside.empty() && IsAsciiLetter(inside.front())) {
-    while (nameLength < inside.size() &&
-           (IsAsciiLetter(inside[nameLength]) || IsAsciiDigit(inside[nameLength]))) {
+    while (nameLength < inside.size() && IsAlnum(inside[nameLength])) {
       ++nameLength;
     }
   } else {
@@ -911,8 +910,7 @@ std::string Quoted(std::string_view text) { return "\"" + Excerpt(text, kQuoteLi
 // "[/b]" for "[b]" or "[B=x]": the closing tag of the tag as typed.
 std::string CloserOf(std::string_view tag) {
   size_t end = 1;
-  while (end < tag.size() &&
-         (IsAsciiLetter(tag[end]) || IsAsciiDigit(tag[end]) || tag[end] == '*')) {
+  while (end < tag.size() && (IsAlnum(tag[end]) || tag[end] == '*')) {
     ++end;
   }
   std::string closer = "[/";
