@@ -851,14 +851,14 @@ class Renderer {
     auto match = std::find_if(stack_.rbegin(), stack_.rend(),
                               [&token](const Open& open) { return open.tag == token.tag; });
     if (match == stack_.rend()) {
+      // Shown as typed, as Steam shows it. When its tag was closed already,
+      // out of order, that was reported: no second finding.
       size_t& dropped = dropped_[static_cast<size_t>(token.tag)];
       if (dropped > 0) {
-        // Its tag was closed already, out of order, and that was reported:
-        // shown as typed, as Steam shows it, without a second finding.
         --dropped;
-        return Literal(token);
+      } else {
+        Report(MarkupProblem::kClosesNothing, token.start, token.end - token.start);
       }
-      Report(MarkupProblem::kClosesNothing, token.start, token.end - token.start);
       return Literal(token);
     }
     const size_t target = stack_.size() - 1 - static_cast<size_t>(match - stack_.rbegin());
