@@ -208,8 +208,7 @@ Token ReadToken(std::string_view text, size_t start) {
   if (!inside.empty() && inside.front() == '*') {
     nameLength = 1;
   } else if (!inside.empty() && IsAsciiLetter(inside.front())) {
-    while (nameLength < inside.size() &&
-           (IsAsciiLetter(inside[nameLength]) || IsAsciiDigit(inside[nameLength]))) {
+    while (nameLength < inside.size() && IsAlnum(inside[nameLength])) {
       ++nameLength;
     }
   } else {
@@ -472,17 +471,19 @@ class Renderer {
     if (out_ == nullptr || to <= from) {
       return;
     }
+    // Searched no further than `to`: the text past it may hold no colon
+    // at all, and a search of the whole rest for every piece between two
+    // tags would take time growing with the square of the text.
+    const std::string_view upTo = text_.substr(0, to);
     size_t plain = from;
     size_t at = from;
-    while ((at = text_.find(':', at)) != std::string_view::npos && at < to) {
-      size_t end = BareAddressEnd(from, at, to);
+    while ((at = upTo.find(':', at)) != std::string_view::npos) {
+      size_t start = 0;
+      size_t end = BareAddressEnd(from, at, to, start);
       if (end != 0) {
-        const size_t start = at - (text_[at - 1] == 's' || text_[at - 1] == 'S' ? 5 : 4);
         Visible(plain, start);
         const std::string_view address = text_.substr(start, end - start);
-        WriteLinkStart(address, AddressKind::kWeb);
-        Visible(address);
-        Html("</a>");
+        WriteLink(address, AddressKind::kWeb, address);
         plain = at = end;
         continue;
       }
@@ -502,12 +503,12 @@ class Renderer {
 
   // Where the bare address whose "://" is at `colon` ends (its first blank,
   // or `to`), or 0 when there is none: it starts with http or https, not
-  // inside a word, and has something after the "://".
-  size_t BareAddressEnd(size_t from, size_t colon, size_t to) const {
+  // inside a word, and has something after the "://". `start` gets where
+  // it starts.
+  size_t BareAddressEnd(size_t from, size_t colon, size_t to, size_t& start) const {
     if (linkDepth_ > 0 || text_.substr(colon, 3) != "://") {
       return 0;
     }
-    size_t start = 0;
     if (colon >= from + 5 && EqualIgnoringCase(text_.substr(colon - 5, 5), "https")) {
       start = colon - 5;
     } else if (colon >= from + 4 && EqualIgnoringCase(text_.substr(colon - 4, 4), "http")) {
@@ -594,6 +595,12 @@ class Renderer {
     WriteAddress(trimmed);
     Html("\">");
   }
+  // The whole link to `trimmed`, showing `shown` as a reader sees it.
+  void WriteLink(std::string_view trimmed, AddressKind kind, std::string_view shown) {
+    WriteLinkStart(trimmed, kind);
+    Visible(shown);
+    Html("</a>");
+  }
 
   void WriteHost(std::string_view host) {
     if (!host.empty()) {
@@ -672,17 +679,13 @@ class Renderer {
     } else if (picture) {
       Html("<span class=\"bb_img\">Picture not loaded: ");
       if (link) {
-        WriteLinkStart(trimmed, kind);
-        Visible(address);
-        Html("</a>");
+        WriteLink(trimmed, kind, address);
       } else {
         Visible(address);
       }
       Html("</span>");
     } else if (link) {
-      WriteLinkStart(trimmed, kind);
-      Visible(address);
-      Html("</a>");
+      WriteLink(trimmed, kind, address);
       WriteHost(ShownHost(trimmed));
     } else {
       Html("<span class=\"bb_link_off\">");
@@ -848,14 +851,14 @@ class Renderer {
     auto match = std::find_if(stack_.rbegin(), stack_.rend(),
                               [&token](const Open& open) { return open.tag == token.tag; });
     if (match == stack_.rend()) {
+      // Shown as typed, as Steam shows it. When its tag was closed already,
+      // out of order, that was reported: no second finding.
       size_t& dropped = dropped_[static_cast<size_t>(token.tag)];
       if (dropped > 0) {
-        // Its tag was closed already, out of order, and that was reported:
-        // shown as typed, as Steam shows it, without a second finding.
         --dropped;
-        return Literal(token);
+      } else {
+        Report(MarkupProblem::kClosesNothing, token.start, token.end - token.start);
       }
-      Report(MarkupProblem::kClosesNothing, token.start, token.end - token.start);
       return Literal(token);
     }
     const size_t target = stack_.size() - 1 - static_cast<size_t>(match - stack_.rbegin());
@@ -907,8 +910,7 @@ std::string Quoted(std::string_view text) { return "\"" + Excerpt(text, kQuoteLi
 // "[/b]" for "[b]" or "[B=x]": the closing tag of the tag as typed.
 std::string CloserOf(std::string_view tag) {
   size_t end = 1;
-  while (end < tag.size() &&
-         (IsAsciiLetter(tag[end]) || IsAsciiDigit(tag[end]) || tag[end] == '*')) {
+  while (end < tag.size() && (IsAlnum(tag[end]) || tag[end] == '*')) {
     ++end;
   }
   std::string closer = "[/";
