@@ -48,8 +48,6 @@ void PrintCheckUsage(const char* programName) {
   Print("Exit status: 0 no errors, 1 errors found, 2 this text.\n");
 }
 
-std::string Bytes(uint64_t count) { return Count(count, "byte", "bytes"); }
-
 void PrintFindings(const FileFindings& findings, uint64_t& errors, uint64_t& warnings) {
   // The name as given or found; a line break in it must not start a line.
   const std::string file = Printable(findings.file);

@@ -311,9 +311,9 @@ ContentCheck CheckContent(const std::string& folder) {
                                            unreadable.hidden});
   }
   for (const EntryFindings::Shown& found : stowaways.shown) {
-    const std::string size = found.folder ? Count(found.totals.files, "file", "files") + ", " +
-                                                Count(found.totals.bytes, "byte", "bytes")
-                                          : Count(found.totals.bytes, "byte", "bytes");
+    const std::string size =
+        found.folder ? Count(found.totals.files, "file", "files") + ", " + Bytes(found.totals.bytes)
+                     : Bytes(found.totals.bytes);
     check.diagnostics.push_back(Diagnostic{
         0, FindingKind::kStowaway,
         Quoted(found.path) + " (" + size + ") is " + found.text +

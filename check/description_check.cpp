@@ -359,8 +359,7 @@ void DescriptionCheck::EndPastedDescription() {
     const std::string file = "description_" + Excerpt(paste.name, kNameLimit) + ".txt";
     Add(FindingKind::kPasted, paste.line, [&] {
       return "the description of section " + Bracketed(paste.name) + " goes on over the " +
-             Count(lines, "line", "lines") + " below this one (" +
-             Count(paste.bytesToLastText, "byte", "bytes") +
+             Count(lines, "line", "lines") + " below this one (" + Bytes(paste.bytesToLastText) +
              "), but a value of descript.ion is one line: only this line reaches Steam. Move "
              "the whole description into a file of its own, such as " +
              file + " beside descript.ion, and name it in place of this line with \"" +

@@ -47,3 +47,5 @@ Severity SeverityOf(FindingKind kind) {
 std::string Count(uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
+
+std::string Bytes(uint64_t count) { return Count(count, "byte", "bytes"); }

@@ -89,4 +89,7 @@ struct FileFindings {
 // `many` "bytes").
 std::string Count(uint64_t count, const char* one, const char* many);
 
+// The size of a file or a text, for a message: Count(count, "byte", "bytes").
+std::string Bytes(uint64_t count);
+
 #endif  // MODPUBLISH_CHECK_FINDING_H_

@@ -159,7 +159,7 @@ std::string PreviewProblem(const PagePreview& preview) {
            "its last step";
   }
   if (kPreviewLimit.Refuses(preview.size)) {
-    return "No preview: steam_logo.png is " + Count(preview.size, "byte", "bytes") + ", and " +
+    return "No preview: steam_logo.png is " + Bytes(preview.size) + ", and " +
            kPreviewLimit.Refusal();
   }
   if (!CanShowPreview(preview)) {
@@ -207,9 +207,9 @@ void WriteFacts(const PageModel& model, HtmlOutput& out) {
             model.existingId == 0 ? std::string("new: created by the publish")
                                   : std::to_string(model.existingId) + ": updated by the publish");
   WriteFact(out, "Content",
-            model.contentFolder ? Count(model.contentFiles, "file", "files") + ", " +
-                                      Count(model.contentBytes, "byte", "bytes")
-                                : std::string("none: no such folder"));
+            model.contentFolder
+                ? Count(model.contentFiles, "file", "files") + ", " + Bytes(model.contentBytes)
+                : std::string("none: no such folder"));
   std::string languages;
   for (const PageSection& section : model.sections) {
     languages += (languages.empty() ? "" : ", ") + std::string(section.language);
@@ -224,8 +224,7 @@ void WriteSectionNotes(size_t index, const PageSection& section, HtmlOutput& out
               false);
   } else if (kTitleLimit.Refuses(section.title.size())) {
     WriteNote(out, index,
-              kTitleLimit.Refusal() + ", and this one is " +
-                  Count(section.title.size(), "byte", "bytes") +
+              kTitleLimit.Refusal() + ", and this one is " + Bytes(section.title.size()) +
                   ": the publish fails at this language.",
               true);
   }
@@ -236,8 +235,7 @@ void WriteSectionNotes(size_t index, const PageSection& section, HtmlOutput& out
   } else if (kDescriptionLimit.Refuses(section.description.size())) {
     WriteNote(out, index,
               kDescriptionLimit.Refusal() + ", and this one is " +
-                  Count(section.description.size(), "byte", "bytes") +
-                  ": the publish fails at this language.",
+                  Bytes(section.description.size()) + ": the publish fails at this language.",
               true);
   }
 }

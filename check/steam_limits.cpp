@@ -14,8 +14,6 @@ constexpr size_t kShownBytes = 80;
 
 constexpr char kHint[] = ". Run modpublish-check on the mod folder for more";
 
-std::string Bytes(uint64_t count) { return Count(count, "byte", "bytes"); }
-
 constexpr uint64_t kMebibyte = uint64_t{1} << 20;
 
 }  // namespace
