@@ -85,7 +85,7 @@ AppIdCheck CheckAppId(const char* steamAppId) {
 
   std::string text;
   uint64_t size = 0;
-  const FileStatus read = ReadFileStart(kFileName, kAppIdFileLimit + 1, text, size);
+  const FileStatus read = ReadRegularFile(kFileName, kAppIdFileLimit + 1, text, size);
   if (read == FileStatus::kMissing) {
     uint64_t ignored = 0;
     if (variableSet) {

@@ -493,7 +493,7 @@ std::vector<Diagnostic> CheckClientLibrary(const std::string& folder, const char
   uint64_t size = 0;
   const FileStatus read = folder.empty()
                               ? FileStatus::kMissing
-                              : ReadFileStart(folder + fileName, kLibraryReadLimit, bytes, size);
+                              : ReadRegularFile(folder + fileName, kLibraryReadLimit, bytes, size);
   if (read == FileStatus::kMissing) {
     uint64_t ignored = 0;
     // The 32-bit library of the Steamworks SDK, copied by mistake.

@@ -53,7 +53,7 @@ void CheckDescription(const char* folder, FileFindings& findings, std::vector<Fi
   LoadDescriptionFiles(report.record, folder, /*stopAtFailure=*/false);
   uint64_t size = 0;
   std::string start;
-  ReadFileStart(path, 65536, start, size);
+  ReadRegularFile(path, 65536, start, size);
   const uint64_t ctrlZ = check.CtrlZOffset();
   check.Conclude(report.record, size, ctrlZ != UINT64_MAX && BlankFrom(path, ctrlZ + 1));
   report.descriptionRead = true;

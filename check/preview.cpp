@@ -166,7 +166,7 @@ PreviewCheck CheckPreview(const std::string& path) {
       "uploaded.";
   const std::string fix = " Save a square PNG picture under " + kPreviewLimit.Size() + " there";
   std::string bytes;
-  const FileStatus read = ReadFileStart(path, kPreviewLimit.bytes, bytes, check.size);
+  const FileStatus read = ReadRegularFile(path, kPreviewLimit.bytes, bytes, check.size);
   if (read != FileStatus::kRead) {
     const char* what = read == FileStatus::kMissing ? "the preview picture is missing;"
                        : read == FileStatus::kNotAFile

@@ -1,7 +1,7 @@
-// Reading the start of a file for a check, the one way every check of
-// modpublish-check does it: opened as modpublish opens its own files
-// (OpenRegularFile), so that a pipe or a device is never read and a link is
-// followed as modpublish would.
+// What the checks of modpublish-check read files with beside
+// ReadRegularFile, which opens them as modpublish opens its own files, so
+// that a pipe or a device is never read and a link is followed as
+// modpublish would: a test of a file's tail, and room for a big file.
 #ifndef MODPUBLISH_CHECK_READ_FILE_H_
 #define MODPUBLISH_CHECK_READ_FILE_H_
 
@@ -11,12 +11,6 @@
 #include <string_view>
 
 #include "description/regular_file.h"
-
-// Reads at most `limit` bytes from the start of the regular file `path`
-// into `bytes` (replacing what it held) and sets `size` to the file's whole
-// size. Returns kRead, or why not: kMissing, kNotAFile or kUnreadable, with
-// `bytes` empty and `size` 0.
-FileStatus ReadFileStart(const std::string& path, size_t limit, std::string& bytes, uint64_t& size);
 
 // Whether every byte of the regular file `path` from `offset` on is a
 // blank (space, tab), a line end (CR, LF) or a Ctrl-Z (0x1A): bytes that
@@ -36,7 +30,7 @@ class FileBytes {
 
   std::string_view view() const { return {data_, size_}; }
 
-  // What ReadFileStart needs. resize() leaves new bytes undefined and
+  // What ReadRegularFile needs. resize() leaves new bytes undefined and
   // throws std::bad_alloc when there is no room to be had.
   void clear() { size_ = 0; }
   void resize(size_t size);
@@ -48,8 +42,5 @@ class FileBytes {
   size_t size_ = 0;
   size_t room_ = 0;
 };
-
-// The same read into the room of a FileBytes.
-FileStatus ReadFileStart(const std::string& path, size_t limit, FileBytes& bytes, uint64_t& size);
 
 #endif  // MODPUBLISH_CHECK_READ_FILE_H_

@@ -12,7 +12,7 @@ namespace {
 // Both kinds of room read the same bytes: the whole file, or its first
 // `limit` bytes with the whole size told, at sizes around the reader's
 // 64 KiB chunks.
-TEST(ReadFileStartTest, ReadsTheStartAndTellsTheWholeSize) {
+TEST(ReadRegularFileTest, ReadsTheStartAndTellsTheWholeSize) {
   const ScratchFolder scratch("modpublish-read-file-");
   const std::string path = (scratch.Path() / "file.bin").string();
   struct Case {
@@ -33,25 +33,25 @@ TEST(ReadFileStartTest, ReadsTheStartAndTellsTheWholeSize) {
 
     std::string text = "earlier bytes";
     uint64_t size = 0;
-    ASSERT_EQ(ReadFileStart(path, c.limit, text, size), FileStatus::kRead);
+    ASSERT_EQ(ReadRegularFile(path, c.limit, text, size), FileStatus::kRead);
     EXPECT_EQ(text, expected);
     EXPECT_EQ(size, c.size);
 
     FileBytes bytes;
     size = 0;
-    ASSERT_EQ(ReadFileStart(path, c.limit, bytes, size), FileStatus::kRead);
+    ASSERT_EQ(ReadRegularFile(path, c.limit, bytes, size), FileStatus::kRead);
     EXPECT_EQ(bytes.view(), expected);
     EXPECT_EQ(size, c.size);
   }
 }
 
-TEST(ReadFileStartTest, NothingReadIsEmpty) {
+TEST(ReadRegularFileTest, NothingReadIsEmpty) {
   const ScratchFolder scratch("modpublish-read-file-");
   FileBytes bytes;
   uint64_t size = 7;
-  EXPECT_EQ(ReadFileStart((scratch.Path() / "none").string(), 16, bytes, size),
+  EXPECT_EQ(ReadRegularFile((scratch.Path() / "none").string(), 16, bytes, size),
             FileStatus::kMissing);
-  EXPECT_EQ(ReadFileStart(scratch.Path().string(), 16, bytes, size), FileStatus::kNotAFile);
+  EXPECT_EQ(ReadRegularFile(scratch.Path().string(), 16, bytes, size), FileStatus::kNotAFile);
   EXPECT_TRUE(bytes.view().empty());
   EXPECT_EQ(size, 0U);
 }

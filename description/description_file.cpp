@@ -1,6 +1,5 @@
 #include "description/description_file.h"
 
-#include <cstdio>
 #include <limits>
 #include <new>
 
@@ -10,25 +9,6 @@
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-// Reads the open file to its end; throws std::bad_alloc.
-bool ReadAll(std::FILE* file, uint64_t sizeHint, std::string& bytes) {
-  // The size looked up is only a hint (the file may change meanwhile), but
-  // it makes one allocation of a file of any size, and a file far too big
-  // for the memory left fails here at once instead of after reading it.
-  if (sizeHint >= std::numeric_limits<size_t>::max() / 2) {
-    throw std::bad_alloc();
-  }
-  bytes.reserve(static_cast<size_t>(sizeHint) + 1);
-  char chunk[1 << 14];
-  for (;;) {
-    const size_t got = std::fread(chunk, 1, sizeof chunk, file);
-    bytes.append(chunk, got);
-    if (got < sizeof chunk) {
-      return std::ferror(file) == 0;
-    }
-  }
-}
 
 }  // namespace
 
@@ -64,24 +44,18 @@ void MakeDescriptionText(std::string& bytes) {
 }
 
 FileStatus ReadDescriptionFile(const std::string& path, std::string& text) {
-  text.clear();
-  FileStatus status = FileStatus::kRead;
   uint64_t size = 0;
-  const OpenFile file = OpenRegularFile(path, status, &size);
-  if (file == nullptr) {
-    return status;
-  }
+  FileStatus status = FileStatus::kRead;
   try {
-    if (!ReadAll(file.get(), size, text)) {
-      text = std::string();
-      return FileStatus::kUnreadable;
-    }
+    status = ReadRegularFile(path, std::numeric_limits<size_t>::max(), text, size);
   } catch (const std::bad_alloc&) {
     text = std::string();
     return FileStatus::kTooBig;
   }
-  MakeDescriptionText(text);
-  return FileStatus::kRead;
+  if (status == FileStatus::kRead) {
+    MakeDescriptionText(text);
+  }
+  return status;
 }
 
 const DescriptionFile* LoadDescriptionFiles(ModDescription& description, std::string_view modFolder,
