@@ -748,6 +748,10 @@ class Renderer {
           } else {
             AppendPercent(piece, static_cast<unsigned char>(c));
           }
+          if (piece.size() >= 4096) {  // as WriteAddress hands on its pieces
+            out_->Markup(piece);
+            piece.clear();
+          }
         }
         out_->Markup(piece);
       }
