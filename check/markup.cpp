@@ -279,8 +279,7 @@ enum class AddressKind : uint8_t {
 AddressKind KindOf(std::string_view trimmed) {
   constexpr size_t kHead = 40;  // longer than any scheme in use
   std::string head;
-  size_t at = 0;
-  for (; at < trimmed.size() && head.size() < kHead; ++at) {
+  for (size_t at = 0; at < trimmed.size() && head.size() < kHead; ++at) {
     if (!IsDroppedFromAddress(trimmed[at])) {
       head += trimmed[at];
     }

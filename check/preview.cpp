@@ -176,7 +176,8 @@ PreviewCheck CheckPreview(const std::string& path) {
     return check;
   }
   check.present = true;
-  if (kPreviewLimit.Refuses(check.size)) {
+  const bool refused = kPreviewLimit.Refuses(check.size);
+  if (refused) {
     add(FindingKind::kPreviewRefused,
         "the preview picture is " + std::to_string(check.size) + " bytes; " +
             kPreviewLimit.Refusal() +
@@ -184,7 +185,7 @@ PreviewCheck CheckPreview(const std::string& path) {
             "smaller");
   }
   check.picture = ReadPictureHeader(bytes, check.size);
-  if (!kPreviewLimit.Refuses(check.size)) {
+  if (!refused) {
     check.bytes = std::move(bytes);
   }
   const PictureHeader& picture = check.picture;
